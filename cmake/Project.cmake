@@ -1,0 +1,41 @@
+# Shared build settings and helpers.
+
+if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+  add_compile_options(-Wall -Wextra)
+endif()
+
+if(WIN32)
+  enable_language(RC)
+  # Driver and monitor code is plain Unicode Win32; nothing needs the
+  # min/max macros.
+  add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+endif()
+
+# kv_windows_binary(<target> [DEF <file>] [RC <file>])
+# Windows deliverables carry their C and C++ runtimes inside (only system
+# DLLs are imported) and export exactly the names their .def file lists,
+# undecorated on x86 as well.
+function(kv_windows_binary target)
+  cmake_parse_arguments(ARG "" "DEF;RC" "" ${ARGN})
+  set_target_properties(${target} PROPERTIES PREFIX "")
+  target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s)
+  if(ARG_DEF)
+    target_sources(${target} PRIVATE ${ARG_DEF})
+    target_link_options(${target} PRIVATE -Wl,--kill-at -Wl,--exclude-all-symbols)
+  endif()
+  if(ARG_RC)
+    target_sources(${target} PRIVATE ${ARG_RC})
+  endif()
+endfunction()
+
+# kv_gtest(<name> SOURCES ... [LIBS ...]): one GoogleTest executable whose
+# cases are registered with CTest one by one.
+function(kv_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEFS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  if(ARG_DEFS)
+    target_compile_definitions(${name} PRIVATE ${ARG_DEFS})
+  endif()
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+endfunction()

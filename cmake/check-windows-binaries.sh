@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# check-windows-binaries.sh BUILD_DIR pe32|pe32+
+# For every Windows deliverable listed below: the file exists, has the
+# expected PE format, exports exactly the names of its .def file and
+# imports only DLLs that ship with Windows.
+set -euo pipefail
+dir=$1
+format=$2
+here=$(cd "$(dirname "$0")/.." && pwd)
+
+case "$format" in
+  pe32) objdump=i686-w64-mingw32-objdump; want="pei-i386" ;;
+  pe32+) objdump=x86_64-w64-mingw32-objdump; want="pei-x86-64" ;;
+  *) echo "unknown format $format" >&2; exit 2 ;;
+esac
+
+# deliverable file : .def listing its exports
+binaries=()
+[ -f "$here/driver/driver.def" ] && binaries+=("driver/TR722.dll:driver/driver.def" "driver/KV830.dll:driver/driver.def")
+[ -f "$here/monitor/TRMON.def" ] && binaries+=("monitor/TRMON.dll:monitor/TRMON.def")
+[ -f "$here/hidlink/VRDUSBHid.def" ] && binaries+=("hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def")
+
+system_dlls="kernel32.dll user32.dll gdi32.dll winspool.drv advapi32.dll msvcrt.dll shell32.dll comctl32.dll
+comdlg32.dll setupapi.dll hid.dll ole32.dll oleaut32.dll version.dll shlwapi.dll ntdll.dll"
+
+fail=0
+for entry in "${binaries[@]}"; do
+  bin="$dir/${entry%%:*}"
+  def="$here/${entry##*:}"
+  if [ ! -f "$bin" ]; then echo "MISSING $bin"; fail=1; continue; fi
+  got=$($objdump -f "$bin" | sed -n 's/.*file format \(.*\)/\1/p')
+  if [ "$got" != "$want" ]; then echo "FORMAT $bin: $got, want $want"; fail=1; fi
+  exports=$($objdump -p "$bin" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^\s*\[/{print $NF;next} t&&!/^\s*\[/{t=0}' | sort)
+  expected=$(awk 'toupper($1)=="EXPORTS"{e=1;next} e&&NF{print $1}' "$def" | sort)
+  if [ "$exports" != "$expected" ]; then
+    echo "EXPORTS $bin:"; diff <(echo "$expected") <(echo "$exports") || true; fail=1
+  fi
+  for dll in $($objdump -p "$bin" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z'); do
+    case " $(echo $system_dlls) " in
+      *" $dll "*) ;;
+      *) echo "IMPORT $bin: $dll is not a system DLL"; fail=1 ;;
+    esac
+  done
+  echo "ok $bin ($want; exports: $(echo $exports))"
+done
+exit $fail

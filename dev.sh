@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Developer entry point.
+#   ./dev.sh main    print the bundled sample label through the driver
+#   ./dev.sh test    build native, win32 and win64 and run every test
+# Both install whatever Debian packages are missing first.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
+          binutils-mingw-w64-x86-64)
+
+ensure_packages() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  if ((${#missing[@]})); then
+    echo "installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+build() {
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1"
+}
+
+case "${1:-}" in
+  main)
+    ensure_packages
+    build native
+    mkdir -p out
+    ./build/native/apps/labelprint --model TR7208 --preview out/sample-preview.png \
+        samples/sample-label.png -o out/sample.prn
+    echo "job stream: out/sample.prn"
+    echo "preview:    out/sample-preview.png"
+    ;;
+  test)
+    ensure_packages
+    build native
+    ctest --preset native
+    build win32
+    build win64
+    ;;
+  *)
+    echo "usage: ./dev.sh main | test" >&2
+    exit 2
+    ;;
+esac

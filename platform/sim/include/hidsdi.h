@@ -1,0 +1,4 @@
+// hidsdi.h subset for the simulated host.
+#pragma once
+
+#include <windows.h>

@@ -1,0 +1,4 @@
+// setupapi.h subset for the simulated host.
+#pragma once
+
+#include <windows.h>

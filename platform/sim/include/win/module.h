@@ -1,0 +1,4 @@
+// Dynamic loading: LoadLibrary, GetProcAddress, FreeLibrary, resources.
+#pragma once
+
+#include "win/base.h"

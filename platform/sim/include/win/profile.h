@@ -1,0 +1,4 @@
+// Profile (INI) files and the Windows directory.
+#pragma once
+
+#include "win/base.h"

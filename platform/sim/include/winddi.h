@@ -1,0 +1,4 @@
+// winddi.h subset for the simulated host.
+#pragma once
+
+#include <windows.h>

@@ -1,0 +1,4 @@
+// winsplp.h subset for the simulated host.
+#pragma once
+
+#include <windows.h>

@@ -1,0 +1,21 @@
+// Shared pieces of the simulated host's implementation (not for tests).
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+namespace sim {
+
+// Sleep's bookkeeping: advances the clock and the slept total.
+void noteSleep(ULONGLONG ms);
+
+// Runs `api`'s scripted fault check; on a fault sets the last error and
+// returns true, so a simulated API can `if (faulted("X")) return FALSE;`.
+bool faulted(const char* api);
+
+// UTF-16 <-> UTF-8 helpers for the simulated services.
+std::string toUtf8(const WCHAR* s, int len = -1);
+std::u16string fromUtf8(const std::string& s);
+
+}  // namespace sim
