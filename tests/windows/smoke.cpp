@@ -1,0 +1,104 @@
+// Loads each Windows deliverable the way its host would and checks its
+// published entry points answer. Built by the Windows configurations and
+// run under Wine by CI; prints "N passed, N failed".
+#include <windows.h>
+#include <winddi.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+int g_passed = 0;
+int g_failed = 0;
+
+void check(bool ok, const char* what) {
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what);
+  (ok ? g_passed : g_failed)++;
+}
+
+HMODULE load(const char* dir, const char* name) {
+  std::string path = std::string(dir) + "\\" + name;
+  HMODULE m = LoadLibraryA(path.c_str());
+  check(m != nullptr, (std::string("load ") + name).c_str());
+  return m;
+}
+
+template <class F>
+F entry(HMODULE m, const char* name) {
+  FARPROC p = m ? GetProcAddress(m, name) : nullptr;
+  check(p != nullptr, (std::string("export ") + name).c_str());
+  return reinterpret_cast<F>(reinterpret_cast<void*>(p));
+}
+
+std::string fileVersion(const char* dir, const char* name) {
+  std::string path = std::string(dir) + "\\" + name;
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+  if (!size) return "";
+  std::string data(size, '\0');
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, data.data())) return "";
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT len = 0;
+  if (!VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&info), &len) || !info) return "";
+  char text[64];
+  std::snprintf(text, sizeof text, "%u.%u.%u.%u", HIWORD(info->dwFileVersionMS), LOWORD(info->dwFileVersionMS),
+                HIWORD(info->dwFileVersionLS), LOWORD(info->dwFileVersionLS));
+  return text;
+}
+
+void driver(const char* dir, const char* name) {
+  HMODULE m = load(dir, name);
+  auto enable = entry<BOOL(APIENTRY*)(ULONG, ULONG, DRVENABLEDATA*)>(m, "DrvEnableDriver");
+  auto query = entry<BOOL(APIENTRY*)(DWORD, PVOID, DWORD, PDWORD)>(m, "DrvQueryDriverInfo");
+  if (enable) {
+    DRVENABLEDATA ded{};
+    SetLastError(0);
+    check(!enable(0x1FFFF, sizeof ded, &ded) && GetLastError() == ERROR_BAD_DRIVER_LEVEL,
+          "DrvEnableDriver rejects an old engine");
+    check(enable(0x20000, sizeof ded, &ded) && ded.iDriverVersion == 0x30000 && ded.c == 36 && ded.pdrvfn,
+          "DrvEnableDriver hands over 36 hooks");
+  }
+  if (query) {
+    DWORD needed = 0, mode = 0;
+    check(!query(DRVQUERY_USERMODE, nullptr, 0, &needed) && needed == 4, "DrvQueryDriverInfo sizes");
+    check(query(DRVQUERY_USERMODE, &mode, 4, &needed) && mode == 1, "DrvQueryDriverInfo user mode");
+  }
+  check(!fileVersion(dir, name).empty(), (std::string("version resource ") + name).c_str());
+}
+
+void monitor(const char* dir) {
+  HMODULE m = load(dir, "TRMON.dll");
+  entry<FARPROC>(m, "InitializeMonitorEx");
+  entry<FARPROC>(m, "DllEntryPoint");
+  check(fileVersion(dir, "TRMON.dll").rfind("1.0", 0) == 0, "TRMON version resource");
+}
+
+void hidlink(const char* dir) {
+  HMODULE m = load(dir, "VRDUSBHid.dll");
+  auto version = entry<int(WINAPI*)(char*, int)>(m, "hidusbGetVersion");
+  auto open = entry<int(WINAPI*)()>(m, "hidusbOpen");
+  if (version) {
+    char buf[16];
+    std::memset(buf, 'x', sizeof buf);
+    check(version(nullptr, 0) == 7, "hidusbGetVersion(null, 0)");
+    check(version(buf, 6) == 0 && buf[0] == 'x', "hidusbGetVersion short buffer untouched");
+    check(version(buf, 16) == 7 && std::memcmp(buf, "1.0.1.0\0", 8) == 0, "hidusbGetVersion text");
+  }
+  // No printer is attached here: opening must fail cleanly.
+  if (open) check(open() == 0, "hidusbOpen without a printer fails cleanly");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const char* dir = argc > 1 ? argv[1] : ".";
+  std::string base(dir);
+  driver((base + "\\driver").c_str(), "TR722.dll");
+  driver((base + "\\driver").c_str(), "KV830.dll");
+  monitor((base + "\\monitor").c_str());
+  hidlink((base + "\\hidlink").c_str());
+  std::printf("%d passed, %d failed\n", g_passed, g_failed);
+  return g_failed ? 1 : 0;
+}
