@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64)
+          binutils-mingw-w64-x86-64 wine wine64)
 
 ensure_packages() {
   local missing=()
@@ -45,6 +45,9 @@ case "${1:-}" in
     ctest --preset native
     build win32
     build win64
+    # The x64 deliverables, loaded and called under Wine.
+    WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all timeout 300 \
+      wine build/win64/tests/windows/windows_smoke.exe "Z:$(pwd -P | tr / '\\')\\build\\win64"
     ;;
   *)
     echo "usage: ./dev.sh main | test" >&2
