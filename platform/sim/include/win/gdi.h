@@ -117,3 +117,78 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA is 156 bytes");
 #define DMNUP_ONEUP 2
 #define DMORIENT_PORTRAIT 1
 #define DMORIENT_LANDSCAPE 2
+#define DMDUP_SIMPLEX 1
+#define DMTT_BITMAP 1
+
+DECLARE_HANDLE(HBITMAP);
+DECLARE_HANDLE(HPALETTE);
+DECLARE_HANDLE(HBRUSH);
+
+#define LF_FACESIZE 32
+typedef struct tagLOGFONTW {
+  LONG lfHeight;
+  LONG lfWidth;
+  LONG lfEscapement;
+  LONG lfOrientation;
+  LONG lfWeight;
+  BYTE lfItalic;
+  BYTE lfUnderline;
+  BYTE lfStrikeOut;
+  BYTE lfCharSet;
+  BYTE lfOutPrecision;
+  BYTE lfClipPrecision;
+  BYTE lfQuality;
+  BYTE lfPitchAndFamily;
+  WCHAR lfFaceName[LF_FACESIZE];
+} LOGFONTW, *PLOGFONTW, *LPLOGFONTW;
+static_assert(sizeof(LOGFONTW) == 92, "LOGFONTW is 92 bytes");
+
+typedef struct tagPALETTEENTRY {
+  BYTE peRed;
+  BYTE peGreen;
+  BYTE peBlue;
+  BYTE peFlags;
+} PALETTEENTRY, *PPALETTEENTRY, *LPPALETTEENTRY;
+
+typedef struct tagCOLORADJUSTMENT {
+  WORD caSize;
+  WORD caFlags;
+  WORD caIlluminantIndex;
+  WORD caRedGamma;
+  WORD caGreenGamma;
+  WORD caBlueGamma;
+  WORD caReferenceBlack;
+  WORD caReferenceWhite;
+  SHORT caContrast;
+  SHORT caBrightness;
+  SHORT caColorfulness;
+  SHORT caRedGreenTint;
+} COLORADJUSTMENT, *PCOLORADJUSTMENT, *LPCOLORADJUSTMENT;
+static_assert(sizeof(COLORADJUSTMENT) == 24, "COLORADJUSTMENT is 24 bytes");
+
+typedef struct _TRIVERTEX {
+  LONG x;
+  LONG y;
+  USHORT Red;
+  USHORT Green;
+  USHORT Blue;
+  USHORT Alpha;
+} TRIVERTEX, *PTRIVERTEX;
+
+#define DT_RASPRINTER 2
+#define FW_NORMAL 400
+#define ANSI_CHARSET 0
+#define SHIFTJIS_CHARSET 128
+#define OUT_CHARACTER_PRECIS 2
+#define CLIP_STROKE_PRECIS 2
+#define CLIP_CHARACTER_PRECIS 1
+#define DEFAULT_QUALITY 0
+#define FIXED_PITCH 1
+#define VARIABLE_PITCH 2
+#define FF_ROMAN 0x10
+#define FF_SWISS 0x20
+#define FF_MODERN 0x30
+#define HALFTONE 4
+#define QUERYESCSUPPORT 8
+#define SETCOPYCOUNT 17
+#define PASSTHROUGH 19

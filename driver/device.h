@@ -1,0 +1,184 @@
+// The per-device record (PrinterDevice) every driver entry point works on,
+// and its validation.
+#pragma once
+
+#include <windows.h>
+#include <winddi.h>
+#include <winspool.h>
+
+#include "model_profile.h"
+#include "settings.h"
+
+// Page geometry: sizes in 0.1 mm and in dots, and the printable area's
+// offset on the page in dots.
+struct PageGeometry {
+  LONG pageWidth;
+  LONG pageHeight;
+  LONG printableWidth;
+  LONG printableHeight;
+  LONG pageWidthDots;
+  LONG pageHeightDots;
+  LONG printableWidthDots;
+  LONG printableHeightDots;
+  LONG leftOffsetDots;
+  LONG topOffsetDots;
+};
+
+// Band layout codes.
+inline constexpr LONG kLayoutPortrait = 17;
+inline constexpr LONG kLayoutLandscapeRotated = 18;   // LandscapeRotation on
+inline constexpr LONG kLayoutLandscapeReversed = 34;  // LandscapeRotation off
+
+struct BandParameters {
+  LONG minBands;
+  LONG maxBands;
+  LONG scanlineAlignment;  // bytes (4)
+  LONG bandAlignment;      // 8 for 1-bit, 1 for 8-bit
+  LONG layoutCode;
+};
+
+// One band of the page (also the whole-page record).
+struct BandEntry {
+  LONG x;
+  LONG y;
+  LONG allocWidth;
+  LONG allocHeight;
+  LONG exactWidth;
+  LONG exactHeight;
+  LONG bytesPerScanline;
+  LONG flags;  // bit 0: encode this band
+};
+
+// Surface description used by the raster encoder.
+struct SurfaceDescription {
+  ULONG bitDepth;  // 1 or 8
+  PVOID bits;      // filled when a band is encoded
+  LONG width;
+  LONG height;
+  LONG bytesPerScanline;
+};
+
+// One zero-filled heap block carved into sub-buffers by index.
+inline constexpr int kWorkBufferSlots = 11;
+inline constexpr int kDitherTable = 7;       // 8-bit dither table (raster encoder)
+inline constexpr int kFillDitherTable = 8;   // same shape, grey rectangle fill
+inline constexpr int kOutputStaging = 10;    // output staging area
+inline constexpr ULONG kWorkBufferBytes = 64 * 1024;
+inline constexpr ULONG kStagingCapacity = 0xF800;
+struct WorkBuffers {
+  BYTE* block;
+  BYTE* buffer[kWorkBufferSlots];
+  ULONG size[kWorkBufferSlots];
+  ULONG staged;  // bytes waiting in the output staging area
+};
+
+// Dither tables: 256 levels x 16 rows of one 16-bit pattern word.
+typedef WORD DitherTable[256][16];
+
+inline constexpr int kGraphScratchSlots = 5;
+inline constexpr ULONG kGraphScratchBytes = 0x30000;
+struct GraphScratch {
+  BYTE* buffer[kGraphScratchSlots];
+  ULONG size[kGraphScratchSlots];
+};
+
+// One entry of the drawn-region record: first and last pixel covered on a
+// line, and whether anything was drawn on it.
+struct DrawnRegion {
+  LONG first;
+  LONG last;
+  LONG used;
+};
+static_assert(sizeof(DrawnRegion) == 12, "drawn-region entries are 12 bytes");
+
+// Option flags of the render parameters.
+inline constexpr ULONG kOptionSolidFill = 0x01;
+inline constexpr ULONG kOptionDontJournal = 0x04;
+inline constexpr ULONG kOptionBlackWhitePens = 0x10;
+inline constexpr ULONG kOptionColorLines = 0x40;
+inline constexpr ULONG kOptionTrackRegion = 0x100;
+
+struct RenderParameters {
+  LONG orientation;  // 1 portrait, 2 landscape
+  LONG dpiX;
+  LONG dpiY;
+  LONG dpiXY;
+  LONG copies;
+  ULONG bitDepth;       // 1, 8, or 24 (no surface possible)
+  ULONG stagingCapacity;
+  ULONG options;
+  LONG patternKind;           // of the DitherPattern entry (or the default)
+  BYTE patternData[256];
+  LONG patternLength;
+  LONG halftoneKind;          // of the HalftonePattern entry
+  BYTE halftoneData[256];
+  LONG halftoneLength;
+  COLORINFO colorInfo;
+  COLORADJUSTMENT colorAdjust;
+};
+
+inline constexpr int kPrinterNameChars = 31;
+inline constexpr int kDocumentNameChars = 260;
+inline constexpr int kOutputNameChars = 259;
+
+// Job-state flags.
+inline constexpr ULONG kHeaderSent = 0x01;
+inline constexpr ULONG kPageOpen = 0x02;
+inline constexpr ULONG kWriteFailed = 0x08;
+
+inline constexpr int kDefaultFontCount = 3;
+
+struct PrinterDevice {
+  WORD signature;  // kModel.signature
+  DWORD size;      // sizeof(PrinterDevice)
+
+  DriverSettings settings;
+  RenderParameters render;
+  PageGeometry geometry[3];  // three identical copies
+  BandParameters banding;
+
+  LOGFONTW fonts[kDefaultFontCount];  // default, ANSI variable, ANSI fixed
+  HPALETTE palette;
+  HDEV hdev;
+  HANDLE printer;
+  WCHAR printerName[kPrinterNameChars + 1];
+  WCHAR documentName[kDocumentNameChars + 1];
+  WCHAR outputName[kOutputNameChars + 1];
+  DWORD jobId;
+  PrinterDevice* self;
+
+  // Surface and band layout.
+  HSURF surface;
+  BOOL bandingMode;
+  LONG bandCount;
+  BandEntry bandSize;  // allocated size of the band bitmap
+  BandEntry wholePage;
+  BandEntry bands[kMaxBands];
+  LONG bandCursor;
+  POINTL bandOrigin;
+  SurfaceDescription surfaceDesc;
+  DrawnRegion* regions;
+  LONG regionCount;
+  WorkBuffers work;
+  GraphScratch scratch;
+
+  // Job state.
+  LONG pageCounter;
+  ULONG jobFlags;
+  LONG copyCount;
+  BOOL OutputSuppressed;
+
+  WORD signatureEnd;  // kModel.signature
+};
+
+// The record behind a driver handle, or null after
+// SetLastError(ERROR_INVALID_PARAMETER) when it is null or its signatures
+// or size do not match.
+PrinterDevice* validDevice(DHPDEV handle);
+// The same test without touching the last error.
+bool isValidDevice(const PrinterDevice* device);
+inline PrinterDevice* validDevice(SURFOBJ* pso) { return validDevice(pso ? pso->dhpdev : nullptr); }
+
+// Closes the record's output before a reset: END when a page is open, JOBE
+// when the job header was sent, then flush.
+void closeDeviceOutput(PrinterDevice& device);
