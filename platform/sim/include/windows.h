@@ -8,3 +8,4 @@
 #include "win/sync.h"
 #include "win/file.h"
 #include "win/module.h"
+#include "win/user.h"
