@@ -1,0 +1,119 @@
+// The printer's job language as the driver writes it, and the output stage
+// that stages it and hands it to the spooler.
+#pragma once
+
+#include <windows.h>
+
+// Command words and fixed lines of the job language. Every line ends in
+// CR LF; values are plain signed decimals.
+namespace jobcmd {
+constexpr char kDef[] = "DEF ";
+constexpr char kJobLine[] = "JOB NM=QX,ID=1\r\n";
+constexpr char kStart[] = "START\r\n";
+constexpr char kQtyFormat[] = "QTY P=%d\r\n";
+constexpr char kGraphFormat[] = "GRAPH X=%d,Y=%d,WD=%d,HT=%d,MD=%d\r\n";
+constexpr char kEnd[] = "END\r\n";
+constexpr char kJobEnd[] = "JOBE\r\n";
+constexpr char kLineEnd[] = "\r\n";
+// GRAPH rows are always run-length coded (packRow).
+constexpr int kGraphRunLength = 2;
+}  // namespace jobcmd
+
+// Job-state flags of one device record.
+enum JobStateFlags : DWORD {
+  HeaderSent = 0x01,   // DEF and JOB were written; cleared by JOBE
+  PageOpen = 0x02,     // START and QTY were written; cleared by END
+  WriteFailed = 0x08,  // a write to the spooler failed; cleared at the end of the document
+};
+
+// Bytes of the staging area (work buffer 10).
+constexpr DWORD kStagingCapacity = 0xF800;
+
+// Where staged bytes go: WritePrinter on the device's printer handle in the
+// driver, a capture buffer in tests. Returns FALSE on failure (with the last
+// error set) and the count actually taken in *written.
+typedef BOOL (*ByteWriter)(void* context, const BYTE* data, DWORD size, DWORD* written);
+
+// The spooler writer: `context` is the printer handle.
+BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written);
+
+// Output stage of one device record. All fields are plain so the record can
+// live zero-filled inside the device; `staging` must hold `capacity` bytes.
+struct OutputStage {
+  BYTE* staging;
+  DWORD capacity;
+  DWORD fill;
+  DWORD state;       // JobStateFlags
+  DWORD writeError;  // last error of the first failed write of the document
+  BOOL suppressed;   // OutputSuppressed: every byte is dropped, nothing is written
+  ByteWriter writer;
+  void* context;
+
+  // Stages `n` bytes, flushing first when they would fill the staging area;
+  // data longer than the capacity is written directly after a flush.
+  // Returns TRUE unless WriteFailed is set afterwards.
+  BOOL put(const void* bytes, DWORD n);
+  // Writes the staged bytes (dropping them without a write while
+  // WriteFailed is set). Returns TRUE unless WriteFailed is set afterwards.
+  BOOL flush();
+  BOOL failed() const { return (state & WriteFailed) != 0; }
+
+ private:
+  void writeAll(const BYTE* data, DWORD n);
+};
+
+// Per-model rules for the DEF line.
+struct DefRules {
+  int widthFactor;   // 0.1 mm -> dots for PW: (v / 10) * factor / 10
+  int lengthFactor;  // the same for every other length
+  int widthLimit;    // PW upper bound before conversion, 0.1 mm
+  int stopMax;       // PS range is 0..stopMax
+  int stopDefault;   // PS replacement outside the range
+  bool sendOffsets;  // XO and YO are sent (when in range)
+};
+
+// Every value the DEF line is built from, as stored (lengths in 0.1 mm).
+struct DefValues {
+  int labelType;
+  int width;
+  int height;
+  int gap;
+  int direction;
+  int density;
+  int speed;
+  int stopPosition;
+  int offsetTearOff;
+  int offsetPeelOff;
+  int offsetCutter;
+  int cutInterval;
+  int offsetX;
+  int offsetY;
+  int graphicsMode;
+  int printMethod;
+  int printMode;
+  int leftMargin;
+  int rightMargin;
+  int topMargin;
+  int bottomMargin;
+};
+
+// Whole millimetres of `tenths` times `factor` / 10, truncating.
+int tenthsToDots(int tenths, int factor);
+
+// Formats the complete DEF line, CR LF included, into `out`. Returns its
+// length, or 0 when `out` is null or `capacity` cannot hold it with its
+// terminator. 256 bytes always suffice.
+int formatDefLine(char* out, int capacity, const DefValues& values, const DefRules& rules);
+
+// Command writers. Each stages its lines and updates the job-state flags
+// even when the output is suppressed or has failed, so the document's
+// sequence stays the same whatever reaches the spooler.
+void writeJobHeader(OutputStage& out, const char* defLine, int defLength);  // DEF, JOB; sets HeaderSent
+void writePageStart(OutputStage& out, int copies);                          // START, QTY; sets PageOpen
+void writePageEnd(OutputStage& out);                                        // END; clears PageOpen; flushes
+void writeJobEnd(OutputStage& out);                                         // JOBE; clears HeaderSent
+// End of a document: JOBE when the header was sent, flush, then every
+// job-state flag is cleared (WriteFailed too) so the next document writes
+// again. Returns FALSE when a write of this document failed; writeError
+// then holds that failure's error code.
+BOOL finishDocument(OutputStage& out);

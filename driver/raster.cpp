@@ -1,0 +1,422 @@
+// Band layout, GRAPH encoding in the six row layouts, row codes and grey fill.
+#include "raster.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// Larger pages than this are no label; refusing them keeps all arithmetic
+// below in range.
+constexpr LONG kMaxDots = 1 << 20;
+
+LONG ceilDiv(LONG v, LONG d) { return (v + d - 1) / d; }
+LONG roundUp(LONG v, LONG u) { return ceilDiv(v, u) * u; }
+
+}  // namespace
+
+BOOL layoutBands(BandLayout* out, LONG width, LONG height, int bitDepth, LONG code, int n) {
+  if (!out) return FALSE;
+  std::memset(out, 0, sizeof *out);
+  if (width <= 0 || height <= 0 || width > kMaxDots || height > kMaxDots) return FALSE;
+  if (bitDepth != 1 && bitDepth != 8) return FALSE;
+  if (code != LayoutPortrait && code != LayoutLandscapeRotated && code != LayoutLandscape) return FALSE;
+  if (n < 1 || n > kMaxBands) return FALSE;
+
+  const LONG unit = bitDepth == 1 ? 32 : 4;  // scanline unit in dots
+  const LONG align = bitDepth == 1 ? 8 : 1;  // band height/width alignment
+  auto strideOf = [&](LONG dots) { return bitDepth == 1 ? dots / 8 : dots; };
+
+  LONG bandWidth, bandHeight, count;
+  if (code == LayoutPortrait) {
+    bandWidth = roundUp(width, unit);
+    bandHeight = roundUp(ceilDiv(height, n), align);
+    count = ceilDiv(height, bandHeight);
+  } else {
+    bandWidth = roundUp(ceilDiv(width, n), unit);
+    bandHeight = roundUp(height, align);
+    count = ceilDiv(width, bandWidth);
+  }
+  if (count < 1) count = 1;
+  if (count > kMaxBands) count = kMaxBands;
+
+  out->code = code;
+  out->count = count;
+  out->bitmap = {0, 0, bandWidth, bandHeight, bandWidth, bandHeight, strideOf(bandWidth), kBandEncode};
+  LONG pageWidth = roundUp(width, unit);
+  out->page = {0, 0, pageWidth, roundUp(height, align), width, height, strideOf(pageWidth), kBandEncode};
+  for (LONG j = 0; j < count; ++j) {
+    BandEntry& e = out->band[j];
+    e = out->bitmap;
+    if (code == LayoutPortrait) {
+      e.y = j * bandHeight;
+      e.width = width;
+      e.height = j == count - 1 ? height - (count - 1) * bandHeight : bandHeight;
+    } else {
+      // Code 18 numbers the strips left to right, code 34 right to left;
+      // the strip at the right edge carries the remainder either way.
+      LONG column = code == LayoutLandscapeRotated ? j : count - 1 - j;
+      e.x = column * bandWidth;
+      e.width = column == count - 1 ? width - (count - 1) * bandWidth : bandWidth;
+      e.height = height;
+    }
+  }
+  return TRUE;
+}
+
+DWORD packRow(BYTE* dst, const BYTE* src, DWORD n) {
+  if (!dst || !src || n == 0) return 0;
+  DWORD pos = 0;
+  DWORD out = 0;
+  while (pos + 1 < n) {
+    const BYTE ch = src[pos];
+    const DWORD limit = n - pos > 128 ? pos + 128 : n;
+    DWORD end = pos + 1;
+    if (src[end] == ch) {
+      ++end;
+      while (end < limit && src[end] == ch) ++end;
+      dst[out++] = static_cast<BYTE>(1 - static_cast<int>(end - pos));
+      dst[out++] = ch;
+    } else {
+      // A literal stops before the second byte of a repeated pair; the
+      // first byte of the pair stays in the literal.
+      while (end < limit && src[end] != src[end - 1]) ++end;
+      const DWORD count = end - pos;
+      dst[out++] = static_cast<BYTE>(count - 1);
+      std::memcpy(dst + out, src + pos, count);
+      out += count;
+    }
+    pos = end;
+  }
+  if (pos + 1 == n) {
+    dst[out++] = 0x00;
+    dst[out++] = src[pos];
+  }
+  return out;
+}
+
+DWORD hexRow(char* dst, const BYTE* src, DWORD n) {
+  if (!dst || !src) return 0;
+  static const char kDigits[] = "0123456789ABCDEF";
+  for (DWORD i = 0; i < n; ++i) {
+    dst[2 * i] = kDigits[src[i] >> 4];
+    dst[2 * i + 1] = kDigits[src[i] & 0x0F];
+  }
+  return 2 * n;
+}
+
+BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
+                  LONG exactHeight) {
+  if (surface.bitDepth != 1 || !surface.bits || !table || surface.stride <= 0) return FALSE;
+  if (level < 0) level = 0;
+  if (level > 255) level = 255;
+  LONG left = rect.left < 0 ? 0 : rect.left;
+  LONG top = rect.top < 0 ? 0 : rect.top;
+  LONG last = rect.right - 1;
+  if (last > exactWidth - 1) last = exactWidth - 1;
+  if (last > surface.width - 1) last = surface.width - 1;
+  if (last > surface.stride * 8 - 1) last = surface.stride * 8 - 1;
+  LONG bottom = rect.bottom - 1;
+  if (bottom > exactHeight - 1) bottom = exactHeight - 1;
+  if (bottom > surface.height - 1) bottom = surface.height - 1;
+  if (last < left || bottom < top) return TRUE;
+
+  const WORD* levelRows = table + level * kDitherRows;
+  const LONG firstByte = left >> 3;
+  const LONG lastByte = last >> 3;
+  const BYTE firstMask = static_cast<BYTE>(0xFF >> (left & 7));
+  const BYTE lastMask = static_cast<BYTE>(~(0x7F >> (last & 7)));
+  for (LONG y = top; y <= bottom; ++y) {
+    const WORD word = levelRows[y & (kDitherRows - 1)];
+    BYTE* row = surface.bits + static_cast<size_t>(y) * surface.stride;
+    for (LONG k = firstByte; k <= lastByte; ++k) {
+      BYTE pattern = (k & 1) ? static_cast<BYTE>(word >> 8) : static_cast<BYTE>(word);
+      BYTE mask = 0xFF;
+      if (k == firstByte) mask &= firstMask;
+      if (k == lastByte) mask &= lastMask;
+      row[k] = static_cast<BYTE>((row[k] & ~mask) | (pattern & mask));
+    }
+  }
+  return TRUE;
+}
+
+namespace {
+
+enum class Layout { Portrait, Clockwise, CounterClockwise };
+
+Layout layoutOf(const RasterJob& job) {
+  if (job.orientation == 1) return Layout::Portrait;
+  return job.landscapeRotation ? Layout::Clockwise : Layout::CounterClockwise;
+}
+
+// Output bit of the ordered dither: 1 (printed) when the table bit of the
+// pixel's page position is clear.
+inline BYTE patternByte(const WORD* table, unsigned level, LONG px, LONG py) {
+  WORD word = table[level * kDitherRows + (py & (kDitherRows - 1))];
+  return ((px >> 3) & 1) ? static_cast<BYTE>(word >> 8) : static_cast<BYTE>(word);
+}
+
+// Transposes an 8 x 8 bit block: in[r] is row r (most significant bit =
+// column 0); out[k] receives column k with row 0 in its most significant bit.
+inline void transpose8(const BYTE in[8], BYTE out[8]) {
+  uint32_t x = (uint32_t(in[0]) << 24) | (uint32_t(in[1]) << 16) | (uint32_t(in[2]) << 8) | in[3];
+  uint32_t y = (uint32_t(in[4]) << 24) | (uint32_t(in[5]) << 16) | (uint32_t(in[6]) << 8) | in[7];
+  uint32_t t = (x ^ (x >> 7)) & 0x00AA00AAu;
+  x = x ^ t ^ (t << 7);
+  t = (y ^ (y >> 7)) & 0x00AA00AAu;
+  y = y ^ t ^ (t << 7);
+  t = (x ^ (x >> 14)) & 0x0000CCCCu;
+  x = x ^ t ^ (t << 14);
+  t = (y ^ (y >> 14)) & 0x0000CCCCu;
+  y = y ^ t ^ (t << 14);
+  t = (x & 0xF0F0F0F0u) | ((y >> 4) & 0x0F0F0F0Fu);
+  y = ((x << 4) & 0xF0F0F0F0u) | (y & 0x0F0F0F0Fu);
+  x = t;
+  out[0] = BYTE(x >> 24);
+  out[1] = BYTE(x >> 16);
+  out[2] = BYTE(x >> 8);
+  out[3] = BYTE(x);
+  out[4] = BYTE(y >> 24);
+  out[5] = BYTE(y >> 16);
+  out[6] = BYTE(y >> 8);
+  out[7] = BYTE(y);
+}
+
+class HexBuffer {
+ public:
+  HexBuffer() : p_(static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kHexBufferSize))) {}
+  ~HexBuffer() {
+    if (p_) HeapFree(GetProcessHeap(), 0, p_);
+  }
+  HexBuffer(const HexBuffer&) = delete;
+  HexBuffer& operator=(const HexBuffer&) = delete;
+  char* get() const { return p_; }
+
+ private:
+  char* p_;
+};
+
+// Codes rows one at a time into scratch area 1 and puts them, raw or as text.
+class RowWriter {
+ public:
+  RowWriter(OutputStage& out, BYTE* coded, char* hex, bool binary)
+      : out_(out), coded_(coded), hex_(hex), binary_(binary) {}
+  void row(const BYTE* bytes, DWORD n) {
+    DWORD coded = packRow(coded_, bytes, n);
+    if (binary_) {
+      out_.put(coded_, coded);
+    } else {
+      out_.put(hex_, hexRow(hex_, coded_, coded));
+    }
+  }
+
+ private:
+  OutputStage& out_;
+  BYTE* coded_;
+  char* hex_;
+  bool binary_;
+};
+
+bool bandFits(const RasterJob& job, const GraphHeader& header) {
+  const SurfaceDesc& s = job.surface;
+  const BandEntry& b = job.band;
+  if (!s.bits || s.stride <= 0 || s.width <= 0 || s.height <= 0) return false;
+  if (s.width > kMaxDots || s.height > kMaxDots) return false;
+  if (job.colorMode == 0 ? s.bitDepth != 1 : s.bitDepth != 8) return false;
+  if (job.colorMode == 1 && !job.dither) return false;
+  if (!job.scratch || job.scratchSize < kGraphScratchSize) return false;
+  if (b.x < 0 || b.y < 0 || b.x > kMaxDots || b.y > kMaxDots) return false;
+  if (b.width <= 0 || b.height <= 0 || b.width > s.width || b.height > s.height) return false;
+  const LONG lineBytes = s.bitDepth == 1 ? ceilDiv(b.width, 8) : b.width;
+  if (lineBytes > s.stride) return false;
+  if (header.rowBytes <= 0 || header.rowBytes > kMaxRowBytes) return false;
+  // The landscape layouts place the band by its distance from the right
+  // edge of the printable area, so the band must lie inside it.
+  if (layoutOf(job) != Layout::Portrait && (job.printableWidth > kMaxDots || b.x + b.width > job.printableWidth))
+    return false;
+  return true;
+}
+
+void invertBitmap(const SurfaceDesc& s) {
+  const size_t total = static_cast<size_t>(s.stride) * static_cast<size_t>(s.height);
+  BYTE* p = s.bits;
+  size_t i = 0;
+  for (; i + 8 <= total; i += 8) {
+    uint64_t v;
+    std::memcpy(&v, p + i, 8);
+    v = ~v;
+    std::memcpy(p + i, &v, 8);
+  }
+  for (; i < total; ++i) p[i] = static_cast<BYTE>(~p[i]);
+}
+
+// Portrait: scanlines top to bottom.
+void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
+  const SurfaceDesc& s = job.surface;
+  const BandEntry& b = job.band;
+  const DWORD rowBytes = static_cast<DWORD>(ceilDiv(b.width, 8));
+  for (LONG r = 0; r < b.height; ++r) {
+    const BYTE* line = s.bits + static_cast<size_t>(r) * s.stride;
+    if (s.bitDepth == 1) {
+      rows.row(line, rowBytes);
+      continue;
+    }
+    const LONG py = b.y + r;
+    for (DWORD j = 0; j < rowBytes; ++j) {
+      BYTE printed = 0;
+      LONG c0 = static_cast<LONG>(j) * 8;
+      LONG c1 = c0 + 8 < b.width ? c0 + 8 : b.width;
+      for (LONG c = c0; c < c1; ++c) {
+        LONG px = b.x + c;
+        if (!(patternByte(job.dither, line[c], px, py) & (0x80 >> (px & 7)))) printed |= BYTE(0x80 >> (c - c0));
+      }
+      converted[j] = printed;
+    }
+    rows.row(converted, rowBytes);
+  }
+}
+
+// One-bit landscape: 8 x 8 blocks of byte column c transposed into eight
+// rows of `rowBytes` each in `block`; row k is pixel column 8c + k.
+// Clockwise rows read the column bottom-up, counter-clockwise top-down.
+void transposeByteColumn(const SurfaceDesc& s, LONG c, LONG rowBytes, bool clockwise, BYTE* block) {
+  std::memset(block, 0, static_cast<size_t>(rowBytes) * 8);
+  for (LONG i = 0; i < rowBytes; ++i) {
+    BYTE in[8];
+    BYTE any = 0;
+    for (int r = 0; r < 8; ++r) {
+      LONG line = 8 * i + (clockwise ? 7 - r : r);
+      in[r] = line < s.height ? s.bits[static_cast<size_t>(line) * s.stride + c] : 0;
+      any |= in[r];
+    }
+    if (!any) continue;
+    BYTE col[8];
+    transpose8(in, col);
+    const LONG at = clockwise ? rowBytes - 1 - i : i;
+    for (int k = 0; k < 8; ++k) block[k * rowBytes + at] = col[k];
+  }
+}
+
+void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
+  const SurfaceDesc& s = job.surface;
+  const BandEntry& b = job.band;
+  const LONG byteColumns = ceilDiv(b.width, 8);
+  if (layoutOf(job) == Layout::Clockwise) {
+    for (LONG c = 0; c < byteColumns; ++c) {
+      transposeByteColumn(s, c, rowBytes, true, block);
+      for (int k = 0; k < 8; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+    }
+    return;
+  }
+  // Counter-clockwise: columns from the right; the filler columns beyond
+  // the printable area's right edge are skipped.
+  LONG counter = job.printableWidth - b.x - 8 * byteColumns;
+  LONG written = 0;
+  for (LONG c = byteColumns - 1; c >= 0 && written < b.width; --c) {
+    transposeByteColumn(s, c, rowBytes, false, block);
+    for (int k = 7; k >= 0 && written < b.width; --k) {
+      if (counter++ < 0) continue;
+      rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+      ++written;
+    }
+  }
+}
+
+// Eight-bit landscape: up to eight pixel columns [first, first + count)
+// converted into rows of `block`, row k for column first + k.
+void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
+  const SurfaceDesc& s = job.surface;
+  const BandEntry& b = job.band;
+  std::memset(block, 0, static_cast<size_t>(rowBytes) * 8);
+  unsigned select[8];
+  BYTE mask[8];
+  for (LONG k = 0; k < count; ++k) {
+    LONG px = b.x + first + k;
+    select[k] = (px >> 3) & 1 ? 8 : 0;
+    mask[k] = static_cast<BYTE>(0x80 >> (px & 7));
+  }
+  for (LONG line = 0; line < b.height; ++line) {
+    const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+    const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
+    const LONG bit = clockwise ? b.height - 1 - line : line;
+    const LONG at = bit >> 3;
+    const BYTE set = static_cast<BYTE>(0x80 >> (bit & 7));
+    for (LONG k = 0; k < count; ++k) {
+      const BYTE pattern = static_cast<BYTE>(rowWords[src[k] * kDitherRows] >> select[k]);
+      if (!(pattern & mask[k])) block[k * rowBytes + at] |= set;
+    }
+  }
+}
+
+void landscapeRows8(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
+  const LONG width = job.band.width;
+  if (layoutOf(job) == Layout::Clockwise) {
+    for (LONG first = 0; first < width; first += 8) {
+      LONG count = width - first < 8 ? width - first : 8;
+      ditherColumns(job, first, count, rowBytes, true, block);
+      for (LONG k = 0; k < count; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+    }
+    return;
+  }
+  for (LONG end = width; end > 0; end -= 8) {
+    LONG first = end - 8 > 0 ? end - 8 : 0;
+    LONG count = end - first;
+    ditherColumns(job, first, count, rowBytes, false, block);
+    for (LONG k = count - 1; k >= 0; --k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+  }
+}
+
+}  // namespace
+
+GraphHeader graphHeaderFor(const RasterJob& job) {
+  const BandEntry& b = job.band;
+  const bool oneBit = job.colorMode == 0;
+  const LONG byteColumns = ceilDiv(b.width, 8);
+  switch (layoutOf(job)) {
+    case Layout::Portrait:
+      return {b.x, b.y, b.width, b.height, byteColumns};
+    case Layout::Clockwise:
+      // Each row is a page column, so a row carries the band's height in
+      // dots (one-bit rows: whole bytes of scanlines, filler included) and
+      // there is one row per column sent.
+      if (oneBit) return {b.y, b.x, 8 * ceilDiv(b.height, 8), 8 * byteColumns, ceilDiv(b.height, 8)};
+      return {b.y, b.x, b.height, b.width, ceilDiv(b.height, 8)};
+    case Layout::CounterClockwise: {
+      LONG y = job.printableWidth - b.x - (oneBit ? 8 * byteColumns : b.width);
+      return {b.y, y < 0 ? 0 : y, b.height, b.width, ceilDiv(b.height, 8)};
+    }
+  }
+  return {};
+}
+
+EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
+  if (out.suppressed) return EncodeResult::Suppressed;
+  if (job.colorMode != 0 && job.colorMode != 1) return EncodeResult::Refused;
+  const GraphHeader header = graphHeaderFor(job);
+  if (!bandFits(job, header)) return EncodeResult::Refused;
+  HexBuffer hex;
+  if (!hex.get()) return EncodeResult::NoMemory;
+
+  if (job.colorMode == 0) invertBitmap(job.surface);
+
+  char line[96];
+  int n = std::snprintf(line, sizeof line, jobcmd::kGraphFormat, static_cast<int>(header.x),
+                        static_cast<int>(header.y), static_cast<int>(header.width), static_cast<int>(header.height),
+                        jobcmd::kGraphRunLength);
+  out.put(line, static_cast<DWORD>(n));
+
+  BYTE* converted = job.scratch;
+  BYTE* coded = job.scratch + kScratchArea;
+  BYTE* block = job.scratch + 2 * kScratchArea;
+  RowWriter rows(out, coded, hex.get(), job.graphicsMode != 0);
+  if (layoutOf(job) == Layout::Portrait) {
+    portraitRows(job, rows, converted);
+  } else if (job.colorMode == 0) {
+    landscapeRows1(job, rows, block, header.rowBytes);
+  } else {
+    landscapeRows8(job, rows, block, header.rowBytes);
+  }
+  out.put(jobcmd::kLineEnd, 2);
+  return EncodeResult::Written;
+}

@@ -1,0 +1,126 @@
+// Raster side of the job: band layout, the GRAPH encoder with its six row
+// layouts, the run-length and hexadecimal row codes, and the grey fill.
+#pragma once
+
+#include <windows.h>
+
+#include "jobstream.h"
+
+// Band layout codes: portrait strips, landscape turned clockwise
+// (LandscapeRotation on), landscape turned counter-clockwise (off).
+enum BandLayoutCode : LONG {
+  LayoutPortrait = 17,
+  LayoutLandscapeRotated = 18,
+  LayoutLandscape = 34,
+};
+
+constexpr int kMaxBands = 128;
+
+// One band table entry: top-left corner on the page, allocated (rounded)
+// size, exact size, bytes per scanline of its bitmap, flags (bit 0: encode).
+struct BandEntry {
+  LONG x;
+  LONG y;
+  LONG allocWidth;
+  LONG allocHeight;
+  LONG width;
+  LONG height;
+  LONG bytesPerScanline;
+  LONG flags;
+};
+static_assert(sizeof(BandEntry) == 32, "band entries are eight integers");
+
+constexpr LONG kBandEncode = 0x01;
+
+// The page cut into bands. Every band bitmap has the size of `bitmap`
+// (allocWidth x allocHeight, bytesPerScanline); `page` is the whole page.
+struct BandLayout {
+  LONG code;
+  LONG count;
+  BandEntry bitmap;
+  BandEntry page;
+  BandEntry band[kMaxBands];
+};
+
+// Lays out `n` bands (1..128) over a printable area of `width` x `height`
+// dots for a surface of `bitDepth` 1 or 8 with layout `code`. Returns FALSE
+// and leaves *out zeroed for a null record, a non-positive size, another
+// depth or code, or n outside 1..128.
+BOOL layoutBands(BandLayout* out, LONG width, LONG height, int bitDepth, LONG code, int n);
+
+// The bitmap being encoded: top-down, `stride` bytes per scanline (> 0).
+struct SurfaceDesc {
+  int bitDepth;  // 1: set bit = white; 8: grey level, 0 black .. 255 white
+  BYTE* bits;
+  LONG width;
+  LONG height;
+  LONG stride;
+};
+
+// Scratch the encoder needs (the GraphScratch block): three 64 KiB areas.
+constexpr DWORD kScratchArea = 0x10000;
+constexpr DWORD kGraphScratchSize = 3 * kScratchArea;
+// Bytes of the hexadecimal row buffer allocated for each GRAPH.
+constexpr DWORD kHexBufferSize = 8192;
+// Longest row (bytes before coding) whose code and text fit the buffers.
+constexpr LONG kMaxRowBytes = 2047;
+
+// Dither tables: for each grey level 0..255, sixteen pattern words (one
+// per pattern row); word = table[level * 16 + row]. The low byte covers
+// pattern columns 0..7, the high byte 8..15, most significant bit first;
+// a set bit is white.
+constexpr int kDitherRows = 16;
+constexpr DWORD kDitherTableWords = 256 * kDitherRows;
+
+struct RasterJob {
+  SurfaceDesc surface;
+  BandEntry band;       // the band at the cursor; its bitmap is `surface`
+  LONG printableWidth;  // exact width of the whole printable area
+  int orientation;      // 1 portrait, 2 landscape
+  BOOL landscapeRotation;
+  int colorMode;      // 0 one bit per dot, 1 eight-bit grey
+  int graphicsMode;   // 0 rows as hexadecimal text, non-zero binary
+  const WORD* dither;  // table 7 (8-bit layouts only)
+  BYTE* scratch;       // kGraphScratchSize bytes
+  DWORD scratchSize;
+};
+
+enum class EncodeResult {
+  Written,     // the GRAPH header, its rows and the closing CR LF were put
+  Suppressed,  // output is suppressed: nothing was touched
+  NoMemory,    // the hex buffer could not be allocated: nothing written
+  Refused,     // the band, surface, scratch or mode does not fit: nothing written
+};
+
+// Writes the complete GRAPH command for one band to `out`. In 1-bit mode
+// the band bitmap is inverted in place first (set bit = printed dot).
+// Nothing is written, and the bitmap is left alone, unless every scanline,
+// byte and scratch area the layout touches lies inside what `job` gives.
+EncodeResult encodeBand(OutputStage& out, const RasterJob& job);
+
+// The GRAPH header values the encoder sends for a band (see encodeBand).
+struct GraphHeader {
+  LONG x;
+  LONG y;
+  LONG width;   // dots per row
+  LONG height;  // rows
+  LONG rowBytes;
+};
+GraphHeader graphHeaderFor(const RasterJob& job);
+
+// Run-length codes `n` bytes of `src` into `dst` (PackBits-compatible:
+// header 1-count then the byte for repeats of 2..128, count-1 then the
+// bytes for literals of 1..128; 0x80 never appears). `dst` needs room for
+// 2 * n bytes. Returns the bytes written; 0 for a null pointer or n == 0.
+DWORD packRow(BYTE* dst, const BYTE* src, DWORD n);
+
+// Writes each of the `n` bytes as two upper-case hexadecimal digits; no
+// terminator. Returns 2 * n (0 when a pointer is null).
+DWORD hexRow(char* dst, const BYTE* src, DWORD n);
+
+// Fills `rect` (left/top included, right/bottom excluded) on a 1-bit band
+// bitmap with grey `level` from dither table `table` (table 8), clipped to
+// the band's exact size and to the surface. Returns FALSE, touching
+// nothing, for a surface that is not 1-bit or a null table.
+BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
+                  LONG exactHeight);

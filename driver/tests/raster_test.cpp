@@ -1,0 +1,574 @@
+// Band layout, row codes, the GRAPH encoder's six layouts and the grey fill.
+#include "raster.h"
+
+#include <gtest/gtest.h>
+#include <sim/world.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+// ---- packRow / hexRow ---------------------------------------------------------
+
+// Reference decoder of the row code, for checking what packRow produced.
+Bytes unpack(const BYTE* p, size_t n) {
+  Bytes out;
+  size_t i = 0;
+  while (i < n) {
+    int8_t h = static_cast<int8_t>(p[i++]);
+    if (h >= 0) {
+      out.insert(out.end(), p + i, p + i + h + 1);
+      i += h + 1;
+    } else {
+      out.insert(out.end(), size_t(1 - h), p[i++]);
+    }
+  }
+  return out;
+}
+
+Bytes repeat(size_t n, BYTE v) { return Bytes(n, v); }
+Bytes ascii(const char* s) { return Bytes(s, s + std::strlen(s)); }
+Bytes concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+Bytes counting(size_t n) {
+  Bytes b(n);
+  for (size_t i = 0; i < n; ++i) b[i] = static_cast<BYTE>(i);
+  return b;
+}
+
+struct PackCase {
+  const char* name;
+  Bytes input;
+  Bytes expected;
+};
+
+const PackCase kPackCases[] = {
+    {"OneByte", {0x41}, {0x00, 0x41}},
+    {"TwoEqual", {0x07, 0x07}, {0xFF, 0x07}},
+    {"ZeroRowOf110", repeat(110, 0), {0x93, 0x00}},
+    {"AAAB", ascii("AAAB"), {0xFE, 0x41, 0x00, 0x42}},
+    {"ABCCC", ascii("ABCCC"), {0x02, 0x41, 0x42, 0x43, 0xFF, 0x43}},
+    {"ABB", ascii("ABB"), {0x01, 0x41, 0x42, 0x00, 0x42}},
+    {"TopLeftDot", concat({0x80}, repeat(109, 0)), {0x01, 0x80, 0x00, 0x95, 0x00}},
+    {"RunOf128", repeat(128, 9), {0x81, 0x09}},
+    {"RunOf129", repeat(129, 9), {0x81, 0x09, 0x00, 0x09}},
+    {"RunOf130", repeat(130, 9), {0x81, 0x09, 0xFF, 0x09}},
+    {"LiteralOf129", counting(129), concat(concat({0x7F}, counting(128)), {0x00, 0x80})},
+};
+
+class PackRow : public ::testing::TestWithParam<PackCase> {};
+
+TEST_P(PackRow, CodesAsListed) {
+  const PackCase& c = GetParam();
+  Bytes out(2 * c.input.size() + 2, 0xEE);
+  DWORD n = packRow(out.data(), c.input.data(), static_cast<DWORD>(c.input.size()));
+  EXPECT_EQ(Bytes(out.begin(), out.begin() + n), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PackRow, ::testing::ValuesIn(kPackCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PackRowEdges, NothingForEmptyOrNullInput) {
+  BYTE src[1] = {1}, dst[4];
+  EXPECT_EQ(packRow(dst, src, 0), 0u);
+  EXPECT_EQ(packRow(nullptr, src, 1), 0u);
+  EXPECT_EQ(packRow(dst, nullptr, 1), 0u);
+}
+
+TEST(PackRowEdges, RandomRowsDecodeBackWithinTwiceTheirLength) {
+  std::mt19937 rng(7);
+  for (int trial = 0; trial < 500; ++trial) {
+    size_t n = 1 + rng() % 700;
+    Bytes row(n);
+    int alphabet = 1 + static_cast<int>(rng() % 4);  // few values: long runs and short ones
+    for (auto& b : row) b = static_cast<BYTE>(rng() % alphabet);
+    Bytes code(2 * n);
+    DWORD len = packRow(code.data(), row.data(), static_cast<DWORD>(n));
+    ASSERT_LE(len, 2 * n);
+    EXPECT_EQ(unpack(code.data(), len), row) << "trial " << trial;
+    for (size_t i = 0; i < len;) {  // walk the headers: 0x80 never appears
+      ASSERT_NE(code[i], 0x80);
+      int8_t h = static_cast<int8_t>(code[i]);
+      i += h >= 0 ? h + 2 : 2;
+    }
+  }
+}
+
+TEST(HexRow, TwoUpperCaseDigitsPerByte) {
+  const BYTE code[] = {0x93, 0x00, 0xAB, 0x0F};
+  char text[8];
+  EXPECT_EQ(hexRow(text, code, 4), 8u);
+  EXPECT_EQ(std::string(text, 8), "9300AB0F");
+  EXPECT_EQ(hexRow(nullptr, code, 4), 0u);
+}
+
+// ---- band layout --------------------------------------------------------------
+
+struct LayoutCase {
+  const char* name;
+  LONG width, height;
+  int depth;
+  LONG code;
+  int n;
+  LONG bitmapWidth, bitmapHeight, stride;
+  std::vector<std::vector<LONG>> bands;  // x, y, exact width, exact height
+};
+
+const LayoutCase kLayoutCases[] = {
+    {"OneBitWholePage", 879, 423, 1, LayoutPortrait, 1, 896, 424, 112, {{0, 0, 879, 423}}},
+    {"EightBitThreeStrips", 880, 1000, 8, LayoutPortrait, 3, 880, 334, 880,
+     {{0, 0, 880, 334}, {0, 334, 880, 334}, {0, 668, 880, 332}}},
+    {"RotatedLeftToRight", 1000, 600, 8, LayoutLandscapeRotated, 3, 336, 600, 336,
+     {{0, 0, 336, 600}, {336, 0, 336, 600}, {672, 0, 328, 600}}},
+    {"UnrotatedRightToLeft", 1000, 600, 8, LayoutLandscape, 3, 336, 600, 336,
+     {{672, 0, 328, 600}, {336, 0, 336, 600}, {0, 0, 336, 600}}},
+    {"FewerBandsThanAsked", 10, 3, 8, LayoutPortrait, 5, 12, 1, 12,
+     {{0, 0, 10, 1}, {0, 1, 10, 1}, {0, 2, 10, 1}}},
+    {"OneBitLandscape", 423, 879, 1, LayoutLandscape, 1, 448, 880, 56, {{0, 0, 423, 879}}},
+};
+
+class BandLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
+
+TEST_P(BandLayoutTest, StripsCoverThePage) {
+  const LayoutCase& c = GetParam();
+  BandLayout layout;
+  ASSERT_TRUE(layoutBands(&layout, c.width, c.height, c.depth, c.code, c.n));
+  EXPECT_EQ(layout.code, c.code);
+  EXPECT_EQ(layout.bitmap.allocWidth, c.bitmapWidth);
+  EXPECT_EQ(layout.bitmap.allocHeight, c.bitmapHeight);
+  EXPECT_EQ(layout.bitmap.bytesPerScanline, c.stride);
+  EXPECT_EQ(layout.page.width, c.width);
+  EXPECT_EQ(layout.page.height, c.height);
+  ASSERT_EQ(layout.count, static_cast<LONG>(c.bands.size()));
+  for (size_t j = 0; j < c.bands.size(); ++j) {
+    const BandEntry& e = layout.band[j];
+    EXPECT_EQ((std::vector<LONG>{e.x, e.y, e.width, e.height}), c.bands[j]) << "band " << j;
+    EXPECT_EQ(e.allocWidth, c.bitmapWidth);
+    EXPECT_EQ(e.allocHeight, c.bitmapHeight);
+    EXPECT_EQ(e.bytesPerScanline, c.stride);
+    EXPECT_EQ(e.flags, kBandEncode);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BandLayoutTest, ::testing::ValuesIn(kLayoutCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BandLayoutErrors, BadArgumentsAreRefused) {
+  BandLayout layout;
+  EXPECT_FALSE(layoutBands(nullptr, 10, 10, 1, LayoutPortrait, 1));
+  EXPECT_FALSE(layoutBands(&layout, 0, 10, 1, LayoutPortrait, 1));
+  EXPECT_FALSE(layoutBands(&layout, 10, -1, 1, LayoutPortrait, 1));
+  EXPECT_FALSE(layoutBands(&layout, 10, 10, 24, LayoutPortrait, 1));
+  EXPECT_FALSE(layoutBands(&layout, 10, 10, 8, 19, 1));
+  EXPECT_FALSE(layoutBands(&layout, 10, 10, 8, LayoutPortrait, 0));
+  EXPECT_FALSE(layoutBands(&layout, 10, 10, 8, LayoutPortrait, 129));
+  EXPECT_EQ(layout.count, 0);
+}
+
+// ---- encodeBand -----------------------------------------------------------------
+
+// A band bitmap plus everything the encoder needs, writing into `sink`.
+struct Band {
+  int depth;
+  LONG width, height;  // exact band size
+  LONG allocWidth, allocHeight, stride;
+  Bytes bits;
+  Bytes scratch = Bytes(kGraphScratchSize);
+  std::vector<WORD> table = std::vector<WORD>(kDitherTableWords);
+  Bytes staging = Bytes(kStagingCapacity);
+  Bytes sink;
+  OutputStage out{};
+  RasterJob job{};
+
+  Band(int depth_, LONG w, LONG h) : depth(depth_), width(w), height(h) {
+    allocWidth = depth == 1 ? (w + 31) / 32 * 32 : (w + 3) / 4 * 4;
+    allocHeight = depth == 1 ? (h + 7) / 8 * 8 : h;
+    stride = depth == 1 ? allocWidth / 8 : allocWidth;
+    bits.assign(static_cast<size_t>(stride) * allocHeight, 0xFF);  // white
+    // Level 0 prints every dot, level 255 none.
+    for (DWORD i = 0; i < kDitherTableWords; ++i) table[i] = i / kDitherRows == 0 ? 0x0000 : 0xFFFF;
+    out.staging = staging.data();
+    out.capacity = kStagingCapacity;
+    out.writer = [](void* ctx, const BYTE* d, DWORD n, DWORD* done) {
+      auto* s = static_cast<Bytes*>(ctx);
+      s->insert(s->end(), d, d + n);
+      *done = n;
+      return TRUE;
+    };
+    out.context = &sink;
+    job.surface = {depth, bits.data(), allocWidth, allocHeight, stride};
+    job.band = {0, 0, allocWidth, allocHeight, w, h, stride, kBandEncode};
+    job.printableWidth = w;
+    job.orientation = 1;
+    job.colorMode = depth == 1 ? 0 : 1;
+    job.graphicsMode = 1;
+    job.dither = table.data();
+    job.scratch = scratch.data();
+    job.scratchSize = kGraphScratchSize;
+  }
+  void landscape(bool rotated) {
+    job.orientation = 2;
+    job.landscapeRotation = rotated;
+  }
+  // Draws a black dot at band position (x, y).
+  void dot(LONG x, LONG y) {
+    if (depth == 1)
+      bits[y * stride + x / 8] &= static_cast<BYTE>(~(0x80 >> (x % 8)));
+    else
+      bits[y * stride + x] = 0;
+  }
+  EncodeResult encode() {
+    EncodeResult r = encodeBand(out, job);
+    out.flush();
+    return r;
+  }
+};
+
+// One parsed GRAPH command: its header and its rows as bit matrices.
+struct Graph {
+  int x = -1, y = -1, wd = -1, ht = -1, md = -1;
+  std::vector<Bytes> rows;
+  bool bit(size_t row, size_t j) const { return rows[row][j / 8] & (0x80 >> (j % 8)); }
+  size_t dots() const {
+    size_t n = 0;
+    for (auto& r : rows)
+      for (BYTE b : r) n += __builtin_popcount(b);
+    return n;
+  }
+};
+
+Graph parseGraph(const Bytes& s, bool hex) {
+  Graph g;
+  std::string text(s.begin(), s.end());
+  size_t eol = text.find("\r\n");
+  EXPECT_NE(eol, std::string::npos);
+  EXPECT_EQ(std::sscanf(text.c_str(), "GRAPH X=%d,Y=%d,WD=%d,HT=%d,MD=%d", &g.x, &g.y, &g.wd, &g.ht, &g.md), 5);
+  Bytes data;
+  size_t i = eol + 2;
+  if (hex) {
+    for (; i + 1 < s.size() && s[i] != '\r'; i += 2) data.push_back(static_cast<BYTE>(std::stoi(text.substr(i, 2), nullptr, 16)));
+  } else {
+    data.assign(s.begin() + i, s.end() - 2);
+  }
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  // Rows are coded one by one: decode run by run, cutting at each row's length.
+  size_t rowBytes = (g.wd + 7) / 8;
+  size_t p = 0;
+  for (int r = 0; r < g.ht; ++r) {
+    Bytes row;
+    while (row.size() < rowBytes && p < data.size()) {
+      int8_t h = static_cast<int8_t>(data[p++]);
+      if (h >= 0) {
+        row.insert(row.end(), data.begin() + p, data.begin() + p + h + 1);
+        p += h + 1;
+      } else {
+        row.insert(row.end(), size_t(1 - h), data[p++]);
+      }
+    }
+    EXPECT_EQ(row.size(), rowBytes) << "row " << r;
+    g.rows.push_back(row);
+  }
+  EXPECT_EQ(p, data.size()) << "bytes left after the rows";
+  return g;
+}
+
+TEST(EncodeBand, BlankOneBitPortraitPageOfModelADefaultLabel) {
+  for (bool hex : {false, true}) {
+    Band b(1, 879, 423);
+    b.job.graphicsMode = hex ? 0 : 1;
+    ASSERT_EQ(b.encode(), EncodeResult::Written);
+    std::string expected = "GRAPH X=0,Y=0,WD=879,HT=423,MD=2\r\n";
+    for (int r = 0; r < 423; ++r) expected += hex ? std::string("9300") : std::string("\x93\x00", 2);
+    expected += "\r\n";
+    EXPECT_EQ(std::string(b.sink.begin(), b.sink.end()), expected) << (hex ? "hex" : "binary");
+  }
+}
+
+TEST(EncodeBand, TopLeftDotCodesTheFirstRow) {
+  Band b(1, 879, 423);
+  b.dot(0, 0);
+  ASSERT_EQ(b.encode(), EncodeResult::Written);
+  const std::string header = "GRAPH X=0,Y=0,WD=879,HT=423,MD=2\r\n";
+  Bytes first(b.sink.begin() + header.size(), b.sink.begin() + header.size() + 7);
+  EXPECT_EQ(first, (Bytes{0x01, 0x80, 0x00, 0x95, 0x00, 0x93, 0x00}));
+}
+
+TEST(EncodeBand, OneBitBitmapIsInvertedInPlace) {
+  Band b(1, 40, 8);
+  b.dot(3, 2);
+  Bytes before = b.bits;
+  b.encode();
+  for (size_t i = 0; i < before.size(); ++i) ASSERT_EQ(b.bits[i], BYTE(~before[i])) << i;
+}
+
+TEST(EncodeBand, UnrotatedLandscapeSkipsTheFillerColumns) {
+  Band b(1, 879, 423);
+  b.landscape(false);
+  for (LONG y = 0; y < 423; ++y) b.dot(880, y);  // filler column: never sent
+  b.dot(878, 5);                                 // the rightmost real column comes first
+  b.dot(0, 422);
+  ASSERT_EQ(b.encode(), EncodeResult::Written);
+  Graph g = parseGraph(b.sink, false);
+  EXPECT_EQ((std::vector<int>{g.x, g.y, g.wd, g.ht, g.md}), (std::vector<int>{0, 0, 423, 879, 2}));
+  ASSERT_EQ(g.rows.size(), 879u);
+  EXPECT_EQ(g.dots(), 2u);
+  EXPECT_TRUE(g.bit(0, 5));
+  EXPECT_TRUE(g.bit(878, 422));
+}
+
+// Where a single dot drawn at band position (x, y) must appear: row and
+// bit in the rows sent, or nowhere (row -1).
+struct DotCase {
+  int depth;
+  int layout;  // 0 portrait, 1 clockwise, 2 counter-clockwise
+  LONG x, y;
+  int row, bit;
+};
+
+// Band 13 x 10 dots: neither multiple of 8, so filler columns and
+// scanlines are present in the one-bit bitmap (32 x 16).
+const DotCase kDotCases[] = {
+    {1, 0, 0, 0, 0, 0},   {1, 0, 12, 9, 9, 12},  {1, 0, 5, 3, 3, 5},
+    {1, 1, 0, 0, 0, 15},  {1, 1, 12, 9, 12, 6},  {1, 1, 14, 2, 14, 13},  // filler column 14 is sent
+    {1, 2, 0, 0, 12, 0},  {1, 2, 12, 9, 0, 9},   {1, 2, 14, 2, -1, 0},   // filler column 14 is not
+    {8, 0, 0, 0, 0, 0},   {8, 0, 12, 9, 9, 12},  {8, 1, 0, 0, 0, 9},
+    {8, 1, 12, 9, 12, 0}, {8, 1, 7, 4, 7, 5},    {8, 2, 0, 0, 12, 0},
+    {8, 2, 12, 9, 0, 9},  {8, 2, 8, 1, 4, 1},
+};
+
+class EncodeDot : public ::testing::TestWithParam<DotCase> {};
+
+TEST_P(EncodeDot, LandsWhereTheLayoutPutsIt) {
+  const DotCase& c = GetParam();
+  Band b(c.depth, 13, 10);
+  if (c.layout) b.landscape(c.layout == 1);
+  b.dot(c.x, c.y);
+  ASSERT_EQ(b.encode(), EncodeResult::Written);
+  Graph g = parseGraph(b.sink, false);
+  GraphHeader h = graphHeaderFor(b.job);
+  EXPECT_EQ((std::vector<int>{g.x, g.y, g.wd, g.ht}), (std::vector<int>{h.x, h.y, h.width, h.height}));
+  if (c.row < 0) {
+    EXPECT_EQ(g.dots(), 0u);
+    return;
+  }
+  EXPECT_EQ(g.dots(), 1u);
+  ASSERT_LT(c.row, g.ht);
+  EXPECT_TRUE(g.bit(c.row, c.bit));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EncodeDot, ::testing::ValuesIn(kDotCases));
+
+struct HeaderCase {
+  const char* name;
+  int depth;
+  int layout;
+  LONG bandX, bandY, printableWidth;
+  std::vector<int> header;  // X, Y, WD, HT
+};
+
+const HeaderCase kHeaderCases[] = {
+    {"PortraitOneBit", 1, 0, 0, 0, 13, {0, 0, 13, 10}},
+    {"PortraitEightBitBand", 8, 0, 0, 40, 13, {0, 40, 13, 10}},
+    {"ClockwiseOneBit", 1, 1, 0, 0, 13, {0, 0, 16, 16}},
+    {"ClockwiseEightBitStrip", 8, 1, 24, 0, 37, {0, 24, 10, 13}},
+    {"CounterClockwiseOneBit", 1, 2, 0, 0, 13, {0, 0, 10, 13}},
+    {"CounterClockwiseEightBitLeftStrip", 8, 2, 0, 0, 37, {0, 24, 10, 13}},
+    {"CounterClockwiseEightBitRightStrip", 8, 2, 24, 0, 37, {0, 0, 10, 13}},
+};
+
+class EncodeHeader : public ::testing::TestWithParam<HeaderCase> {};
+
+TEST_P(EncodeHeader, PositionAndSize) {
+  const HeaderCase& c = GetParam();
+  Band b(c.depth, 13, 10);
+  if (c.layout) b.landscape(c.layout == 1);
+  b.job.band.x = c.bandX;
+  b.job.band.y = c.bandY;
+  b.job.printableWidth = c.printableWidth;
+  ASSERT_EQ(b.encode(), EncodeResult::Written);
+  Graph g = parseGraph(b.sink, false);
+  EXPECT_EQ((std::vector<int>{g.x, g.y, g.wd, g.ht}), c.header);
+  EXPECT_EQ(g.md, 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EncodeHeader, ::testing::ValuesIn(kHeaderCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Every output bit of the 8-bit layouts is the inverse of the dither
+// table's bit at the pixel's page position, whatever the band's origin.
+TEST(EncodeBand, GreyFollowsTheDitherRuleAtPagePositions) {
+  std::mt19937 rng(11);
+  for (int layout = 0; layout < 3; ++layout) {
+    Band b(8, 21, 19);
+    if (layout) b.landscape(layout == 1);
+    for (auto& w : b.table) w = static_cast<WORD>(rng());
+    for (auto& p : b.bits) p = static_cast<BYTE>(rng());
+    const LONG bx = 12, by = 7;  // not on a pattern boundary
+    b.job.band.x = bx;
+    b.job.band.y = by;
+    b.job.printableWidth = bx + 21;
+    Bytes grey = b.bits;
+    ASSERT_EQ(b.encode(), EncodeResult::Written);
+    Graph g = parseGraph(b.sink, false);
+    for (LONG y = 0; y < 19; ++y) {
+      for (LONG x = 0; x < 21; ++x) {
+        LONG px = bx + x, py = by + y;
+        WORD w = b.table[grey[y * b.stride + x] * 16 + py % 16];
+        BYTE pattern = (px / 8) % 2 ? BYTE(w >> 8) : BYTE(w);
+        bool printed = !(pattern & (0x80 >> (px % 8)));
+        int row = layout == 0 ? y : layout == 1 ? x : 20 - x;
+        int bit = layout == 0 ? x : layout == 1 ? 18 - y : y;
+        ASSERT_EQ(g.bit(row, bit), printed) << "layout " << layout << " at " << x << "," << y;
+      }
+    }
+  }
+}
+
+TEST(EncodeBand, HexRowsCarryTheSameCode) {
+  Band bin(1, 50, 9), hex(1, 50, 9);
+  std::mt19937 rng(3);
+  for (size_t i = 0; i < bin.bits.size(); ++i) bin.bits[i] = hex.bits[i] = static_cast<BYTE>(rng());
+  hex.job.graphicsMode = 0;
+  bin.encode();
+  hex.encode();
+  Graph a = parseGraph(bin.sink, false), b = parseGraph(hex.sink, true);
+  EXPECT_EQ(a.rows, b.rows);
+}
+
+struct RefusalCase {
+  const char* name;
+  void (*spoil)(Band&);
+};
+
+const RefusalCase kRefusals[] = {
+    {"NoBits", [](Band& b) { b.job.surface.bits = nullptr; }},
+    {"BandWiderThanSurface", [](Band& b) { b.job.band.width = b.allocWidth + 1; }},
+    {"BandTallerThanSurface", [](Band& b) { b.job.band.height = b.allocHeight + 1; }},
+    {"StrideShorterThanRow", [](Band& b) { b.job.surface.stride = 1; }},
+    {"NegativeStride", [](Band& b) { b.job.surface.stride = -b.stride; }},
+    {"NegativeOrigin", [](Band& b) { b.job.band.x = -8; }},
+    {"EmptyBand", [](Band& b) { b.job.band.height = 0; }},
+    {"DepthDoesNotMatchMode", [](Band& b) { b.job.colorMode = 1; }},
+    {"ColourMode", [](Band& b) { b.job.colorMode = 2; }},
+    {"ScratchTooSmall", [](Band& b) { b.job.scratchSize = kGraphScratchSize - 1; }},
+    {"NoScratch", [](Band& b) { b.job.scratch = nullptr; }},
+    {"LandscapeBandPastPrintableWidth",
+     [](Band& b) {
+       b.landscape(false);
+       b.job.printableWidth = b.width - 1;
+     }},
+    {"RowLongerThanTheHexBuffer",
+     [](Band& b) {
+       b.landscape(true);
+       b.job.surface.height = b.job.band.height = 8 * (kMaxRowBytes + 1);
+     }},
+};
+
+class EncodeRefusal : public ::testing::TestWithParam<RefusalCase> {};
+
+TEST_P(EncodeRefusal, NothingWrittenAndBitmapUntouched) {
+  Band b(1, 40, 16);
+  b.dot(1, 1);
+  Bytes before = b.bits;
+  GetParam().spoil(b);
+  EXPECT_EQ(b.encode(), EncodeResult::Refused);
+  EXPECT_TRUE(b.sink.empty());
+  EXPECT_EQ(b.bits, before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EncodeRefusal, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EncodeBand, EightBitWithoutTableIsRefused) {
+  Band b(8, 16, 4);
+  b.job.dither = nullptr;
+  EXPECT_EQ(b.encode(), EncodeResult::Refused);
+  EXPECT_TRUE(b.sink.empty());
+}
+
+TEST(EncodeBand, HexBufferFailureLeavesTheGraphOut) {
+  sim::reset();
+  Band b(1, 40, 8);
+  Bytes before = b.bits;
+  sim::failNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(b.encode(), EncodeResult::NoMemory);
+  EXPECT_TRUE(b.sink.empty());
+  EXPECT_EQ(b.bits, before);
+  sim::reset();
+}
+
+TEST(EncodeBand, SuppressedOutputTouchesNothing) {
+  Band b(1, 40, 8);
+  Bytes before = b.bits;
+  b.out.suppressed = TRUE;
+  EXPECT_EQ(b.encode(), EncodeResult::Suppressed);
+  EXPECT_TRUE(b.sink.empty());
+  EXPECT_EQ(b.bits, before);
+}
+
+// ---- fillGreyRect -------------------------------------------------------------------
+
+struct FillCase {
+  const char* name;
+  RECTL rect;
+  LONG exactWidth, exactHeight;
+};
+
+const FillCase kFillCases[] = {
+    {"InsideOneByte", {2, 1, 6, 3}, 64, 20},
+    {"AcrossBytes", {3, 0, 45, 20}, 64, 20},
+    {"EndsOnByteEdge", {8, 2, 24, 5}, 64, 20},
+    {"ClippedToExactSize", {10, 10, 200, 200}, 50, 17},
+    {"NegativeStart", {-5, -3, 9, 2}, 64, 20},
+    {"Empty", {7, 7, 7, 9}, 64, 20},
+    {"OutsideTheBand", {70, 0, 90, 5}, 64, 20},
+};
+
+class FillGrey : public ::testing::TestWithParam<FillCase> {};
+
+TEST_P(FillGrey, PatternInsideUntouchedOutside) {
+  const FillCase& c = GetParam();
+  std::mt19937 rng(5);
+  std::vector<WORD> table(kDitherTableWords);
+  for (auto& w : table) w = static_cast<WORD>(rng());
+  const LONG width = 64, height = 20, stride = 8;
+  Bytes bits(stride * height);
+  for (auto& b : bits) b = static_cast<BYTE>(rng());
+  Bytes before = bits;
+  SurfaceDesc s{1, bits.data(), width, height, stride};
+  const int level = 77;
+  ASSERT_TRUE(fillGreyRect(s, c.rect, level, table.data(), c.exactWidth, c.exactHeight));
+  for (LONG y = 0; y < height; ++y) {
+    for (LONG x = 0; x < width; ++x) {
+      bool inside = x >= c.rect.left && x < c.rect.right && y >= c.rect.top && y < c.rect.bottom &&
+                    x < c.exactWidth && y < c.exactHeight;
+      BYTE mask = static_cast<BYTE>(0x80 >> (x % 8));
+      WORD w = table[level * 16 + y % 16];
+      BYTE pattern = (x / 8) % 2 ? BYTE(w >> 8) : BYTE(w);
+      bool expected = inside ? (pattern & mask) != 0 : (before[y * stride + x / 8] & mask) != 0;
+      ASSERT_EQ((bits[y * stride + x / 8] & mask) != 0, expected) << x << "," << y;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FillGrey, ::testing::ValuesIn(kFillCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FillGreyErrors, OnlyOneBitSurfacesWithATable) {
+  std::vector<WORD> table(kDitherTableWords);
+  Bytes bits(64);
+  RECTL r{0, 0, 8, 8};
+  EXPECT_FALSE(fillGreyRect({8, bits.data(), 8, 8, 8}, r, 0, table.data(), 8, 8));
+  EXPECT_FALSE(fillGreyRect({1, bits.data(), 8, 8, 1}, r, 0, nullptr, 8, 8));
+  EXPECT_FALSE(fillGreyRect({1, nullptr, 8, 8, 1}, r, 0, table.data(), 8, 8));
+  EXPECT_EQ(bits, Bytes(64));
+}
+
+}  // namespace
