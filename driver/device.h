@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include "model_profile.h"
+#include "raster.h"
 #include "settings.h"
 
 // Page geometry: sizes in 0.1 mm and in dots, and the printable area's
@@ -37,17 +38,8 @@ struct BandParameters {
   LONG layoutCode;
 };
 
-// One band of the page (also the whole-page record).
-struct BandEntry {
-  LONG x;
-  LONG y;
-  LONG allocWidth;
-  LONG allocHeight;
-  LONG exactWidth;
-  LONG exactHeight;
-  LONG bytesPerScanline;
-  LONG flags;  // bit 0: encode this band
-};
+// BandEntry (one band of the page, also the whole-page record), the band
+// layout and the encoder live in raster.h; the output stage in jobstream.h.
 
 // Surface description used by the raster encoder.
 struct SurfaceDescription {
@@ -64,7 +56,6 @@ inline constexpr int kDitherTable = 7;       // 8-bit dither table (raster encod
 inline constexpr int kFillDitherTable = 8;   // same shape, grey rectangle fill
 inline constexpr int kOutputStaging = 10;    // output staging area
 inline constexpr ULONG kWorkBufferBytes = 64 * 1024;
-inline constexpr ULONG kStagingCapacity = 0xF800;
 struct WorkBuffers {
   BYTE* block;
   BYTE* buffer[kWorkBufferSlots];
@@ -121,11 +112,6 @@ inline constexpr int kPrinterNameChars = 31;
 inline constexpr int kDocumentNameChars = 260;
 inline constexpr int kOutputNameChars = 259;
 
-// Job-state flags.
-inline constexpr ULONG kHeaderSent = 0x01;
-inline constexpr ULONG kPageOpen = 0x02;
-inline constexpr ULONG kWriteFailed = 0x08;
-
 inline constexpr int kDefaultFontCount = 3;
 
 struct PrinterDevice {
@@ -164,7 +150,7 @@ struct PrinterDevice {
 
   // Job state.
   LONG pageCounter;
-  ULONG jobFlags;
+  OutputStage output;  // staging fill, job-state flags (HeaderSent, PageOpen, WriteFailed)
   LONG copyCount;
   BOOL OutputSuppressed;
 

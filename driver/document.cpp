@@ -1,14 +1,135 @@
-// Document, page and band entry points. Placeholders: they validate the
-// device and succeed; the job stream and band encoding land here later.
+// Document, page and band entry points: when each job command is written,
+// clearing the surface, and handing finished pages and bands to the encoder.
 #include <windows.h>
 #include <winddi.h>
 
 #include "device.h"
 #include "guard.h"
+#include "jobstream.h"
+#include "raster.h"
+#include "settings.h"
+
+namespace {
+
+// Points the output stage at this record's staging area and printer. A
+// staging area that changed (the surface was re-enabled) holds nothing.
+void bindOutput(PrinterDevice& device) {
+  OutputStage& out = device.output;
+  BYTE* staging = device.work.size[kOutputStaging] >= kStagingCapacity ? device.work.buffer[kOutputStaging] : nullptr;
+  if (out.staging != staging) out.fill = 0;
+  out.staging = staging;
+  out.capacity = staging ? kStagingCapacity : 0;
+  out.writer = &writeToPrinter;
+  out.context = device.printer;
+  out.suppressed = device.OutputSuppressed;
+}
+
+// The entry point's result: a failed write of this document is reported
+// with WritePrinter's error.
+BOOL outputResult(const PrinterDevice& device) {
+  if (!device.output.failed()) return TRUE;
+  SetLastError(device.output.writeError);
+  return FALSE;
+}
+
+DefRules modelDefRules() {
+  return DefRules{static_cast<int>(kModel.widthDotFactor),  static_cast<int>(kModel.lengthDotFactor),
+                  static_cast<int>(kModel.jobWidthLimit),   static_cast<int>(kModel.stopPositionMax),
+                  static_cast<int>(kModel.defaultStopPosition), kModel.sendsOffsets};
+}
+
+// The DEF values: the selected label's definition (or the model's default
+// one), the custom size for the user-defined label, and the settings.
+DefValues defValuesOf(const PrinterDevice& device) {
+  const PrivateSettings& p = device.settings.Private;
+  LabelDefinition def{};
+  if (!ReadLabelDefinition(p.LabelIndex, &def))
+    DefaultLabelDefinition(p.LabelIndex == kCustomLabelIndex ? kCustomLabelIndex : kModel.firstUserSlot, &def);
+  if (p.LabelIndex == kCustomLabelIndex) {
+    def.LabelWidth = p.CustomWidth;
+    def.LabelHeight = p.CustomHeight;
+  }
+  DefValues v{};
+  v.labelType = def.LabelType;
+  v.width = def.LabelWidth;
+  v.height = def.LabelHeight;
+  v.gap = def.LabelGap;
+  v.direction = p.Direction;
+  v.density = def.Density;
+  v.speed = p.Speed;
+  v.stopPosition = def.StopPosition;
+  v.offsetTearOff = def.OffsetTearOff;
+  v.offsetPeelOff = def.OffsetPeerOff;
+  v.offsetCutter = def.OffsetCutter;
+  v.cutInterval = def.CutInterval;
+  v.offsetX = p.OffsetX;
+  v.offsetY = p.OffsetY;
+  v.graphicsMode = p.GraphicsMode;
+  v.printMethod = p.PrintMethod;
+  v.printMode = def.PrintMode;
+  v.leftMargin = def.LeftMargin;
+  v.rightMargin = def.RightMargin;
+  v.topMargin = def.TopMargin;
+  v.bottomMargin = def.BottomMargin;
+  return v;
+}
+
+// START and QTY, preceded on the document's first page by DEF and JOB.
+void openPage(PrinterDevice& device) {
+  if (device.pageCounter == 1) {
+    char line[256];
+    int n = formatDefLine(line, sizeof line, defValuesOf(device), modelDefRules());
+    writeJobHeader(device.output, line, n);
+  }
+  writePageStart(device.output, device.copyCount);
+}
+
+// Erases the whole bitmap to white and empties the drawn-region record.
+void clearSurface(PrinterDevice& device, SURFOBJ* pso) {
+  RECTL all{0, 0, pso->sizlBitmap.cx, pso->sizlBitmap.cy};
+  EngEraseSurface(pso, &all, pso->iBitmapFormat == BMF_8BPP ? 255 : 1);
+  if (device.regions && device.regionCount > 0)
+    ZeroMemory(device.regions, sizeof(DrawnRegion) * static_cast<SIZE_T>(device.regionCount));
+}
+
+int bitDepthOf(ULONG format) {
+  if (format == BMF_1BPP) return 1;
+  if (format == BMF_8BPP) return 8;
+  return 0;
+}
+
+// Encodes the band at the cursor from the bits GDI drew into `pso`.
+void encodeCurrentBand(PrinterDevice& device, SURFOBJ* pso) {
+  if (device.bandCursor < 0 || device.bandCursor >= device.bandCount) return;
+  RasterJob job{};
+  job.surface = {bitDepthOf(pso->iBitmapFormat), static_cast<BYTE*>(pso->pvBits), pso->sizlBitmap.cx,
+                 pso->sizlBitmap.cy, pso->lDelta};
+  job.band = device.bands[device.bandCursor];
+  job.printableWidth = device.wholePage.exactWidth;
+  job.orientation = device.render.orientation;
+  job.landscapeRotation = device.settings.Private.LandscapeRotation != 0;
+  job.colorMode = device.settings.Private.ColorMode;
+  job.graphicsMode = device.settings.Private.GraphicsMode;
+  if (device.work.size[kDitherTable] >= kDitherTableWords * sizeof(WORD))
+    job.dither = reinterpret_cast<const WORD*>(device.work.buffer[kDitherTable]);
+  job.scratch = device.scratch.buffer[0];
+  job.scratchSize = device.scratch.size[0];
+  encodeBand(device.output, job);
+}
+
+void reportBandOrigin(const PrinterDevice& device, POINTL* pptl) {
+  const BandEntry& band = device.bands[device.bandCursor];
+  pptl->x = band.x;
+  pptl->y = band.y;
+}
+
+}  // namespace
 
 void closeDeviceOutput(PrinterDevice& device) {
-  // Nothing is written before the job stream exists; keep the flags honest.
-  device.jobFlags &= ~(kHeaderSent | kPageOpen);
+  bindOutput(device);
+  if (device.output.state & PageOpen) writePageEnd(device.output);
+  if (device.output.state & HeaderSent) writeJobEnd(device.output);
+  device.output.flush();
 }
 
 extern "C" {
@@ -24,35 +145,89 @@ BOOL APIENTRY DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ* pso) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL { return validDevice(pso) ? TRUE : FALSE; });
+  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+    PrinterDevice* device = validDevice(pso);
+    if (!device) return FALSE;
+    bindOutput(*device);
+    ++device->pageCounter;
+    if (device->bandingMode) return outputResult(*device);
+    openPage(*device);
+    device->bandCursor = 0;
+    reportBandOrigin(*device, &device->bandOrigin);
+    clearSurface(*device, pso);
+    return outputResult(*device);
+  });
 }
 
 BOOL APIENTRY DrvSendPage(SURFOBJ* pso) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL { return validDevice(pso) ? TRUE : FALSE; });
+  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+    PrinterDevice* device = validDevice(pso);
+    if (!device) return FALSE;
+    bindOutput(*device);
+    // In banding mode DrvNextBand sends the page; a page that was never
+    // started has no START to close.
+    if (device->bandingMode || !(device->output.state & PageOpen)) return outputResult(*device);
+    device->bandCursor = 0;
+    encodeCurrentBand(*device, pso);
+    clearSurface(*device, pso);
+    writePageEnd(device->output);
+    return outputResult(*device);
+  });
 }
 
 BOOL APIENTRY DrvEndDoc(SURFOBJ* pso, FLONG) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL { return validDevice(pso) ? TRUE : FALSE; });
+  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+    PrinterDevice* device = validDevice(pso);
+    if (!device) return FALSE;
+    bindOutput(*device);
+    BOOL ok = finishDocument(device->output);
+    device->pageCounter = 0;
+    if (!ok) SetLastError(device->output.writeError);
+    return ok;
+  });
 }
 
 BOOL APIENTRY DrvStartBanding(SURFOBJ* pso, POINTL* pptl) {
   return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     PrinterDevice* device = validDevice(pso);
-    if (!device || !pptl) return FALSE;
+    if (!device) return FALSE;
+    if (!pptl) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    bindOutput(*device);
     device->bandCursor = 0;
-    pptl->x = device->bands[0].x;
-    pptl->y = device->bands[0].y;
-    return TRUE;
+    reportBandOrigin(*device, pptl);
+    device->bandOrigin = *pptl;
+    clearSurface(*device, pso);
+    return outputResult(*device);
   });
 }
 
 BOOL APIENTRY DrvNextBand(SURFOBJ* pso, POINTL* pptl) {
   return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     PrinterDevice* device = validDevice(pso);
-    if (!device || !pptl) return FALSE;
-    pptl->x = -1;
-    pptl->y = -1;
-    return TRUE;
+    if (!device) return FALSE;
+    if (!pptl || device->bandCount < 1) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return FALSE;
+    }
+    bindOutput(*device);
+    if (device->bandCursor < 0 || device->bandCursor >= device->bandCount) device->bandCursor = 0;
+    if (device->bandCursor == 0) openPage(*device);
+    encodeCurrentBand(*device, pso);
+    clearSurface(*device, pso);
+    if (device->bandCursor < device->bandCount - 1) {
+      ++device->bandCursor;
+      reportBandOrigin(*device, pptl);
+    } else {
+      writePageEnd(device->output);
+      device->bandCursor = 0;
+      pptl->x = -1;
+      pptl->y = -1;
+    }
+    device->bandOrigin = *pptl;
+    return outputResult(*device);
   });
 }
 

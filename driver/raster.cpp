@@ -1,4 +1,4 @@
-// Band layout, GRAPH encoding in the six row layouts, row codes and grey fill.
+// GRAPH encoding in the six row layouts, row codes and grey fill.
 #include "raster.h"
 
 #include <cstdint>
@@ -12,58 +12,8 @@ namespace {
 constexpr LONG kMaxDots = 1 << 20;
 
 LONG ceilDiv(LONG v, LONG d) { return (v + d - 1) / d; }
-LONG roundUp(LONG v, LONG u) { return ceilDiv(v, u) * u; }
 
 }  // namespace
-
-BOOL layoutBands(BandLayout* out, LONG width, LONG height, int bitDepth, LONG code, int n) {
-  if (!out) return FALSE;
-  std::memset(out, 0, sizeof *out);
-  if (width <= 0 || height <= 0 || width > kMaxDots || height > kMaxDots) return FALSE;
-  if (bitDepth != 1 && bitDepth != 8) return FALSE;
-  if (code != LayoutPortrait && code != LayoutLandscapeRotated && code != LayoutLandscape) return FALSE;
-  if (n < 1 || n > kMaxBands) return FALSE;
-
-  const LONG unit = bitDepth == 1 ? 32 : 4;  // scanline unit in dots
-  const LONG align = bitDepth == 1 ? 8 : 1;  // band height/width alignment
-  auto strideOf = [&](LONG dots) { return bitDepth == 1 ? dots / 8 : dots; };
-
-  LONG bandWidth, bandHeight, count;
-  if (code == LayoutPortrait) {
-    bandWidth = roundUp(width, unit);
-    bandHeight = roundUp(ceilDiv(height, n), align);
-    count = ceilDiv(height, bandHeight);
-  } else {
-    bandWidth = roundUp(ceilDiv(width, n), unit);
-    bandHeight = roundUp(height, align);
-    count = ceilDiv(width, bandWidth);
-  }
-  if (count < 1) count = 1;
-  if (count > kMaxBands) count = kMaxBands;
-
-  out->code = code;
-  out->count = count;
-  out->bitmap = {0, 0, bandWidth, bandHeight, bandWidth, bandHeight, strideOf(bandWidth), kBandEncode};
-  LONG pageWidth = roundUp(width, unit);
-  out->page = {0, 0, pageWidth, roundUp(height, align), width, height, strideOf(pageWidth), kBandEncode};
-  for (LONG j = 0; j < count; ++j) {
-    BandEntry& e = out->band[j];
-    e = out->bitmap;
-    if (code == LayoutPortrait) {
-      e.y = j * bandHeight;
-      e.width = width;
-      e.height = j == count - 1 ? height - (count - 1) * bandHeight : bandHeight;
-    } else {
-      // Code 18 numbers the strips left to right, code 34 right to left;
-      // the strip at the right edge carries the remainder either way.
-      LONG column = code == LayoutLandscapeRotated ? j : count - 1 - j;
-      e.x = column * bandWidth;
-      e.width = column == count - 1 ? width - (count - 1) * bandWidth : bandWidth;
-      e.height = height;
-    }
-  }
-  return TRUE;
-}
 
 DWORD packRow(BYTE* dst, const BYTE* src, DWORD n) {
   if (!dst || !src || n == 0) return 0;
@@ -227,13 +177,13 @@ bool bandFits(const RasterJob& job, const GraphHeader& header) {
   if (job.colorMode == 1 && !job.dither) return false;
   if (!job.scratch || job.scratchSize < kGraphScratchSize) return false;
   if (b.x < 0 || b.y < 0 || b.x > kMaxDots || b.y > kMaxDots) return false;
-  if (b.width <= 0 || b.height <= 0 || b.width > s.width || b.height > s.height) return false;
-  const LONG lineBytes = s.bitDepth == 1 ? ceilDiv(b.width, 8) : b.width;
+  if (b.exactWidth <= 0 || b.exactHeight <= 0 || b.exactWidth > s.width || b.exactHeight > s.height) return false;
+  const LONG lineBytes = s.bitDepth == 1 ? ceilDiv(b.exactWidth, 8) : b.exactWidth;
   if (lineBytes > s.stride) return false;
   if (header.rowBytes <= 0 || header.rowBytes > kMaxRowBytes) return false;
   // The landscape layouts place the band by its distance from the right
   // edge of the printable area, so the band must lie inside it.
-  if (layoutOf(job) != Layout::Portrait && (job.printableWidth > kMaxDots || b.x + b.width > job.printableWidth))
+  if (layoutOf(job) != Layout::Portrait && (job.printableWidth > kMaxDots || b.x + b.exactWidth > job.printableWidth))
     return false;
   return true;
 }
@@ -255,8 +205,8 @@ void invertBitmap(const SurfaceDesc& s) {
 void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
-  const DWORD rowBytes = static_cast<DWORD>(ceilDiv(b.width, 8));
-  for (LONG r = 0; r < b.height; ++r) {
+  const DWORD rowBytes = static_cast<DWORD>(ceilDiv(b.exactWidth, 8));
+  for (LONG r = 0; r < b.exactHeight; ++r) {
     const BYTE* line = s.bits + static_cast<size_t>(r) * s.stride;
     if (s.bitDepth == 1) {
       rows.row(line, rowBytes);
@@ -266,7 +216,7 @@ void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
     for (DWORD j = 0; j < rowBytes; ++j) {
       BYTE printed = 0;
       LONG c0 = static_cast<LONG>(j) * 8;
-      LONG c1 = c0 + 8 < b.width ? c0 + 8 : b.width;
+      LONG c1 = c0 + 8 < b.exactWidth ? c0 + 8 : b.exactWidth;
       for (LONG c = c0; c < c1; ++c) {
         LONG px = b.x + c;
         if (!(patternByte(job.dither, line[c], px, py) & (0x80 >> (px & 7)))) printed |= BYTE(0x80 >> (c - c0));
@@ -301,7 +251,7 @@ void transposeByteColumn(const SurfaceDesc& s, LONG c, LONG rowBytes, bool clock
 void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
-  const LONG byteColumns = ceilDiv(b.width, 8);
+  const LONG byteColumns = ceilDiv(b.exactWidth, 8);
   if (layoutOf(job) == Layout::Clockwise) {
     for (LONG c = 0; c < byteColumns; ++c) {
       transposeByteColumn(s, c, rowBytes, true, block);
@@ -313,9 +263,9 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
   // the printable area's right edge are skipped.
   LONG counter = job.printableWidth - b.x - 8 * byteColumns;
   LONG written = 0;
-  for (LONG c = byteColumns - 1; c >= 0 && written < b.width; --c) {
+  for (LONG c = byteColumns - 1; c >= 0 && written < b.exactWidth; --c) {
     transposeByteColumn(s, c, rowBytes, false, block);
-    for (int k = 7; k >= 0 && written < b.width; --k) {
+    for (int k = 7; k >= 0 && written < b.exactWidth; --k) {
       if (counter++ < 0) continue;
       rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
       ++written;
@@ -336,10 +286,10 @@ void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, 
     select[k] = (px >> 3) & 1 ? 8 : 0;
     mask[k] = static_cast<BYTE>(0x80 >> (px & 7));
   }
-  for (LONG line = 0; line < b.height; ++line) {
+  for (LONG line = 0; line < b.exactHeight; ++line) {
     const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
     const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
-    const LONG bit = clockwise ? b.height - 1 - line : line;
+    const LONG bit = clockwise ? b.exactHeight - 1 - line : line;
     const LONG at = bit >> 3;
     const BYTE set = static_cast<BYTE>(0x80 >> (bit & 7));
     for (LONG k = 0; k < count; ++k) {
@@ -350,7 +300,7 @@ void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, 
 }
 
 void landscapeRows8(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
-  const LONG width = job.band.width;
+  const LONG width = job.band.exactWidth;
   if (layoutOf(job) == Layout::Clockwise) {
     for (LONG first = 0; first < width; first += 8) {
       LONG count = width - first < 8 ? width - first : 8;
@@ -372,19 +322,19 @@ void landscapeRows8(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
 GraphHeader graphHeaderFor(const RasterJob& job) {
   const BandEntry& b = job.band;
   const bool oneBit = job.colorMode == 0;
-  const LONG byteColumns = ceilDiv(b.width, 8);
+  const LONG byteColumns = ceilDiv(b.exactWidth, 8);
   switch (layoutOf(job)) {
     case Layout::Portrait:
-      return {b.x, b.y, b.width, b.height, byteColumns};
+      return {b.x, b.y, b.exactWidth, b.exactHeight, byteColumns};
     case Layout::Clockwise:
       // Each row is a page column, so a row carries the band's height in
       // dots (one-bit rows: whole bytes of scanlines, filler included) and
       // there is one row per column sent.
-      if (oneBit) return {b.y, b.x, 8 * ceilDiv(b.height, 8), 8 * byteColumns, ceilDiv(b.height, 8)};
-      return {b.y, b.x, b.height, b.width, ceilDiv(b.height, 8)};
+      if (oneBit) return {b.y, b.x, 8 * ceilDiv(b.exactHeight, 8), 8 * byteColumns, ceilDiv(b.exactHeight, 8)};
+      return {b.y, b.x, b.exactHeight, b.exactWidth, ceilDiv(b.exactHeight, 8)};
     case Layout::CounterClockwise: {
-      LONG y = job.printableWidth - b.x - (oneBit ? 8 * byteColumns : b.width);
-      return {b.y, y < 0 ? 0 : y, b.height, b.width, ceilDiv(b.height, 8)};
+      LONG y = job.printableWidth - b.x - (oneBit ? 8 * byteColumns : b.exactWidth);
+      return {b.y, y < 0 ? 0 : y, b.exactHeight, b.exactWidth, ceilDiv(b.exactHeight, 8)};
     }
   }
   return {};

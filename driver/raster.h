@@ -1,20 +1,10 @@
-// Raster side of the job: band layout, the GRAPH encoder with its six row
+// Raster side of the job: band entries, the GRAPH encoder with its six row
 // layouts, the run-length and hexadecimal row codes, and the grey fill.
 #pragma once
 
 #include <windows.h>
 
 #include "jobstream.h"
-
-// Band layout codes: portrait strips, landscape turned clockwise
-// (LandscapeRotation on), landscape turned counter-clockwise (off).
-enum BandLayoutCode : LONG {
-  LayoutPortrait = 17,
-  LayoutLandscapeRotated = 18,
-  LayoutLandscape = 34,
-};
-
-constexpr int kMaxBands = 128;
 
 // One band table entry: top-left corner on the page, allocated (rounded)
 // size, exact size, bytes per scanline of its bitmap, flags (bit 0: encode).
@@ -23,30 +13,14 @@ struct BandEntry {
   LONG y;
   LONG allocWidth;
   LONG allocHeight;
-  LONG width;
-  LONG height;
+  LONG exactWidth;
+  LONG exactHeight;
   LONG bytesPerScanline;
   LONG flags;
 };
 static_assert(sizeof(BandEntry) == 32, "band entries are eight integers");
 
 constexpr LONG kBandEncode = 0x01;
-
-// The page cut into bands. Every band bitmap has the size of `bitmap`
-// (allocWidth x allocHeight, bytesPerScanline); `page` is the whole page.
-struct BandLayout {
-  LONG code;
-  LONG count;
-  BandEntry bitmap;
-  BandEntry page;
-  BandEntry band[kMaxBands];
-};
-
-// Lays out `n` bands (1..128) over a printable area of `width` x `height`
-// dots for a surface of `bitDepth` 1 or 8 with layout `code`. Returns FALSE
-// and leaves *out zeroed for a null record, a non-positive size, another
-// depth or code, or n outside 1..128.
-BOOL layoutBands(BandLayout* out, LONG width, LONG height, int bitDepth, LONG code, int n);
 
 // The bitmap being encoded: top-down, `stride` bytes per scanline (> 0).
 struct SurfaceDesc {

@@ -109,69 +109,6 @@ TEST(HexRow, TwoUpperCaseDigitsPerByte) {
   EXPECT_EQ(hexRow(nullptr, code, 4), 0u);
 }
 
-// ---- band layout --------------------------------------------------------------
-
-struct LayoutCase {
-  const char* name;
-  LONG width, height;
-  int depth;
-  LONG code;
-  int n;
-  LONG bitmapWidth, bitmapHeight, stride;
-  std::vector<std::vector<LONG>> bands;  // x, y, exact width, exact height
-};
-
-const LayoutCase kLayoutCases[] = {
-    {"OneBitWholePage", 879, 423, 1, LayoutPortrait, 1, 896, 424, 112, {{0, 0, 879, 423}}},
-    {"EightBitThreeStrips", 880, 1000, 8, LayoutPortrait, 3, 880, 334, 880,
-     {{0, 0, 880, 334}, {0, 334, 880, 334}, {0, 668, 880, 332}}},
-    {"RotatedLeftToRight", 1000, 600, 8, LayoutLandscapeRotated, 3, 336, 600, 336,
-     {{0, 0, 336, 600}, {336, 0, 336, 600}, {672, 0, 328, 600}}},
-    {"UnrotatedRightToLeft", 1000, 600, 8, LayoutLandscape, 3, 336, 600, 336,
-     {{672, 0, 328, 600}, {336, 0, 336, 600}, {0, 0, 336, 600}}},
-    {"FewerBandsThanAsked", 10, 3, 8, LayoutPortrait, 5, 12, 1, 12,
-     {{0, 0, 10, 1}, {0, 1, 10, 1}, {0, 2, 10, 1}}},
-    {"OneBitLandscape", 423, 879, 1, LayoutLandscape, 1, 448, 880, 56, {{0, 0, 423, 879}}},
-};
-
-class BandLayoutTest : public ::testing::TestWithParam<LayoutCase> {};
-
-TEST_P(BandLayoutTest, StripsCoverThePage) {
-  const LayoutCase& c = GetParam();
-  BandLayout layout;
-  ASSERT_TRUE(layoutBands(&layout, c.width, c.height, c.depth, c.code, c.n));
-  EXPECT_EQ(layout.code, c.code);
-  EXPECT_EQ(layout.bitmap.allocWidth, c.bitmapWidth);
-  EXPECT_EQ(layout.bitmap.allocHeight, c.bitmapHeight);
-  EXPECT_EQ(layout.bitmap.bytesPerScanline, c.stride);
-  EXPECT_EQ(layout.page.width, c.width);
-  EXPECT_EQ(layout.page.height, c.height);
-  ASSERT_EQ(layout.count, static_cast<LONG>(c.bands.size()));
-  for (size_t j = 0; j < c.bands.size(); ++j) {
-    const BandEntry& e = layout.band[j];
-    EXPECT_EQ((std::vector<LONG>{e.x, e.y, e.width, e.height}), c.bands[j]) << "band " << j;
-    EXPECT_EQ(e.allocWidth, c.bitmapWidth);
-    EXPECT_EQ(e.allocHeight, c.bitmapHeight);
-    EXPECT_EQ(e.bytesPerScanline, c.stride);
-    EXPECT_EQ(e.flags, kBandEncode);
-  }
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, BandLayoutTest, ::testing::ValuesIn(kLayoutCases),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(BandLayoutErrors, BadArgumentsAreRefused) {
-  BandLayout layout;
-  EXPECT_FALSE(layoutBands(nullptr, 10, 10, 1, LayoutPortrait, 1));
-  EXPECT_FALSE(layoutBands(&layout, 0, 10, 1, LayoutPortrait, 1));
-  EXPECT_FALSE(layoutBands(&layout, 10, -1, 1, LayoutPortrait, 1));
-  EXPECT_FALSE(layoutBands(&layout, 10, 10, 24, LayoutPortrait, 1));
-  EXPECT_FALSE(layoutBands(&layout, 10, 10, 8, 19, 1));
-  EXPECT_FALSE(layoutBands(&layout, 10, 10, 8, LayoutPortrait, 0));
-  EXPECT_FALSE(layoutBands(&layout, 10, 10, 8, LayoutPortrait, 129));
-  EXPECT_EQ(layout.count, 0);
-}
-
 // ---- encodeBand -----------------------------------------------------------------
 
 // A band bitmap plus everything the encoder needs, writing into `sink`.
@@ -449,12 +386,12 @@ struct RefusalCase {
 
 const RefusalCase kRefusals[] = {
     {"NoBits", [](Band& b) { b.job.surface.bits = nullptr; }},
-    {"BandWiderThanSurface", [](Band& b) { b.job.band.width = b.allocWidth + 1; }},
-    {"BandTallerThanSurface", [](Band& b) { b.job.band.height = b.allocHeight + 1; }},
+    {"BandWiderThanSurface", [](Band& b) { b.job.band.exactWidth = b.allocWidth + 1; }},
+    {"BandTallerThanSurface", [](Band& b) { b.job.band.exactHeight = b.allocHeight + 1; }},
     {"StrideShorterThanRow", [](Band& b) { b.job.surface.stride = 1; }},
     {"NegativeStride", [](Band& b) { b.job.surface.stride = -b.stride; }},
     {"NegativeOrigin", [](Band& b) { b.job.band.x = -8; }},
-    {"EmptyBand", [](Band& b) { b.job.band.height = 0; }},
+    {"EmptyBand", [](Band& b) { b.job.band.exactHeight = 0; }},
     {"DepthDoesNotMatchMode", [](Band& b) { b.job.colorMode = 1; }},
     {"ColourMode", [](Band& b) { b.job.colorMode = 2; }},
     {"ScratchTooSmall", [](Band& b) { b.job.scratchSize = kGraphScratchSize - 1; }},
@@ -467,7 +404,7 @@ const RefusalCase kRefusals[] = {
     {"RowLongerThanTheHexBuffer",
      [](Band& b) {
        b.landscape(true);
-       b.job.surface.height = b.job.band.height = 8 * (kMaxRowBytes + 1);
+       b.job.surface.height = b.job.band.exactHeight = 8 * (kMaxRowBytes + 1);
      }},
 };
 
