@@ -155,8 +155,8 @@ struct FeatureOptions {
   LONG values[2];
 };
 extern const FeatureOptions kFeatures[kFeatureCount];
-// Option value selected for feature f, or 0 when FeatureSelection holds an
-// index outside the option list.
+// Option value selected for feature f; an index outside the option list
+// selects the first option.
 LONG featureValue(const DriverSettings& settings, int feature);
 
 // Defaults.

@@ -1,0 +1,39 @@
+// Device-record lifecycle logic behind DrvEnablePDEV, DrvResetPDEV,
+// DrvDisablePDEV, DrvEnableSurface and DrvDisableSurface.
+#pragma once
+
+#include <windows.h>
+#include <winddi.h>
+
+#include "device.h"
+
+// Creates the device record (all steps of DrvEnablePDEV). Returns it, or
+// null with the last error set; nothing stays allocated on failure.
+PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat, HSURF* patterns, ULONG cjCaps,
+                            ULONG* caps, ULONG cjDevInfo, DEVINFO* devInfo, HANDLE printer);
+
+// Parts of device creation, exposed for the document and drawing code.
+void deriveRenderParameters(PrinterDevice& device);
+// False when the label leaves no printable area.
+bool computeGeometry(PrinterDevice& device);
+void computeBandParameters(PrinterDevice& device);
+void buildDefaultFonts(PrinterDevice& device);
+void fillGdiInfo(const PrinterDevice& device, GDIINFO* info);
+void fillDevInfo(const PrinterDevice& device, DEVINFO* info);
+
+// Frees the record and everything it still owns (surface, buffers,
+// palette).
+void destroyDevice(PrinterDevice* device);
+
+// Closes the old record's output and carries the output name, document
+// name and job identifier over to the new one.
+void resetDevice(PrinterDevice& oldDevice, PrinterDevice& newDevice);
+
+// DrvEnableSurface / DrvDisableSurface logic. enableSurface returns the
+// surface, or null with the last error set and nothing of this call left.
+HSURF enableSurface(PrinterDevice& device);
+void disableSurface(PrinterDevice& device);
+
+// Decides OutputSuppressed from the feature selections and the print
+// processor's capabilities.
+void checkPrintProcessor(PrinterDevice& device);

@@ -1,0 +1,322 @@
+// Assembling a device's settings: defaults, validity, public fields,
+// merging an application's device mode, label sizes and margins, and the
+// spooler queries behind them.
+#include <windows.h>
+#include <winspool.h>
+#include <wtext.h>
+
+#include <cstddef>
+
+#include "device.h"
+#include "heap.h"
+#include "model_profile.h"
+#include "settings.h"
+#include "text.h"
+
+namespace {
+
+constexpr int kCompareChars = 259;
+
+// A name reduced to the text after its last backslash and before its
+// first comma, at most kCompareChars units.
+void reduceName(LPCWSTR name, WCHAR* out) {
+  out[0] = 0;
+  if (!name) return;
+  LPCWSTR start = name;
+  for (LPCWSTR p = name; *p; ++p)
+    if (*p == '\\') start = p + 1;
+  int n = lengthBefore(start, ',');
+  if (n > kCompareChars) n = kCompareChars;
+  lstrcpynW(out, start, n + 1);
+}
+
+bool prefixEquals(LPCWSTR shorter, LPCWSTR longer, int n) {
+  for (int i = 0; i < n; ++i)
+    if (shorter[i] != longer[i]) return false;
+  return true;
+}
+
+bool mediaTypeKnown(LONG id) {
+  for (const MediaTypeEntry* e = kMediaTypes; e->name; ++e)
+    if (e->id == id) return true;
+  return false;
+}
+
+bool paperSourceKnown(LONG id) {
+  for (const PaperSourceEntry* e = kPaperSources; e->name; ++e)
+    if (e->id == id) return true;
+  return false;
+}
+
+// The resolution entry a ResolutionIndex selects; the model has one entry,
+// so any other index falls back to it.
+const ResolutionEntry& resolutionEntry(LONG) { return kModel.resolution; }
+
+// Whether `field` (offset, size) of a device mode lies within `readable`
+// bytes.
+template <class T>
+bool fieldReadable(std::size_t offset, DWORD readable) {
+  return offset + sizeof(T) <= readable;
+}
+
+// Round up to the next multiple of 10 (a multiple stays unchanged).
+LONG raiseToTen(LONG v) { return v % 10 == 0 ? v : v + (10 - v % 10); }
+
+}  // namespace
+
+LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
+  if (index == kCustomLabelIndex) return {settings.Private.CustomWidth, settings.Private.CustomHeight};
+  LabelDefinition def;
+  if (ReadLabelDefinition(index, &def)) return {def.LabelWidth, def.LabelHeight};
+  return {kModel.defaultLabelWidth, kModel.defaultLabelHeight};
+}
+
+LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) {
+  LabelSize size = GetLabelSize(settings, index);
+  const LONG W = size.width, H = size.height;
+  LabelDefinition def;
+  if (ReadLabelDefinition(index, &def)) {
+    const LONG l = def.LeftMargin, r = def.RightMargin, t = def.TopMargin, b = def.BottomMargin;
+    const LONG e = (W - kPrintableWidthLimit) / 2;
+    bool fits = l >= 0 && r >= 0 && t >= 0 && b >= 0 && l + r < W && W - l - r <= kPrintableWidthLimit &&
+                (e <= 0 || (l >= e && r >= e)) && t + b < H;
+    if (fits) return {l, t, r, b};
+  }
+  LabelMargins m{};
+  if (H > kLongLabelLimit) m.top = m.bottom = raiseToTen((H - 4002) / 2);
+  if (W > kPrintableWidthLimit) m.left = m.right = raiseToTen((W - 1042) / 2);
+  return m;
+}
+
+LONG DotsFromTenthsMm(LONG value, Dimension dimension) {
+  LONG factor = dimension == Dimension::LabelWidth ? kModel.widthDotFactor : kModel.lengthDotFactor;
+  return ((value / 10) * factor) / 10;
+}
+
+void DefaultSettings(DriverSettings* settings, LPCWSTR printerName) {
+  BuildLabelList();
+  ZeroMemory(settings, sizeof *settings);
+  PrivateSettings& p = settings->Private;
+  p.LabelIndex = kCustomLabelIndex;
+  p.MediaType = 1;
+  p.PaperSource = 14;
+  p.Orientation = DMORIENT_PORTRAIT;
+  p.Copies = 1;
+  int custom = FindLabel(kCustomLabelIndex);
+  // Without label 256 in the list (file neither readable nor writable) the
+  // custom size is the model's fallback label size.
+  p.CustomWidth = custom >= 0 ? LabelList()[custom].width : kModel.defaultLabelWidth;
+  p.CustomHeight = custom >= 0 ? LabelList()[custom].height : kModel.defaultLabelHeight;
+  p.ColorMode = 0;
+  p.ResolutionIndex = 0;
+  p.DitherPattern = 1;
+  p.HalftonePattern = 1;
+  p.ColorAdjust = kDefaultColorAdjust;
+  p.LandscapeRotation = 0;
+  p.DriverSolidFill = 1;
+  p.ColorVariant = 0;
+  p.TrackDrawnRegion = 1;
+  p.Speed = kModel.defaultSpeed;
+  p.Direction = 1;
+  p.Reserved124 = 1;
+  p.PrintMethod = kModel.defaultPrintMethod;
+  p.GraphicsMode = 1;
+  PrinterDataBlock& d = settings->PrinterData;
+  d.HalftoneFlags = 2;
+  d.HalftonePatternSize = 7;
+  d.DevicePelsDpi = 0;
+  d.ColorInfo = kDefaultColorInfo;
+  BuildPublicFields(settings, printerName);
+}
+
+bool SettingsValid(const DriverSettings& settings, LPCWSTR printerName) {
+  const DEVMODEW& dm = settings.Public;
+  if (dm.dmSpecVersion != kDevModeSpecVersion || dm.dmDriverVersion != kDevModeDriverVersion ||
+      dm.dmSize != sizeof(DEVMODEW) || dm.dmDriverExtra != kDriverExtraBytes ||
+      settings.SettingsSignature != kSettingsSignature)
+    return false;
+  WCHAR deviceName[CCHDEVICENAME + 1];
+  lstrcpynW(deviceName, dm.dmDeviceName, CCHDEVICENAME + 1);  // the field need not be terminated
+  WCHAR a[kCompareChars + 1], b[kCompareChars + 1];
+  reduceName(printerName, a);
+  reduceName(deviceName, b);
+  int la = lstrlenW(a), lb = lstrlenW(b);
+  if (la == 0 || lb == 0) return true;
+  return la <= lb ? prefixEquals(a, b, la) : prefixEquals(b, a, lb);
+}
+
+void BuildPublicFields(DriverSettings* settings, LPCWSTR printerName) {
+  // The printer name may be the record's own dmDeviceName: take it first.
+  WCHAR deviceName[CCHDEVICENAME] = {};
+  int n = lengthBefore(printerName, ',');
+  if (n > CCHDEVICENAME - 1) n = CCHDEVICENAME - 1;
+  deviceName[0] = 0;
+  if (printerName) lstrcpynW(deviceName, printerName, n + 1);
+
+  DEVMODEW& dm = settings->Public;
+  const PrivateSettings& p = settings->Private;
+  ZeroMemory(&dm, sizeof dm);
+  CopyMemory(dm.dmDeviceName, deviceName, sizeof deviceName);
+  dm.dmSpecVersion = kDevModeSpecVersion;
+  dm.dmDriverVersion = kDevModeDriverVersion;
+  dm.dmSize = sizeof(DEVMODEW);
+  dm.dmDriverExtra = kDriverExtraBytes;
+  DWORD fields = kPublicFieldsMask;
+  if (featureValue(*settings, 0) == 2) {
+    fields |= DM_NUP;
+    dm.dmNup = DMNUP_SYSTEM;
+  } else {
+    dm.dmNup = DMNUP_ONEUP;
+  }
+  if (featureValue(*settings, 2) == 2) fields |= DM_COLLATE;
+  dm.dmCollate = 0;
+  dm.dmFields = fields;
+  dm.dmOrientation = short(p.Orientation);
+  dm.dmPaperSize = short(p.LabelIndex);
+  LabelSize size = GetLabelSize(*settings, p.LabelIndex);
+  dm.dmPaperWidth = short(size.width);
+  dm.dmPaperLength = short(size.height);
+  dm.dmScale = 100;
+  dm.dmCopies = short(p.Copies);
+  dm.dmDefaultSource = short(p.PaperSource);
+  const ResolutionEntry& res = resolutionEntry(p.ResolutionIndex);
+  dm.dmPrintQuality = short(res.dpiX);
+  dm.dmYResolution = short(res.dpiY);
+  dm.dmDuplex = DMDUP_SIMPLEX;
+  dm.dmTTOption = DMTT_BITMAP;
+  dm.dmMediaType = 1;
+  WCHAR formName[kLabelNameSlot];
+  ReadLabelName(p.LabelIndex, formName);
+  lstrcpynW(dm.dmFormName, formName, CCHFORMNAME);
+}
+
+void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings* settings, bool forceCopies) {
+  BuildLabelList();
+  PrivateSettings& p = settings->Private;
+  // Never read past what the caller supplied, nor past what dmSize claims.
+  DWORD readable = 0;
+  if (dm && fieldReadable<WORD>(offsetof(DEVMODEW, dmSize), available)) {
+    readable = dm->dmSize < available ? dm->dmSize : available;
+  }
+  auto has = [&](DWORD bit, std::size_t offset, std::size_t size) {
+    return fieldReadable<DWORD>(offsetof(DEVMODEW, dmFields), readable) && (dm->dmFields & bit) &&
+           offset + size <= readable;
+  };
+#define KV_FIELD(name) offsetof(DEVMODEW, name), sizeof(DEVMODEW::name)
+  if (has(DM_ORIENTATION, KV_FIELD(dmOrientation)) &&
+      (dm->dmOrientation == DMORIENT_PORTRAIT || dm->dmOrientation == DMORIENT_LANDSCAPE))
+    p.Orientation = dm->dmOrientation;
+  if (has(DM_PAPERSIZE, KV_FIELD(dmPaperSize))) {
+    if (FindLabel(dm->dmPaperSize) >= 0) p.LabelIndex = dm->dmPaperSize;
+    // A custom size is taken only when both lengths are real sizes.
+    if (dm->dmPaperSize == kCustomLabelIndex && fieldReadable<short>(offsetof(DEVMODEW, dmPaperWidth), readable) &&
+        dm->dmPaperWidth > 0 && dm->dmPaperLength > 0) {
+      p.CustomWidth = dm->dmPaperWidth;
+      p.CustomHeight = dm->dmPaperLength;
+    }
+  }
+  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && mediaTypeKnown(LONG(dm->dmMediaType)))
+    p.MediaType = LONG(dm->dmMediaType);
+  if ((forceCopies && dm && fieldReadable<short>(offsetof(DEVMODEW, dmCopies), readable)) ||
+      has(DM_COPIES, KV_FIELD(dmCopies)))
+    p.Copies = dm->dmCopies > 0 ? dm->dmCopies : 1;
+  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && paperSourceKnown(dm->dmDefaultSource))
+    p.PaperSource = dm->dmDefaultSource;
+  if ((has(DM_PRINTQUALITY, KV_FIELD(dmPrintQuality)) || has(DM_YRESOLUTION, KV_FIELD(dmYResolution))) &&
+      fieldReadable<short>(offsetof(DEVMODEW, dmYResolution), readable)) {
+    const ResolutionEntry* table = &kModel.resolution;
+    for (LONG i = 0; i < 1; ++i)
+      if (table[i].dpiX == dm->dmPrintQuality && table[i].dpiY == dm->dmYResolution) p.ResolutionIndex = i;
+  }
+#undef KV_FIELD
+  WCHAR deviceName[CCHDEVICENAME + 1];
+  lstrcpynW(deviceName, settings->Public.dmDeviceName, CCHDEVICENAME + 1);
+  BuildPublicFields(settings, deviceName);
+}
+
+int LoadDeviceSettings(PrinterDevice* device, const DEVMODEW* dm, DWORD available, HANDLE printer,
+                       LPCWSTR printerName) {
+  HeapBlock<DriverSettings> work(sizeof(DriverSettings));
+  if (!work) return 0;
+  bool stored = false;
+  if (QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, work.get(), kStoredDevModeBytes) &&
+      SettingsValid(*work, printerName)) {
+    DWORD type = 0, needed = 0;
+    DWORD rc = GetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), &type,
+                               reinterpret_cast<LPBYTE>(&work->PrinterData), sizeof(PrinterDataBlock), &needed);
+    stored = rc == ERROR_SUCCESS && needed == sizeof(PrinterDataBlock);
+  }
+  if (!stored) {
+    DefaultSettings(work.get(), printerName);
+    work->SettingsSignature = kSettingsSignature;
+  }
+  if (dm && available >= offsetof(DEVMODEW, dmFields)) {
+    // The application's private part counts only when all of it was
+    // supplied and the record is this driver's.
+    DWORD claimed = DWORD(dm->dmSize) + DWORD(dm->dmDriverExtra);
+    DWORD readable = claimed < available ? claimed : available;
+    if (readable >= kStoredDevModeBytes) {
+      DriverSettings app;
+      ZeroMemory(&app, sizeof app);
+      CopyMemory(&app, dm, kStoredDevModeBytes);
+      if (SettingsValid(app, printerName)) {
+        work->Private = app.Private;
+        work->SettingsSignature = app.SettingsSignature;
+      }
+    }
+    MergeApplicationFields(dm, available, work.get(), true);
+  }
+  CopyMemory(&device->settings, work.get(), sizeof(DriverSettings));
+  return 1;
+}
+
+int QueryPrinterProperty(HANDLE printer, PrinterProperty selector, void* buffer, DWORD size, DWORD jobId) {
+  if (!buffer) return 0;
+  ZeroMemory(buffer, size);
+  DWORD level = selector == PrinterProperty::Attributes ? 5 : 2;
+  DWORD needed = 0;
+  if (selector == PrinterProperty::JobDocument) {
+    if (GetJobW(printer, jobId, 1, nullptr, 0, &needed) || needed == 0) return 0;
+  } else {
+    if (GetPrinterW(printer, level, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER ||
+        needed == 0)
+      return 0;
+  }
+  HeapBlock<BYTE> info(needed);
+  if (!info) return 0;
+  BOOL ok = selector == PrinterProperty::JobDocument ? GetJobW(printer, jobId, 1, info.get(), needed, &needed)
+                                                      : GetPrinterW(printer, level, info.get(), needed, &needed);
+  if (!ok) return 0;
+  const BYTE* begin = info.get();
+  const BYTE* end = begin + info.size();
+  auto copyString = [&](LPCWSTR s) -> int {
+    if (!s || size < sizeof(WCHAR)) return 0;
+    lstrcpynW(static_cast<WCHAR*>(buffer), s, int(size / sizeof(WCHAR)));
+    return 1;
+  };
+  switch (selector) {
+    case PrinterProperty::PrinterName:
+      return copyString(reinterpret_cast<PRINTER_INFO_2W*>(info.get())->pPrinterName);
+    case PrinterProperty::PrintProcessor:
+      return copyString(reinterpret_cast<PRINTER_INFO_2W*>(info.get())->pPrintProcessor);
+    case PrinterProperty::JobDocument:
+      return copyString(reinterpret_cast<JOB_INFO_1W*>(info.get())->pDocument);
+    case PrinterProperty::Attributes:
+      if (size < sizeof(DWORD)) return 0;
+      *static_cast<DWORD*>(buffer) = reinterpret_cast<PRINTER_INFO_5W*>(info.get())->Attributes;
+      return 1;
+    case PrinterProperty::DefaultDevMode: {
+      const BYTE* dm = reinterpret_cast<const BYTE*>(reinterpret_cast<PRINTER_INFO_2W*>(info.get())->pDevMode);
+      // The device mode must lie inside what the spooler returned; its
+      // claimed size is cut to that and to the caller's buffer.
+      if (!dm || dm < begin || dm + offsetof(DEVMODEW, dmFields) > end) return 0;
+      const DEVMODEW* d = reinterpret_cast<const DEVMODEW*>(dm);
+      DWORD bytes = DWORD(d->dmSize) + DWORD(d->dmDriverExtra);
+      if (bytes > DWORD(end - dm)) bytes = DWORD(end - dm);
+      if (bytes > size) bytes = size;
+      CopyMemory(buffer, dm, bytes);
+      return 1;
+    }
+  }
+  return 0;
+}
