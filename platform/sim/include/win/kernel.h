@@ -80,4 +80,19 @@ void WINAPI LeaveCriticalSection(LPCRITICAL_SECTION cs);
 
 BOOL WINAPI CloseHandle(HANDLE h);
 
+// A library's entry point asks not to be told of thread starts and ends.
+// The simulated host records the call (sim::threadLibraryCallsDisabled in
+// sim/portmon.h) and otherwise ignores it.
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE module);
+
+// Serial-port timeouts, as port monitors take them (winbase.h layout).
+typedef struct _COMMTIMEOUTS {
+  DWORD ReadIntervalTimeout;
+  DWORD ReadTotalTimeoutMultiplier;
+  DWORD ReadTotalTimeoutConstant;
+  DWORD WriteTotalTimeoutMultiplier;
+  DWORD WriteTotalTimeoutConstant;
+} COMMTIMEOUTS, *LPCOMMTIMEOUTS;
+static_assert(sizeof(COMMTIMEOUTS) == 20, "COMMTIMEOUTS is five DWORDs");
+
 }  // extern "C"
