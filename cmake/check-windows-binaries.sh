@@ -30,7 +30,7 @@ for entry in "${binaries[@]}"; do
   if [ ! -f "$bin" ]; then echo "MISSING $bin"; fail=1; continue; fi
   got=$($objdump -f "$bin" | sed -n 's/.*file format \(.*\)/\1/p')
   if [ "$got" != "$want" ]; then echo "FORMAT $bin: $got, want $want"; fail=1; fi
-  exports=$($objdump -p "$bin" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^\s*\[/{print $NF;next} t&&!/^\s*\[/{t=0}' | sort)
+  exports=$($objdump -p "$bin" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF;next} t&&!/^[ \t]*\[/{t=0}' | sort)
   expected=$(awk 'toupper($1)=="EXPORTS"{e=1;next} e&&NF{print $1}' "$def" | sort)
   if [ "$exports" != "$expected" ]; then
     echo "EXPORTS $bin:"; diff <(echo "$expected") <(echo "$exports") || true; fail=1

@@ -1,0 +1,206 @@
+// Port records, the port list and the pass-through port functions.
+#include "monitor_port.h"
+
+namespace trmon {
+namespace {
+
+MonitorPort* g_ports = nullptr;  // in the order the ports were opened
+LPSTR g_registryRoot = nullptr;
+
+CRITICAL_SECTION& monitorLock() {
+  static CRITICAL_SECTION* lock = [] {
+    auto* cs = new CRITICAL_SECTION;
+    InitializeCriticalSection(cs);
+    return cs;
+  }();
+  return *lock;
+}
+
+class ListLock {
+ public:
+  ListLock() { EnterCriticalSection(&monitorLock()); }
+  ~ListLock() { LeaveCriticalSection(&monitorLock()); }
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+};
+
+// Length of s when a terminator comes within `max` characters, else max + 1.
+size_t boundedLength(LPCSTR s, size_t max) {
+  size_t n = 0;
+  while (n <= max && s[n]) ++n;
+  return n;
+}
+
+// Call with the list lock held.
+MonitorPort* findByName(LPCSTR name) {
+  for (MonitorPort* p = g_ports; p; p = p->next)
+    if (lstrcmpiA(p->portName, name) == 0) return p;
+  return nullptr;
+}
+
+void unlink(MonitorPort* port) {
+  ListLock lock;
+  for (MonitorPort** link = &g_ports; *link; link = &(*link)->next) {
+    if (*link == port) {
+      *link = port->next;
+      return;
+    }
+  }
+}
+
+void freeRecord(MonitorPort* port) {
+  LastErrorKeeper keep;
+  port->signature = 0;
+  HeapFree(GetProcessHeap(), 0, port);
+}
+
+// Closes the job's printer handle, if the record holds one, keeping the
+// last error as it was.
+void releasePrinter(MonitorPort& port) {
+  if (!port.printer) return;
+  LastErrorKeeper keep;
+  ClosePrinter(port.printer);
+  port.printer = nullptr;
+}
+
+// The port monitor functions every port needs; the others are optional.
+bool hasRequiredEntries(const PortFunctionTable& t) {
+  return t.pfnOpenPort && t.pfnStartDocPort && t.pfnWritePort && t.pfnReadPort && t.pfnEndDocPort &&
+         t.pfnClosePort;
+}
+
+}  // namespace
+
+void createMonitorLock() { monitorLock(); }
+
+bool keepRegistryRoot(LPCSTR root) {
+  ListLock lock;
+  int n = lstrlenA(root);
+  auto* copy = static_cast<LPSTR>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SIZE_T(n) + 1));
+  if (!copy) return false;
+  lstrcpynA(copy, root, n + 1);
+  if (g_registryRoot) HeapFree(GetProcessHeap(), 0, g_registryRoot);
+  g_registryRoot = copy;
+  return true;
+}
+
+MonitorPort* validPort(HANDLE handle) {
+  if (!handle) return nullptr;
+  ListLock lock;
+  for (MonitorPort* p = g_ports; p; p = p->next)
+    if (p == handle) return p->signature == kPortSignature ? p : nullptr;
+  return nullptr;
+}
+
+size_t listedPorts() {
+  ListLock lock;
+  size_t n = 0;
+  for (MonitorPort* p = g_ports; p; p = p->next) ++n;
+  return n;
+}
+
+BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor) {
+  if (!portName || !outHandle) return fail(ERROR_INVALID_PARAMETER);
+  *outHandle = nullptr;
+  size_t nameLength = boundedLength(portName, kMaxPortNameChars);
+  if (nameLength > kMaxPortNameChars) return fail(ERROR_INVALID_PARAMETER);
+  {
+    ListLock lock;
+    if (findByName(portName)) return fail(ERROR_ALREADY_EXISTS);  // a port is open at most once
+  }
+  SetLastError(ERROR_UNKNOWN_PORT);  // the search found nothing; a successful open leaves this
+  if (!portMonitor || !hasRequiredEntries(*portMonitor)) return fail(ERROR_INVALID_PARAMETER);
+  if (nameLength == 0) return fail(ERROR_INVALID_PARAMETER);
+
+  DWORD size = DWORD(sizeof(MonitorPort) + nameLength + 1);
+  auto* port = static_cast<MonitorPort*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+  if (!port) return FALSE;
+  port->signature = kPortSignature;
+  port->allocationSize = size;
+  port->portMonitor = *portMonitor;
+  port->portName = reinterpret_cast<LPSTR>(port + 1);
+  CopyMemory(port->portName, portName, nameLength);
+  port->portName[nameLength] = 0;
+  {
+    // Search again together with the append, so two threads opening the
+    // same name cannot both get a record.
+    ListLock lock;
+    if (findByName(port->portName)) {
+      freeRecord(port);
+      return fail(ERROR_ALREADY_EXISTS);
+    }
+    MonitorPort** link = &g_ports;
+    while (*link) link = &(*link)->next;
+    *link = port;
+  }
+  if (!port->portMonitor.pfnOpenPort(port->portName, &port->portMonitorHandle)) {
+    unlink(port);
+    freeRecord(port);
+    return FALSE;
+  }
+  if (printerName) lstrcpynA(port->printerName, printerName, int(kPrinterNameChars));
+  *outHandle = port;
+  return TRUE;
+}
+
+BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+  // Checked before the document block is touched, so a second StartDocPort
+  // cannot disturb the running job's name, id or printer handle.
+  if (port.flags & kDocumentOpen) return fail(ERROR_INVALID_PARAMETER);
+  releasePrinter(port);
+  ZeroMemory(port.printerName, sizeof port.printerName);
+  ZeroMemory(port.documentName, sizeof port.documentName);
+  port.jobId = 0;
+  if (printerName) lstrcpynA(port.printerName, printerName, int(kPrinterNameChars));
+  if (docInfo && (level == 1 || level == 2)) {
+    // DOC_INFO_1A and DOC_INFO_2A both begin with the document name.
+    LPSTR name = reinterpret_cast<DOC_INFO_1A*>(docInfo)->pDocName;
+    if (name) lstrcpynA(port.documentName, name, int(kDocumentNameChars));
+  }
+  port.jobId = jobId;
+  if (jobId != 0) {
+    HANDLE printer = nullptr;
+    if (OpenPrinterA(port.printerName, &printer, nullptr)) port.printer = printer;
+  }
+  BOOL ok = port.portMonitor.pfnStartDocPort(port.portMonitorHandle, printerName, jobId, level, docInfo);
+  if (ok) port.flags |= kDocumentOpen;
+  return ok;
+}
+
+BOOL writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
+  if (!buffer || count == 0 || !done) return fail(ERROR_INVALID_PARAMETER);
+  if (!(port.flags & kDocumentOpen)) return fail(ERROR_INVALID_PARAMETER);
+  return port.portMonitor.pfnWritePort(port.portMonitorHandle, buffer, count, done);
+}
+
+BOOL readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
+  if (!buffer || count == 0 || !done) return fail(ERROR_INVALID_PARAMETER);
+  if (!(port.flags & kDocumentOpen)) return fail(ERROR_INVALID_PARAMETER);
+  return port.portMonitor.pfnReadPort(port.portMonitorHandle, buffer, count, done);
+}
+
+BOOL endDocPort(MonitorPort& port) {
+  BOOL result;
+  if (!(port.flags & kDocumentOpen)) {
+    result = fail(ERROR_INVALID_PARAMETER);
+  } else {
+    port.portMonitor.pfnEndDocPort(port.portMonitorHandle);
+    port.flags &= ~kDocumentOpen;
+    result = TRUE;
+  }
+  releasePrinter(port);
+  return result;
+}
+
+BOOL closePort(MonitorPort& port) {
+  {
+    LastErrorKeeper keep;  // the port monitor's ClosePort result is ignored
+    port.portMonitor.pfnClosePort(port.portMonitorHandle);
+  }
+  releasePrinter(port);
+  unlink(&port);
+  freeRecord(&port);
+  return TRUE;
+}
+
+}  // namespace trmon

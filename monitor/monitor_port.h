@@ -1,0 +1,80 @@
+// The monitor's port records and its process-wide port list.
+#pragma once
+
+#include <cstddef>
+
+#include "trmon.h"
+
+namespace trmon {
+
+inline constexpr DWORD kPortSignature = 0x8940;
+inline constexpr DWORD kDocumentOpen = 0x2;  // flags bit: StartDocPort opened a document
+inline constexpr size_t kPrinterNameChars = 512;
+inline constexpr size_t kDocumentNameChars = 256;
+// Longest port name accepted, terminator not counted; a name without a
+// terminator within this bound is refused rather than read further.
+inline constexpr size_t kMaxPortNameChars = 259;
+
+// One open port: one zero-filled heap allocation holding this record and,
+// right after it, the port-name text. Handed to the spooler as the port
+// handle.
+struct MonitorPort {
+  DWORD signature;
+  DWORD allocationSize;  // record plus port-name text and terminator
+  MonitorPort* next;
+  DWORD flags;
+  LPSTR portName;  // points at the text after the record
+  PortFunctionTable portMonitor;
+  HANDLE portMonitorHandle;
+  DWORD reserved;
+  // The document block, cleared as a whole by StartDocPort.
+  CHAR printerName[kPrinterNameChars];
+  CHAR documentName[kDocumentNameChars];
+  DWORD jobId;
+  HANDLE printer;  // spooler handle for the current job, owned by the record
+};
+
+// Creates the monitor lock if it does not exist yet; it is never deleted.
+void createMonitorLock();
+
+// Keeps a private copy of the registry root (replacing an earlier copy);
+// false when the copy cannot be allocated.
+bool keepRegistryRoot(LPCSTR root);
+
+// The record behind a port handle when the handle is one of the listed
+// records and carries the signature; null otherwise. A foreign pointer is
+// never dereferenced.
+MonitorPort* validPort(HANDLE handle);
+
+// Port functions behind the table entries. Each sets the last error itself
+// on failure (ERROR_INVALID_PARAMETER for bad arguments) or leaves the port
+// monitor's error in place when the port monitor failed.
+BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor);
+BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
+BOOL writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
+BOOL readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
+BOOL endDocPort(MonitorPort& port);
+BOOL closePort(MonitorPort& port);
+
+// Number of records in the port list.
+size_t listedPorts();
+
+// Last error helper: sets `code` and returns FALSE.
+inline BOOL fail(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
+// Keeps the thread's last error across cleanup calls.
+class LastErrorKeeper {
+ public:
+  LastErrorKeeper() : saved_(GetLastError()) {}
+  ~LastErrorKeeper() { SetLastError(saved_); }
+  LastErrorKeeper(const LastErrorKeeper&) = delete;
+  LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+ private:
+  DWORD saved_;
+};
+
+}  // namespace trmon
