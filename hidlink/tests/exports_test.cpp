@@ -1,0 +1,375 @@
+// The seven exports of VRDUSBHid, loaded as a module of the simulated host
+// and talking to a scripted printer.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <VRDUSBHid.h>
+#include <VRDUSBHid_sim.h>
+
+#include <cstring>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "fake_printer.h"
+#include "sim/hid.h"
+#include "sim/module.h"
+#include "sim/sync.h"
+#include "sim/world.h"
+
+namespace {
+
+using hidtest::FakePrinter;
+
+constexpr char kMutex[] = "Varodyn_USBHID_MUTEX";
+
+struct Owner {
+  DWORD processId;
+  DWORD reserved;
+};
+
+// What another process would see in the shared owner record.
+Owner ownerRecord() {
+  Owner o{0xFFFFFFFF, 0xFFFFFFFF};
+  HANDLE m = OpenFileMappingA(FILE_MAP_READ, FALSE, "Varodyn_USBHID_MEMMAP");
+  if (!m) return o;
+  if (auto* v = static_cast<const Owner*>(MapViewOfFile(m, FILE_MAP_READ, 0, 0, sizeof o))) {
+    o = *v;
+    UnmapViewOfFile(v);
+  }
+  CloseHandle(m);
+  return o;
+}
+
+class Library : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::reset();
+    printer = std::make_shared<FakePrinter>();
+    device = sim::addHidDevice(hidtest::printerSetup(printer));
+    ASSERT_TRUE(hidlink::registerSimModule());
+    module = LoadLibraryA("VRDUSBHid.dll");
+    ASSERT_NE(module, nullptr);
+  }
+  void TearDown() override {
+    if (module) FreeLibrary(module);
+  }
+  int self() const { return int(GetCurrentProcessId()); }
+
+  std::shared_ptr<FakePrinter> printer;
+  sim::HidDeviceId device = 0;
+  HMODULE module = nullptr;
+};
+
+TEST(Version, SizeRules) {
+  char buf[16];
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(hidusbGetVersion(nullptr, 0), 7);
+  EXPECT_EQ(hidusbGetVersion(nullptr, 100), 7);
+  EXPECT_EQ(hidusbGetVersion(buf, 6), 0);
+  EXPECT_EQ(hidusbGetVersion(buf, -1), 0);
+  EXPECT_EQ(std::string(buf, 16), std::string(16, 'x'));
+  EXPECT_EQ(hidusbGetVersion(buf, 7), 7);
+  EXPECT_EQ(std::string(buf, 8), "1.0.1.0x");  // exactly seven bytes, no terminator
+  std::memset(buf, 'x', sizeof buf);
+  EXPECT_EQ(hidusbGetVersion(buf, 12), 7);
+  EXPECT_EQ(std::string(buf, 13), std::string("1.0.1.0\0\0\0\0\0x", 13));
+}
+
+TEST_F(Library, ModuleExportsTheSevenNames) {
+  for (const char* name : {"hidusbGetVersion", "hidusbOpen", "hidusbClose", "hidusbIsOpened", "hidusbReadData",
+                           "hidusbWriteData", "hidusbGetHandle"})
+    EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
+}
+
+TEST_F(Library, OpenClaimsThePrinterAndCloseGivesItBack) {
+  EXPECT_EQ(ownerRecord().processId, 0u);
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  EXPECT_NE(hidusbIsOpened(token), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
+  EXPECT_EQ(ownerRecord().processId, DWORD(self()));
+  EXPECT_EQ(ownerRecord().reserved, 0u);
+  EXPECT_EQ(sim::openHidHandles(device), 1);
+  EXPECT_EQ(sim::sleptMs(), 300u);  // 200 ms after the device opens, 100 ms after the claim
+
+  EXPECT_EQ(hidusbClose(token), 1);
+  EXPECT_EQ(hidusbIsOpened(token), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(ownerRecord().processId, 0u);
+  EXPECT_EQ(sim::openHidHandles(device), 0);
+  EXPECT_EQ(sim::moduleLoadCount("HID.DLL"), 0);
+}
+
+TEST_F(Library, OpeningTwiceKeepsOneHoldAndTheSameToken) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  printer->reply = {'s', 't', 'a', 'l', 'e'};
+  uint8_t buf[4];
+  ASSERT_EQ(hidusbReadData(token, buf, 2), 2);  // three bytes wait in the ring
+  EXPECT_EQ(hidusbOpen(), token);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
+  EXPECT_EQ(sim::openHidHandles(device), 1);
+  EXPECT_EQ(hidusbReadData(token, buf, 4), 0);  // reopening empties the receive ring
+  EXPECT_EQ(hidusbClose(token), 1);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+}
+
+TEST_F(Library, CallsWithAForeignTokenDoNothing) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  uint8_t buf[8] = {1, 2, 3};
+  for (int bad : {0, self() + 1, -self()}) {
+    EXPECT_EQ(hidusbIsOpened(bad), 0) << bad;
+    EXPECT_EQ(hidusbReadData(bad, buf, 8), 0) << bad;
+    EXPECT_EQ(hidusbWriteData(bad, buf, 3), 0) << bad;
+    EXPECT_EQ(hidusbClose(bad), 0) << bad;
+  }
+  EXPECT_TRUE(printer->outputs.empty());
+  EXPECT_EQ(printer->featureReads, 0);
+  EXPECT_NE(hidusbIsOpened(token), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
+  EXPECT_EQ(ownerRecord().processId, DWORD(self()));
+  // Bad buffers and lengths with the right token.
+  EXPECT_EQ(hidusbReadData(token, nullptr, 8), 0);
+  EXPECT_EQ(hidusbReadData(token, buf, 0), 0);
+  EXPECT_EQ(hidusbWriteData(token, nullptr, 3), 0);
+  EXPECT_EQ(hidusbWriteData(token, buf, -1), 0);
+  EXPECT_TRUE(printer->outputs.empty());
+  hidusbClose(token);
+}
+
+TEST_F(Library, CloseWithoutAClaimLeavesTheSharedRecordAlone) {
+  // The record as another process holding the printer would have left it.
+  HANDLE m = OpenFileMappingA(FILE_MAP_WRITE, FALSE, "Varodyn_USBHID_MEMMAP");
+  ASSERT_NE(m, nullptr);
+  auto* v = static_cast<Owner*>(MapViewOfFile(m, FILE_MAP_WRITE, 0, 0, 8));
+  v->processId = 4242;
+  EXPECT_EQ(hidusbClose(self()), 1);
+  EXPECT_EQ(ownerRecord().processId, 4242u);
+  v->processId = 0;
+  UnmapViewOfFile(v);
+  CloseHandle(m);
+}
+
+TEST_F(Library, WritesAreFramedInReportsEndingWithAZeroCountReport) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  std::vector<uint8_t> data(64);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i);
+
+  ULONGLONG before = sim::sleptMs();
+  EXPECT_EQ(hidusbWriteData(token, data.data(), 63), 63);
+  EXPECT_EQ(printer->counts(), (std::vector<int>{63, 0}));
+  EXPECT_EQ(sim::sleptMs() - before, 10u);
+
+  printer->outputs.clear();
+  EXPECT_EQ(hidusbWriteData(token, data.data(), 64), 64);
+  EXPECT_EQ(printer->counts(), (std::vector<int>{63, 1, 0}));
+  EXPECT_EQ(printer->payload(), data);
+  for (auto& report : printer->outputs) {
+    ASSERT_EQ(report.size(), 65u);
+    EXPECT_EQ(report[0], 0);
+  }
+  hidusbClose(token);
+}
+
+TEST_F(Library, ReadWithNothingPendingReturnsAtOnce) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  ULONGLONG before = sim::nowMs();
+  uint8_t buf[16];
+  EXPECT_EQ(hidusbReadData(token, buf, sizeof buf), 0);
+  EXPECT_EQ(sim::nowMs(), before);
+  EXPECT_EQ(printer->featureReads, 1);
+  hidusbClose(token);
+}
+
+TEST_F(Library, ReadDeliversRepliesAcrossReportsAndKeepsTheRest) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  std::string reply(130, '.');
+  for (size_t i = 0; i < reply.size(); ++i) reply[i] = char('A' + i % 26);
+  printer->reply.assign(reply.begin(), reply.end());
+  uint8_t buf[100];
+  ASSERT_EQ(hidusbReadData(token, buf, 100), 100);
+  EXPECT_EQ(printer->featureReads, 3);  // 57 + 57 + 16 bytes
+  EXPECT_EQ(std::string(buf, buf + 100), reply.substr(0, 100));
+  ASSERT_EQ(hidusbReadData(token, buf, 100), 30);
+  EXPECT_EQ(std::string(buf, buf + 30), reply.substr(100));
+  hidusbClose(token);
+}
+
+TEST_F(Library, APrinterStuckAnnouncingInputDoesNotHoldTheReader) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  printer->stuckPending = true;
+  uint8_t buf[8];
+  EXPECT_EQ(hidusbReadData(token, buf, sizeof buf), 0);
+  EXPECT_LE(printer->featureReads, 64);
+  hidusbClose(token);
+}
+
+TEST_F(Library, APrinterWithoutRoomForAWhileStillGetsEverything) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  printer->busyReports = 50;  // half a second of "no free space"
+  std::vector<uint8_t> data(300, 'z');
+  EXPECT_EQ(hidusbWriteData(token, data.data(), int(data.size())), 300);
+  EXPECT_EQ(printer->payload(), data);
+  hidusbClose(token);
+}
+
+TEST_F(Library, APrinterThatNeverHasRoomGetsAShortCountAfterTheStallLimit) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  printer->freeSpace = 0;
+  ULONGLONG before = sim::nowMs();
+  std::vector<uint8_t> data(10, 'z');
+  EXPECT_EQ(hidusbWriteData(token, data.data(), 10), 0);
+  EXPECT_TRUE(printer->outputs.empty());
+  ULONGLONG waited = sim::nowMs() - before;
+  EXPECT_GE(waited, 5000u);
+  EXPECT_LT(waited, 6000u);
+  hidusbClose(token);
+}
+
+TEST_F(Library, FailedReportWritesAndFeatureReadsGiveShortCounts) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  std::vector<uint8_t> data(200, 'q');
+  sim::failNth("WriteFile", 2, ERROR_GEN_FAILURE);
+  EXPECT_EQ(hidusbWriteData(token, data.data(), 200), 0);
+  EXPECT_EQ(printer->counts(), std::vector<int>{63});  // what was sent stays sent
+
+  printer->outputs.clear();
+  printer->freeSpace = 100;
+  sim::failNth("HidD_GetFeature", 2, ERROR_GEN_FAILURE);
+  EXPECT_EQ(hidusbWriteData(token, data.data(), 200), 100);
+
+  printer->reply = {'o', 'k'};
+  sim::failNth("HidD_GetFeature", 1, ERROR_GEN_FAILURE);
+  uint8_t buf[8];
+  EXPECT_EQ(hidusbReadData(token, buf, 8), 0);
+  EXPECT_EQ(hidusbReadData(token, buf, 8), 2);
+  hidusbClose(token);
+}
+
+TEST_F(Library, UnplugClosesTheLinkAndAReopenFindsThePrinterAgain) {
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  sim::unplugHid(device);
+  EXPECT_EQ(hidusbIsOpened(token), 0);
+  EXPECT_EQ(sim::openHidHandles(device), 0);
+  EXPECT_EQ(ownerRecord().processId, DWORD(self()));  // still claimed
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
+  uint8_t buf[4] = {'a'};
+  EXPECT_EQ(hidusbWriteData(token, buf, 1), 0);
+  EXPECT_EQ(hidusbReadData(token, buf, 4), 0);
+
+  // While the printer is away, a reopen fails and gives up the claim.
+  EXPECT_EQ(hidusbOpen(), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(ownerRecord().processId, 0u);
+
+  sim::replugHid(device);
+  token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  EXPECT_EQ(hidusbWriteData(token, buf, 1), 1);
+  sim::unplugHid(device);
+  sim::replugHid(device);
+  EXPECT_EQ(hidusbIsOpened(token), 0);
+  EXPECT_EQ(hidusbOpen(), token);  // the claim is still ours: reopen the device only
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
+  EXPECT_NE(hidusbIsOpened(token), 0);
+  hidusbClose(token);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+}
+
+TEST_F(Library, OnlyTheRightVendorAndProductIsThePrinter) {
+  FreeLibrary(module);
+  sim::reset();
+  ASSERT_TRUE(hidlink::registerSimModule());
+  auto other = std::make_shared<FakePrinter>();
+  auto wrongProduct = std::make_shared<FakePrinter>();
+  sim::HidDeviceId a = sim::addHidDevice(hidtest::printerSetup(other, 0x046d, 0x0710));
+  sim::HidDeviceId b = sim::addHidDevice(hidtest::printerSetup(wrongProduct, 0x0471, 0x0711));
+  module = LoadLibraryA("VRDUSBHid.dll");
+  ASSERT_NE(module, nullptr);
+  EXPECT_EQ(hidusbOpen(), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(sim::openHidHandles(a) + sim::openHidHandles(b), 0);
+
+  auto real = std::make_shared<FakePrinter>();
+  sim::addHidDevice(hidtest::printerSetup(real));
+  int token = hidusbOpen();
+  ASSERT_EQ(token, self());
+  uint8_t byte = '!';
+  EXPECT_EQ(hidusbWriteData(token, &byte, 1), 1);
+  EXPECT_EQ(real->payload(), std::vector<uint8_t>{'!'});
+  EXPECT_TRUE(other->outputs.empty() && wrongProduct->outputs.empty());
+  EXPECT_EQ(sim::openHidHandles(a) + sim::openHidHandles(b), 0);
+  hidusbClose(token);
+}
+
+struct OpenFault {
+  const char* api;
+  int nth;
+  friend std::ostream& operator<<(std::ostream& os, const OpenFault& f) { return os << f.api << " call " << f.nth; }
+};
+
+class OpenFailure : public Library, public ::testing::WithParamInterface<OpenFault> {};
+
+TEST_P(OpenFailure, LeavesNothingHeld) {
+  sim::failNth(GetParam().api, GetParam().nth, ERROR_GEN_FAILURE);
+  EXPECT_EQ(hidusbOpen(), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(ownerRecord().processId, 0u);
+  EXPECT_EQ(sim::openHidHandles(device), 0);
+  EXPECT_EQ(sim::moduleLoadCount("HID.DLL"), 0);
+  // The fault was a one-off: the next open works.
+  int token = hidusbOpen();
+  EXPECT_EQ(token, self());
+  hidusbClose(token);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, OpenFailure,
+                         ::testing::Values(OpenFault{"LoadLibraryA", 1}, OpenFault{"GetProcAddress", 3},
+                                           OpenFault{"SetupDiGetClassDevsW", 1},
+                                           OpenFault{"SetupDiGetDeviceInterfaceDetailW", 2},
+                                           OpenFault{"CreateFileW", 1}, OpenFault{"HidD_GetAttributes", 1}),
+                         [](const auto& info) { return std::string(info.param.api); });
+
+TEST_F(Library, AHidDllWithoutOneServiceIsRefused) {
+  HMODULE hid = LoadLibraryA("HID.DLL");
+  sim::ModuleSetup partial{"HID.DLL", {}, nullptr};
+  for (const char* name : {"HidD_GetHidGuid", "HidD_GetAttributes", "HidD_GetFeature", "HidD_SetFeature"})
+    partial.exports[name] = GetProcAddress(hid, name);
+  FreeLibrary(hid);
+  ASSERT_TRUE(sim::registerModule(partial));  // no HidD_GetProductString
+  EXPECT_EQ(hidusbOpen(), 0);
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(sim::moduleLoadCount("HID.DLL"), 0);
+}
+
+TEST_F(Library, UnloadingWhileOpenGivesUpTheClaim) {
+  ASSERT_EQ(hidusbOpen(), self());
+  FreeLibrary(module);
+  module = nullptr;
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(ownerRecord().processId, 0u);
+  EXPECT_EQ(sim::openHidHandles(device), 0);
+  EXPECT_EQ(hidusbOpen(), 0);  // nothing is loaded any more
+}
+
+TEST_F(Library, GeneralHandleSelectors) {
+  auto* buffer = static_cast<const uint8_t*>(hidusbGetHandle(0));
+  ASSERT_NE(buffer, nullptr);
+  for (size_t i = 0; i < 0x100000; i += 4096) ASSERT_EQ(buffer[i], 0) << i;
+  EXPECT_EQ(buffer[0xFFFFF], 0);
+  EXPECT_EQ(hidusbGetHandle(1), nullptr);
+  EXPECT_EQ(hidusbGetHandle(2), nullptr);
+  EXPECT_EQ(hidusbGetHandle(-1), nullptr);
+}
+
+}  // namespace
