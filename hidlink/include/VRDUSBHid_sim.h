@@ -5,8 +5,9 @@
 
 namespace hidlink {
 
-// Registers the module; call again after sim::reset(), which forgets it.
-// Returns false while a copy is loaded.
+// Registers the module; call again after sim::reset(), which forgets it
+// (a copy still loaded at the reset is unloaded first, giving up its claim
+// on the printer). Returns false while a copy is loaded.
 bool registerSimModule();
 
 }  // namespace hidlink

@@ -4,6 +4,7 @@
 
 #include "link.h"
 #include "sim/module.h"
+#include "sim/world.h"
 
 namespace hidlink {
 namespace {
@@ -21,6 +22,13 @@ BOOL entry(HINSTANCE instance, DWORD reason, LPVOID) {
 }  // namespace
 
 bool registerSimModule() {
+  // A reset forgets loaded modules without unloading them; the library's
+  // claim and handles are given up first, while they are still valid.
+  static const bool hooked = [] {
+    sim::onReset([] { detach(); });
+    return true;
+  }();
+  (void)hooked;
   sim::ModuleSetup m;
   m.name = "VRDUSBHid.dll";
   m.exports = {

@@ -362,6 +362,15 @@ TEST_F(Library, UnloadingWhileOpenGivesUpTheClaim) {
   EXPECT_EQ(hidusbOpen(), 0);  // nothing is loaded any more
 }
 
+TEST_F(Library, AResetWhileOpenGivesUpTheClaim) {
+  ASSERT_EQ(hidusbOpen(), self());
+  sim::reset();
+  module = nullptr;
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(ownerRecord().processId, 0u);
+  EXPECT_EQ(hidusbOpen(), 0);
+}
+
 TEST_F(Library, GeneralHandleSelectors) {
   auto* buffer = static_cast<const uint8_t*>(hidusbGetHandle(0));
   ASSERT_NE(buffer, nullptr);
