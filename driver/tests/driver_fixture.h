@@ -1,0 +1,94 @@
+// Shared fixture for driver tests: a fresh simulated host with a Windows
+// directory, one queue of this model and an open printer handle.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <windows.h>
+#include <winddi.h>
+#include <winspool.h>
+
+#include "device.h"
+#include "model_profile.h"
+#include "settings.h"
+#include "sim/engine.h"
+#include "sim/profile.h"
+#include "sim/spool_driver.h"
+#include "sim/spooler.h"
+#include "sim/world.h"
+
+inline constexpr bool kIsModelA = kModel.userSlotCount > 0;
+
+class DriverTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::reset();
+    windowsDir = sim::makeTempWindowsDirectory();
+    sim::QueueSetup q;
+    q.name = queueName;
+    q.driver = kIsModelA ? u"Varodyn TR7208" : u"Varodyn KV830";
+    setup(q);
+    sim::addQueue(q);
+    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queueName.c_str()), &printer, nullptr));
+  }
+  void TearDown() override {
+    if (printer) ClosePrinter(printer);
+    sim::reset();
+  }
+  // Lets a test adjust the queue before it is added.
+  virtual void setup(sim::QueueSetup&) {}
+
+  std::string labelFile() const { return sim::windowsFilePath(kModel.labelFileName); }
+
+  // Writes a label-definition file (UTF-8 INI text).
+  void writeLabelFile(const std::string& text) const { sim::writeUtf8File(labelFile(), text); }
+
+  // A stored 364-byte device mode of this driver with default settings and
+  // `edit` applied.
+  template <class Edit>
+  std::vector<BYTE> storedDevMode(Edit edit) const {
+    DriverSettings s;
+    DefaultSettings(&s, reinterpret_cast<LPCWSTR>(queueName.c_str()));
+    s.SettingsSignature = kSettingsSignature;
+    edit(s);
+    const BYTE* p = reinterpret_cast<const BYTE*>(&s);
+    return std::vector<BYTE>(p, p + kStoredDevModeBytes);
+  }
+
+  // The "Private DevMode" block with defaults and `edit` applied.
+  template <class Edit>
+  std::vector<BYTE> privateBlock(Edit edit) const {
+    DriverSettings s;
+    DefaultSettings(&s, reinterpret_cast<LPCWSTR>(queueName.c_str()));
+    edit(s.PrinterData);
+    const BYTE* p = reinterpret_cast<const BYTE*>(&s.PrinterData);
+    return std::vector<BYTE>(p, p + sizeof(PrinterDataBlock));
+  }
+
+  // Creates a device through DrvEnablePDEV with full-size info buffers.
+  PrinterDevice* enable(DEVMODEW* dm = nullptr) {
+    ZeroMemory(&gdiInfo, sizeof gdiInfo);
+    ZeroMemory(&devInfo, sizeof devInfo);
+    DHPDEV d = DrvEnablePDEV(dm, const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(u"USB001")), 6, patterns,
+                             sizeof gdiInfo, reinterpret_cast<ULONG*>(&gdiInfo), sizeof devInfo, &devInfo, hdev,
+                             const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(queueName.c_str())), printer);
+    if (d) {
+      sim::bindDevice(hdev, d);
+      DrvCompletePDEV(d, hdev);
+    }
+    return reinterpret_cast<PrinterDevice*>(d);
+  }
+
+  std::u16string queueName = u"Label Printer";
+  std::u16string windowsDir;
+  HANDLE printer = nullptr;
+  HDEV hdev = reinterpret_cast<HDEV>(0x4D00);
+  HSURF patterns[6] = {};
+  GDIINFO gdiInfo{};
+  DEVINFO devInfo{};
+};
+
+inline std::u16string text16(const WCHAR* s) { return s ? std::u16string(s) : std::u16string(); }
