@@ -2,6 +2,7 @@
 // shared owner record.
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <windows.h>
@@ -11,7 +12,9 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "fake_printer.h"
 #include "sim/sync.h"
@@ -21,10 +24,11 @@ extern char** environ;
 
 namespace {
 
-// The peer program, started in this process's object namespace.
+// The peer program, started in this process's object namespace (or, with
+// shareNamespace false, in one of its own).
 class Peer {
  public:
-  Peer() {
+  explicit Peer(bool shareNamespace = true) {
     std::signal(SIGPIPE, SIG_IGN);  // a peer that has gone must not take this process with it
     int toChild[2], fromChild[2];
     if (pipe(toChild) != 0 || pipe(fromChild) != 0) return;
@@ -36,7 +40,12 @@ class Peer {
     posix_spawn_file_actions_addclose(&actions, fromChild[0]);
     char path[] = HIDLINK_PEER_PATH;
     char* argv[] = {path, nullptr};
-    if (posix_spawn(&pid_, path, &actions, nullptr, argv, environ) != 0) pid_ = 0;
+    std::vector<char*> env;
+    std::string prefix = std::string(sim::kObjectNamespaceVariable) + "=";
+    for (char** e = environ; *e; ++e)
+      if (shareNamespace || std::strncmp(*e, prefix.c_str(), prefix.size()) != 0) env.push_back(*e);
+    env.push_back(nullptr);
+    if (posix_spawn(&pid_, path, &actions, nullptr, argv, env.data()) != 0) pid_ = 0;
     posix_spawn_file_actions_destroy(&actions);
     ::close(toChild[0]);
     ::close(fromChild[1]);
@@ -124,6 +133,39 @@ TEST_F(TwoProcesses, APrinterHeldByAProcessThatDiedCanBeClaimed) {
   int token = hidusbOpen();
   EXPECT_EQ(token, int(GetCurrentProcessId()));
   EXPECT_EQ(hidusbClose(token), 1);
+}
+
+TEST_F(TwoProcesses, ANewRunSweepsAwayTheObjectsOfRunsThatDied) {
+  // A namespace as a crashed run leaves it: named after a process that is gone.
+  pid_t gone = 0;
+  char truePath[] = "/bin/true";
+  char* argv[] = {truePath, nullptr};
+  ASSERT_EQ(posix_spawn(&gone, truePath, nullptr, nullptr, argv, environ), 0);
+  waitpid(gone, nullptr, 0);
+  std::string ours = sim::objectNamespace();
+  std::string root = ours.substr(0, ours.rfind('/'));
+  std::string stale = root + "/p" + std::to_string(gone) + "-0";
+  ASSERT_EQ(::mkdir(stale.c_str(), 0700), 0);
+  std::string leftover = stale + "/mutex-Varodyn_USBHID_MUTEX";
+  FILE* f = std::fopen(leftover.c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  std::fputc(1, f);  // "held" by the dead run
+  std::fclose(f);
+
+  int token = hidusbOpen();
+  ASSERT_EQ(token, int(GetCurrentProcessId()));
+  {
+    // A run of its own (as a parallel test process is) neither sees our
+    // claim nor the dead run's "held" mutex.
+    Peer peer(false);
+    ASSERT_TRUE(peer.running());
+    EXPECT_EQ(peer.ask("open"), long(peer.pid()));
+    EXPECT_EQ(peer.ask("close"), 1);
+  }
+  EXPECT_EQ(hidusbClose(token), 1);
+  struct stat st {};
+  EXPECT_NE(::stat(stale.c_str(), &st), 0);
+  EXPECT_EQ(::stat(ours.c_str(), &st), 0);  // a live run's namespace stays
 }
 
 }  // namespace
