@@ -35,7 +35,8 @@ struct HidDeviceSetup {
   USHORT productId = 0;
   USHORT versionNumber = 0x0100;
   std::u16string product;  // HidD_GetProductString
-  // Device interface path; a unique one is made up when empty.
+  // Device interface path, starting "\\\\?\\" like every device path
+  // CreateFileW opens as a device; a unique one is made up when empty.
   std::u16string path;
   USHORT inputReportLength = 65;
   USHORT outputReportLength = 65;

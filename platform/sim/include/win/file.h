@@ -1,7 +1,9 @@
 // Files and device paths: CreateFile, ReadFile, WriteFile.
 //
-// The simulated host opens device paths only (for instance the HID device
-// paths of sim/hid.h); any other path fails with ERROR_FILE_NOT_FOUND.
+// Device paths ("\\?\..." and "\\.\...", for instance the HID device
+// paths of sim/hid.h) open simulated devices. Any other path is a real file
+// of the host, with backslashes read as slashes (as the profile functions
+// do); share modes are not enforced.
 #pragma once
 
 #include "win/base.h"
@@ -22,6 +24,8 @@ extern "C" {
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define FILE_FLAG_OVERLAPPED 0x40000000
 #define ERROR_SHARING_VIOLATION 32L
+#define ERROR_FILE_EXISTS 80L
+#define INVALID_FILE_SIZE 0xFFFFFFFFu
 
 typedef struct _OVERLAPPED {
   ULONG_PTR Internal;
@@ -40,6 +44,10 @@ typedef struct _OVERLAPPED {
 HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
                           LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
                           DWORD flagsAndAttributes, HANDLE templateFile);
+HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES securityAttributes,
+                          DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
+// Files only (not devices); the high half is stored when `high` is given.
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD bytesToWrite, LPDWORD bytesWritten,
                       LPOVERLAPPED overlapped);
