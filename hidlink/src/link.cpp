@@ -144,12 +144,10 @@ Link::Link(HINSTANCE instance) : instance_(instance), general_(new BYTE[kGeneral
 }
 
 Link::~Link() {
+  closeDevice();
   if (claimed_) {
-    closeDevice();
     setOwner(0);
     ReleaseMutex(mutex_);
-  } else {
-    closeDevice();
   }
   if (classRegistered_) UnregisterClassW(kWindowClass, instance_);
   if (event_) CloseHandle(event_);
