@@ -74,11 +74,15 @@ bool hasRequiredEntries(const PortFunctionTable& t) {
 void createMonitorLock() { monitorLock(); }
 
 bool keepRegistryRoot(LPCSTR root) {
+  size_t n = boundedLength(root, kMaxRegistryRootChars);
+  if (n > kMaxRegistryRootChars) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
   ListLock lock;
-  int n = lstrlenA(root);
   auto* copy = static_cast<LPSTR>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SIZE_T(n) + 1));
   if (!copy) return false;
-  lstrcpynA(copy, root, n + 1);
+  CopyMemory(copy, root, n);
   if (g_registryRoot) HeapFree(GetProcessHeap(), 0, g_registryRoot);
   g_registryRoot = copy;
   return true;

@@ -37,8 +37,12 @@ struct MonitorPort {
 // Creates the monitor lock if it does not exist yet; it is never deleted.
 void createMonitorLock();
 
+// Longest registry root accepted (the registry's key path limit).
+inline constexpr size_t kMaxRegistryRootChars = 32767;
+
 // Keeps a private copy of the registry root (replacing an earlier copy);
-// false when the copy cannot be allocated.
+// false with ERROR_INVALID_PARAMETER when it has no terminator within the
+// bound, false with ERROR_NOT_ENOUGH_MEMORY when it cannot be copied.
 bool keepRegistryRoot(LPCSTR root);
 
 // The record behind a port handle when the handle is one of the listed

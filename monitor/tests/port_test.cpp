@@ -22,6 +22,11 @@ TEST(MonitorEntry, InitializeRejectsNullArgumentsAndFillsThirteenSlots) {
   EXPECT_FALSE(InitializeMonitorEx(root, nullptr));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 
+  std::string overLong(kMaxRegistryRootChars + 1, 'R');
+  SetLastError(kSentinel);
+  EXPECT_FALSE(InitializeMonitorEx(overLong.data(), &table));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+
   // The copy of the registry root cannot be made: nothing is filled.
   sim::failNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
   SetLastError(kSentinel);

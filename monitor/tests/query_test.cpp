@@ -337,6 +337,21 @@ TEST_F(QueryFailureTest, ReadFailureAndEmptyReplyComeBackAsThePortMonitorReports
   EXPECT_EQ(returned, 0u);
 }
 
+TEST_F(QueryFailureTest, ReplyIsCutToTheOutputSizeByOneRead) {
+  HANDLE h = openPort();
+  const std::string reply = "12\r\n";
+  for (DWORD size : {DWORD(reply.size() - 1), DWORD(reply.size()), DWORD(reply.size() + 1)}) {
+    sim::queuePortReply("USB001", reply);
+    std::string got;
+    DWORD returned = kSentinel;
+    EXPECT_TRUE(query(h, "GetResolution", &got, size, &returned)) << size;
+    EXPECT_EQ(got, reply.substr(0, size)) << size;
+    std::string rest;
+    EXPECT_TRUE(query(h, "ReadMsg", &rest)) << size;  // nothing is collected beyond one read
+    EXPECT_EQ(got + rest, reply) << size;
+  }
+}
+
 // The port connected to the emulated printer: replies are the printer's,
 // cut to the caller's buffer by one read.
 using EmulatedPrinterTest = MonitorTest;
