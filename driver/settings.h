@@ -103,6 +103,8 @@ inline constexpr DWORD kStoredDevModeBytes = sizeof(DEVMODEW) + kDriverExtraByte
 inline constexpr DWORD kPublicFieldsMask = 0x0200270F;
 inline constexpr int kLabelListCapacity = 22;  // entries before the end entry
 
+static_assert(sizeof(DEVMODEW) == 220, "DEVMODEW is 220 bytes");
+static_assert(sizeof(COLORINFO) == 120 && sizeof(COLORADJUSTMENT) == 24, "settings building blocks");
 static_assert(sizeof(PrivateSettings) == 140, "PrivateSettings is 140 bytes");
 static_assert(offsetof(PrivateSettings, ColorAdjust) == 64 && offsetof(PrivateSettings, LandscapeRotation) == 88 &&
                   offsetof(PrivateSettings, Speed) == 104 && offsetof(PrivateSettings, GraphicsMode) == 132,
