@@ -1,0 +1,87 @@
+// Reading PNG files as grey and fitting images onto the page.
+#include "image.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+using labelprint::GreyImage;
+
+GreyImage square(int w, int h, int x0, int y0, int x1, int y1) {
+  GreyImage img;
+  img.width = w;
+  img.height = h;
+  img.pixels.assign(size_t(w) * h, 255);
+  for (int y = y0; y < y1; ++y)
+    for (int x = x0; x < x1; ++x) img.pixels[size_t(y) * w + x] = 0;
+  return img;
+}
+
+struct FitCase {
+  int imageW, imageH, pageW, pageH;
+  int left, top, width, height;  // where the image lands
+};
+
+class FitToPage : public ::testing::TestWithParam<FitCase> {};
+
+TEST_P(FitToPage, KeepsAspectAndCentres) {
+  const FitCase& c = GetParam();
+  GreyImage page = labelprint::fitToPage(square(c.imageW, c.imageH, 0, 0, c.imageW, c.imageH), c.pageW, c.pageH);
+  ASSERT_EQ(page.width, c.pageW);
+  ASSERT_EQ(page.height, c.pageH);
+  for (int y = 0; y < c.pageH; ++y)
+    for (int x = 0; x < c.pageW; ++x) {
+      bool inside = x >= c.left && x < c.left + c.width && y >= c.top && y < c.top + c.height;
+      ASSERT_EQ(page.at(x, y), inside ? 0 : 255) << x << "," << y;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FitToPage,
+                         ::testing::Values(FitCase{10, 10, 40, 20, 10, 0, 20, 20},   // limited by height
+                                           FitCase{20, 5, 40, 40, 0, 15, 40, 10},    // limited by width, upscaled
+                                           FitCase{400, 100, 40, 40, 0, 15, 40, 10},  // downscaled
+                                           FitCase{7, 3, 7, 3, 0, 0, 7, 3}));         // same size
+
+TEST(FitToPageGrey, DownscalingAveragesTheCoveredPixels) {
+  GreyImage img = square(4, 2, 0, 0, 1, 2);  // left quarter black
+  GreyImage page = labelprint::fitToPage(img, 2, 1);
+  EXPECT_EQ(page.at(0, 0), (0 + 0 + 255 + 255) / 4);
+  EXPECT_EQ(page.at(1, 0), 255);
+}
+
+TEST(ReadPng, ReadsGreyAndCompositesTransparencyOnWhite) {
+  std::string path = ::testing::TempDir() + "labelprint-image-test.png";
+  png_image image{};
+  image.version = PNG_IMAGE_VERSION;
+  image.width = 2;
+  image.height = 1;
+  image.format = PNG_FORMAT_RGBA;
+  const uint8_t rgba[] = {0, 0, 0, 255, 0, 0, 0, 0};  // black, then fully transparent
+  ASSERT_TRUE(png_image_write_to_file(&image, path.c_str(), 0, rgba, 0, nullptr));
+  GreyImage grey;
+  std::string error;
+  ASSERT_TRUE(labelprint::readPng(path, &grey, &error)) << error;
+  ASSERT_EQ(grey.width, 2);
+  ASSERT_EQ(grey.height, 1);
+  EXPECT_EQ(grey.at(0, 0), 0);
+  EXPECT_EQ(grey.at(1, 0), 255);
+  std::remove(path.c_str());
+}
+
+TEST(ReadPng, MissingOrBrokenFilesAreReported) {
+  GreyImage grey;
+  std::string error;
+  EXPECT_FALSE(labelprint::readPng("/nonexistent/none.png", &grey, &error));
+  EXPECT_NE(error.find("cannot read image '/nonexistent/none.png'"), std::string::npos) << error;
+  std::string path = ::testing::TempDir() + "labelprint-broken.png";
+  std::ofstream(path) << "not a png";
+  EXPECT_FALSE(labelprint::readPng(path, &grey, &error));
+  EXPECT_NE(error.find(path), std::string::npos);
+  std::remove(path.c_str());
+}
+
+}  // namespace
