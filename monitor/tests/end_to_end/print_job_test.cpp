@@ -1,4 +1,4 @@
-// A job printed through the driver travels through the language monitor
+// A job printed through either model's driver travels through the language monitor
 // to the emulated printer unchanged, while a query is answered between
 // its pages.
 #include "monitor_port.h"
