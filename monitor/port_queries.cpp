@@ -124,7 +124,9 @@ BOOL getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName,
       return FALSE;
     openedDocument = true;
   }
-  if (pm.pfnSetPortTimeOuts) {
+  // Timeouts matter only to a query that writes or reads; the names without
+  // port traffic leave the port monitor with just the document calls.
+  if (pm.pfnSetPortTimeOuts && (query->readsReply || !query->command.empty())) {
     COMMTIMEOUTS timeouts = queryTimeouts();
     pm.pfnSetPortTimeOuts(port.portMonitorHandle, &timeouts, 0);  // the query goes on either way
   }

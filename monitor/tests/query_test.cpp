@@ -60,7 +60,11 @@ TEST_P(NamedQuery, OnAnIdlePortRunsInsideATemporaryDocument) {
   }
   EXPECT_EQ(sim::sleptMs(), c.waitMs);
 
-  Names want = {"StartDocPort", "SetPortTimeOuts"};
+  // Names without port traffic (GetDeviceID and the like, OpenTest) open
+  // and close the document and do nothing else.
+  const bool traffic = c.reads || !c.command.empty();
+  Names want = {"StartDocPort"};
+  if (traffic) want.push_back("SetPortTimeOuts");
   if (!c.command.empty()) want.push_back("WritePort");
   if (c.reads) want.push_back("ReadPort");
   want.push_back("EndDocPort");
@@ -75,11 +79,13 @@ TEST_P(NamedQuery, OnAnIdlePortRunsInsideATemporaryDocument) {
   EXPECT_EQ(start.jobId, 0u);
   EXPECT_EQ(start.level, 1u);
   EXPECT_EQ(start.printer, "KV830 Queue");
-  const COMMTIMEOUTS& t = calls[1].timeouts;
-  EXPECT_EQ(std::vector<DWORD>({t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
-                                t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant}),
-            std::vector<DWORD>({0, 0, 100, 0, 100}));
-  size_t next = 2;
+  size_t next = 1;
+  if (traffic) {
+    const COMMTIMEOUTS& t = calls[next++].timeouts;
+    EXPECT_EQ(std::vector<DWORD>({t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier, t.ReadTotalTimeoutConstant,
+                                  t.WriteTotalTimeoutMultiplier, t.WriteTotalTimeoutConstant}),
+              std::vector<DWORD>({0, 0, 100, 0, 100}));
+  }
   if (!c.command.empty()) {
     const sim::PortCall& write = calls[next++];
     EXPECT_EQ(std::string(write.data.begin(), write.data.end()), c.command);
@@ -87,7 +93,7 @@ TEST_P(NamedQuery, OnAnIdlePortRunsInsideATemporaryDocument) {
   if (c.reads) {
     const sim::PortCall& read = calls[next++];
     EXPECT_EQ(read.count, 256u);
-    EXPECT_EQ(read.atMs - calls[1].atMs, c.waitMs);
+    EXPECT_EQ(read.atMs - calls[1].atMs, c.waitMs);  // measured from the timeouts call
   }
   EXPECT_EQ(record(h).flags, 0u) << "the port is left as it was found";
 }
@@ -99,7 +105,8 @@ TEST_P(NamedQuery, InsideARunningJobOpensNoDocumentOfItsOwn) {
   sim::queuePortReply("USB001", kReply);
   sim::clearPortCalls();
   EXPECT_EQ(query(h, c.name), c.result);
-  Names want = {"SetPortTimeOuts"};
+  Names want;
+  if (c.reads || !c.command.empty()) want.push_back("SetPortTimeOuts");
   if (!c.command.empty()) want.push_back("WritePort");
   if (c.reads) want.push_back("ReadPort");
   EXPECT_EQ(sim::portCallNames(), want);
