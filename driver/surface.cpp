@@ -41,6 +41,10 @@ bool allocateWorkBuffers(PrinterDevice& device) {
 void freeWorkBuffers(PrinterDevice& device) {
   heapFree(device.work.block);
   ZeroMemory(&device.work, sizeof device.work);
+  // The output stage stages into work buffer 10: nothing staged survives it.
+  device.output.staging = nullptr;
+  device.output.capacity = 0;
+  device.output.fill = 0;
 }
 
 bool allocateScratch(PrinterDevice& device) {
