@@ -145,18 +145,30 @@ TEST_F(OpenPortTest, PrinterNameIsCutToItsField) {
   EXPECT_EQ(record(h).documentName[0], 0);
 }
 
-TEST_F(OpenPortTest, ConcurrentOpensOfDistinctPortsAreAllListed) {
+TEST_F(OpenPortTest, ConcurrentOpensListDistinctPortsAndOneRecordPerName) {
   std::vector<std::thread> threads;
   std::vector<HANDLE> handles(40);
+  std::vector<HANDLE> shared(4);
   for (int t = 0; t < 4; ++t)
     threads.emplace_back([&, t] {
       for (int i = 0; i < 10; ++i) {
         std::string name = "USB" + std::to_string(t * 10 + i);
         mon.pfnOpenPortEx(name.data(), nullptr, &handles[t * 10 + i], &pm);
+        if (i == 5) {
+          std::string same = t % 2 ? "SHARED" : "shared";
+          mon.pfnOpenPortEx(same.data(), nullptr, &shared[t], &pm);
+        }
       }
     });
   for (auto& th : threads) th.join();
-  EXPECT_EQ(listedPorts(), 40u);
+  EXPECT_EQ(listedPorts(), 41u);
+  int winners = 0;
+  for (HANDLE h : shared)
+    if (h) {
+      ++winners;
+      EXPECT_TRUE(mon.pfnClosePort(h));
+    }
+  EXPECT_EQ(winners, 1);
   for (HANDLE h : handles) EXPECT_TRUE(mon.pfnClosePort(h));
   EXPECT_EQ(listedPorts(), 0u);
 }
