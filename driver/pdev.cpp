@@ -168,9 +168,13 @@ void fillGdiInfo(const PrinterDevice& device, GDIINFO* info) {
   info->szlPhysSize.cx = g.pageWidthDots;
   info->szlPhysSize.cy = g.pageHeightDots;
   info->ciDevice = r.colorInfo;
-  info->ulDevicePelsDPI = ULONG(device.settings.PrinterData.DevicePelsDpi);
+  // Without a settings pattern the device's built-in halftone block applies,
+  // header values included.
+  const bool settingsBlock = isOneBitOrGrey(device.settings.Private.ColorMode);
+  const PrinterDataBlock& block = device.settings.PrinterData;
+  info->ulDevicePelsDPI = settingsBlock ? ULONG(block.DevicePelsDpi) : 0;
   info->ulPrimaryOrder = 0;
-  info->ulHTPatternSize = ULONG(device.settings.PrinterData.HalftonePatternSize);
+  info->ulHTPatternSize = settingsBlock ? ULONG(block.HalftonePatternSize) : 7;
   info->ulHTOutputFormat = oneBit ? HT_FORMAT_1BPP : HT_FORMAT_8BPP;
   info->flHTFlags = HT_FLAG_HAS_BLACK_DYE;
 }

@@ -131,12 +131,14 @@ TEST_F(EnablePdevTest, ColourModeAndSolidFillChangeCapsPaletteAndDither) {
     USHORT cxDither;
     size_t paletteSize;
     LDECI4 cyanY;
+    ULONG patternSize;  // the stored block says 9
+    ULONG pelsDpi;      // the stored block says 300
   };
   const Case cases[] = {
-      {0, 1, 0x10A0A53D, 1, BMF_1BPP, 32, 2, 65534},
-      {0, 0, 0x00A0253D, 1, BMF_1BPP, 32, 2, 65534},
-      {1, 1, 0x10A0A53D, 8, BMF_8BPP, 1, 256, 65534},
-      {2, 1, 0x00A0253D, 8, BMF_8BPP, 1, 256, 0},
+      {0, 1, 0x10A0A53D, 1, BMF_1BPP, 32, 2, 65534, 9, 300},
+      {0, 0, 0x00A0253D, 1, BMF_1BPP, 32, 2, 65534, 9, 300},
+      {1, 1, 0x10A0A53D, 8, BMF_8BPP, 1, 256, 65534, 9, 300},
+      {2, 1, 0x00A0253D, 8, BMF_8BPP, 1, 256, 0, 7, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.colorMode * 10 + c.solidFill);
@@ -144,10 +146,15 @@ TEST_F(EnablePdevTest, ColourModeAndSolidFillChangeCapsPaletteAndDither) {
                            s.Private.ColorMode = c.colorMode;
                            s.Private.DriverSolidFill = c.solidFill;
                          }));
-    sim::setPrinterData(queueName, u"Private DevMode", REG_BINARY, privateBlock([](PrinterDataBlock&) {}));
+    sim::setPrinterData(queueName, u"Private DevMode", REG_BINARY, privateBlock([](PrinterDataBlock& b) {
+                          b.HalftonePatternSize = 9;
+                          b.DevicePelsDpi = 300;
+                        }));
     PrinterDevice* device = enable();
     ASSERT_NE(device, nullptr);
     EXPECT_EQ(devInfo.flGraphicsCaps, c.caps);
+    EXPECT_EQ(gdiInfo.ulHTPatternSize, c.patternSize);
+    EXPECT_EQ(gdiInfo.ulDevicePelsDPI, c.pelsDpi);
     EXPECT_EQ(gdiInfo.cBitsPixel, c.bits);
     EXPECT_EQ(devInfo.iDitherFormat, c.ditherFormat);
     EXPECT_EQ(devInfo.cxDither, c.cxDither);
