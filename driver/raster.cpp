@@ -201,6 +201,20 @@ void invertBitmap(const SurfaceDesc& s) {
   for (; i < total; ++i) p[i] = static_cast<BYTE>(~p[i]);
 }
 
+// Eight grey pixels at page positions px0..px0+7 of page row py (px0 a
+// multiple of 8) as one byte of printer dots. Every pixel of the byte
+// tests the same pattern byte, so only the mask moves.
+inline BYTE ditherByte(const WORD* rowWords, const BYTE* grey, int count, unsigned shift) {
+  unsigned white = 0;
+  if (count == 8) {
+    for (int k = 0; k < 8; ++k) white |= (rowWords[grey[k] * kDitherRows] >> shift) & (0x80u >> k);
+    return static_cast<BYTE>(~white);
+  }
+  for (int k = 0; k < count; ++k) white |= (rowWords[grey[k] * kDitherRows] >> shift) & (0x80u >> k);
+  const unsigned valid = 0xFF00u >> count;
+  return static_cast<BYTE>(~white & valid);
+}
+
 // Portrait: scanlines top to bottom.
 void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
   const SurfaceDesc& s = job.surface;
@@ -213,15 +227,25 @@ void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
       continue;
     }
     const LONG py = b.y + r;
-    for (DWORD j = 0; j < rowBytes; ++j) {
-      BYTE printed = 0;
-      LONG c0 = static_cast<LONG>(j) * 8;
-      LONG c1 = c0 + 8 < b.exactWidth ? c0 + 8 : b.exactWidth;
-      for (LONG c = c0; c < c1; ++c) {
-        LONG px = b.x + c;
-        if (!(patternByte(job.dither, line[c], px, py) & (0x80 >> (px & 7)))) printed |= BYTE(0x80 >> (c - c0));
+    const WORD* rowWords = job.dither + (py & (kDitherRows - 1));
+    if ((b.x & 7) == 0) {
+      for (DWORD j = 0; j < rowBytes; ++j) {
+        const LONG c0 = static_cast<LONG>(j) * 8;
+        const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
+        const unsigned shift = (((b.x + c0) >> 3) & 1) ? 8 : 0;
+        converted[j] = ditherByte(rowWords, line + c0, count, shift);
       }
-      converted[j] = printed;
+    } else {
+      for (DWORD j = 0; j < rowBytes; ++j) {
+        BYTE printed = 0;
+        LONG c0 = static_cast<LONG>(j) * 8;
+        LONG c1 = c0 + 8 < b.exactWidth ? c0 + 8 : b.exactWidth;
+        for (LONG c = c0; c < c1; ++c) {
+          LONG px = b.x + c;
+          if (!(patternByte(job.dither, line[c], px, py) & (0x80 >> (px & 7)))) printed |= BYTE(0x80 >> (c - c0));
+        }
+        converted[j] = printed;
+      }
     }
     rows.row(converted, rowBytes);
   }
@@ -274,47 +298,130 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
 }
 
 // Eight-bit landscape: up to eight pixel columns [first, first + count)
-// converted into rows of `block`, row k for column first + k.
-void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
+// converted into rows of `block`, row k for column first + k. Each row
+// reads its column bottom-up (clockwise) or top-down; the bits of eight
+// scanlines are gathered per column before a byte is stored.
+template <int kCount>
+void ditherColumnBlock(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
-  std::memset(block, 0, static_cast<size_t>(rowBytes) * 8);
-  unsigned select[8];
-  BYTE mask[8];
-  for (LONG k = 0; k < count; ++k) {
+  const LONG height = b.exactHeight;
+  const LONG n = kCount ? kCount : count;
+  unsigned shift[8] = {};
+  unsigned mask[8] = {};
+  for (LONG k = 0; k < n; ++k) {
     LONG px = b.x + first + k;
-    select[k] = (px >> 3) & 1 ? 8 : 0;
-    mask[k] = static_cast<BYTE>(0x80 >> (px & 7));
+    shift[k] = (px >> 3) & 1 ? 8 : 0;
+    mask[k] = 0x80u >> (px & 7);
   }
-  for (LONG line = 0; line < b.exactHeight; ++line) {
-    const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
-    const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
-    const LONG bit = clockwise ? b.exactHeight - 1 - line : line;
-    const LONG at = bit >> 3;
-    const BYTE set = static_cast<BYTE>(0x80 >> (bit & 7));
-    for (LONG k = 0; k < count; ++k) {
-      const BYTE pattern = static_cast<BYTE>(rowWords[src[k] * kDitherRows] >> select[k]);
-      if (!(pattern & mask[k])) block[k * rowBytes + at] |= set;
+  for (LONG at = 0; at < rowBytes; ++at) {
+    unsigned acc[8] = {};
+    const LONG j0 = at * 8;
+    const int bits = height - j0 < 8 ? static_cast<int>(height - j0) : 8;
+    for (int t = 0; t < bits; ++t) {
+      const LONG line = clockwise ? height - 1 - (j0 + t) : j0 + t;
+      const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+      const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
+      for (LONG k = 0; k < n; ++k) {
+        unsigned white = (rowWords[src[k] * kDitherRows] >> shift[k]) & mask[k];
+        acc[k] = (acc[k] << 1) | (white == 0);
+      }
     }
+    for (LONG k = 0; k < n; ++k) block[k * rowBytes + at] = static_cast<BYTE>(acc[k] << (8 - bits));
   }
 }
 
+// Eight columns whose first page position is a multiple of 8 share one
+// pattern byte per scanline: dither each scanline's eight pixels as a byte
+// (as in portrait) into `lines`, then turn 8 x 8 blocks of those bytes.
+void ditherAlignedColumns(const RasterJob& job, LONG first, LONG rowBytes, bool clockwise, BYTE* block,
+                          BYTE* lines) {
+  const SurfaceDesc& s = job.surface;
+  const BandEntry& b = job.band;
+  const LONG height = b.exactHeight;
+  const unsigned shift = ((b.x + first) >> 3) & 1 ? 8 : 0;
+  for (LONG line = 0; line < height; ++line) {
+    const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+    lines[line] = ditherByte(job.dither + ((b.y + line) & (kDitherRows - 1)), src, 8, shift);
+  }
+  for (LONG at = 0; at < rowBytes; ++at) {
+    BYTE in[8];
+    for (int r = 0; r < 8; ++r) {
+      const LONG j = at * 8 + r;
+      in[r] = j < height ? lines[clockwise ? height - 1 - j : j] : 0;
+    }
+    BYTE col[8];
+    transpose8(in, col);
+    for (int k = 0; k < 8; ++k) block[k * rowBytes + at] = col[k];
+  }
+}
+
+// Up to eight pixel columns [first, first + count) converted into rows of
+// `block`, row k for column first + k, reading each column bottom-up
+// (clockwise) or top-down. `lines` holds one byte per scanline.
+void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block,
+                   BYTE* lines) {
+  if (count == 8 && ((job.band.x + first) & 7) == 0) {
+    ditherAlignedColumns(job, first, rowBytes, clockwise, block, lines);
+    return;
+  }
+  const SurfaceDesc& s = job.surface;
+  const BandEntry& b = job.band;
+  const LONG height = b.exactHeight;
+  unsigned shift[8] = {};
+  unsigned mask[8] = {};
+  for (LONG k = 0; k < count; ++k) {
+    LONG px = b.x + first + k;
+    shift[k] = (px >> 3) & 1 ? 8 : 0;
+    mask[k] = 0x80u >> (px & 7);
+  }
+  for (LONG at = 0; at < rowBytes; ++at) {
+    unsigned acc[8] = {};
+    const LONG j0 = at * 8;
+    const int bits = height - j0 < 8 ? static_cast<int>(height - j0) : 8;
+    for (int t = 0; t < bits; ++t) {
+      const LONG line = clockwise ? height - 1 - (j0 + t) : j0 + t;
+      const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+      const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
+      for (LONG k = 0; k < count; ++k) {
+        unsigned white = (rowWords[src[k] * kDitherRows] >> shift[k]) & mask[k];
+        acc[k] = (acc[k] << 1) | (white == 0);
+      }
+    }
+    for (LONG k = 0; k < count; ++k) block[k * rowBytes + at] = static_cast<BYTE>(acc[k] << (8 - bits));
+  }
+}
+
+// Blocks of eight columns start on multiples of 8 page dots, so that all
+// but the band's edge blocks take the aligned path. Rows go out left to
+// right (clockwise) or right to left.
 void landscapeRows8(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
   const LONG width = job.band.exactWidth;
-  if (layoutOf(job) == Layout::Clockwise) {
-    for (LONG first = 0; first < width; first += 8) {
-      LONG count = width - first < 8 ? width - first : 8;
-      ditherColumns(job, first, count, rowBytes, true, block);
+  BYTE* lines = block + 8 * rowBytes;  // one byte per scanline, after the block
+  const bool clockwise = layoutOf(job) == Layout::Clockwise;
+  const LONG lead = (8 - (job.band.x & 7)) & 7;  // columns before the first aligned block
+  auto blockAt = [&](LONG first) {
+    LONG end = first < lead ? lead : first + 8;
+    if (end > width) end = width;
+    return end - first;
+  };
+  if (clockwise) {
+    for (LONG first = 0; first < width;) {
+      LONG count = blockAt(first);
+      ditherColumns(job, first, count, rowBytes, true, block, lines);
       for (LONG k = 0; k < count; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+      first += count;
     }
     return;
   }
-  for (LONG end = width; end > 0; end -= 8) {
-    LONG first = end - 8 > 0 ? end - 8 : 0;
-    LONG count = end - first;
-    ditherColumns(job, first, count, rowBytes, false, block);
+  auto emit = [&](LONG first) {
+    LONG count = blockAt(first);
+    ditherColumns(job, first, count, rowBytes, false, block, lines);
     for (LONG k = count - 1; k >= 0; --k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
-  }
+  };
+  const LONG aligned = width > lead ? ceilDiv(width - lead, 8) : 0;  // aligned blocks after the lead
+  for (LONG m = aligned - 1; m >= 0; --m) emit(lead + 8 * m);
+  if (lead > 0) emit(0);
 }
 
 }  // namespace
