@@ -26,6 +26,10 @@ struct FitCase {
   int left, top, width, height;  // where the image lands
 };
 
+void PrintTo(const FitCase& c, std::ostream* os) {
+  *os << c.imageW << "x" << c.imageH << " on " << c.pageW << "x" << c.pageH;
+}
+
 class FitToPage : public ::testing::TestWithParam<FitCase> {};
 
 TEST_P(FitToPage, KeepsAspectAndCentres) {
@@ -44,7 +48,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, FitToPage,
                          ::testing::Values(FitCase{10, 10, 40, 20, 10, 0, 20, 20},   // limited by height
                                            FitCase{20, 5, 40, 40, 0, 15, 40, 10},    // limited by width, upscaled
                                            FitCase{400, 100, 40, 40, 0, 15, 40, 10},  // downscaled
-                                           FitCase{7, 3, 7, 3, 0, 0, 7, 3}));         // same size
+                                           FitCase{7, 3, 7, 3, 0, 0, 7, 3}),          // same size
+                         [](const auto& info) {
+                           const FitCase& c = info.param;
+                           return std::to_string(c.imageW) + "x" + std::to_string(c.imageH) + "On" +
+                                  std::to_string(c.pageW) + "x" + std::to_string(c.pageH);
+                         });
 
 TEST(FitToPageGrey, DownscalingAveragesTheCoveredPixels) {
   GreyImage img = square(4, 2, 0, 0, 1, 2);  // left quarter black

@@ -54,6 +54,8 @@ struct Refusal {
   const char* message;
 };
 
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.args; }
+
 class OptionsRefused : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(OptionsRefused, WithAOneLineReason) {
@@ -80,6 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"-o out.prn", "no input image"},
                       Refusal{"a.png b.png -o o", "more than one input image ('a.png', 'b.png')"},
                       Refusal{"in.png -o", "-o needs a file"},
-                      Refusal{"in.png -o o --copies", "--copies needs a value"}));
+                      Refusal{"in.png -o o --copies", "--copies needs a value"}),
+    [](const auto& info) { return "Case" + std::to_string(info.index); });
 
 }  // namespace

@@ -300,7 +300,14 @@ TEST_P(EncodeDot, LandsWhereTheLayoutPutsIt) {
   EXPECT_TRUE(g.bit(c.row, c.bit));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, EncodeDot, ::testing::ValuesIn(kDotCases));
+std::string dotCaseName(const ::testing::TestParamInfo<DotCase>& info) {
+  const DotCase& c = info.param;
+  static const char* const kLayouts[] = {"Portrait", "Clockwise", "CounterClockwise"};
+  return std::string(c.depth == 1 ? "OneBit" : "Grey") + kLayouts[c.layout] + "At" + std::to_string(c.x) + "_" +
+         std::to_string(c.y);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, EncodeDot, ::testing::ValuesIn(kDotCases), dotCaseName);
 
 struct HeaderCase {
   const char* name;
