@@ -120,28 +120,39 @@ TEST_F(SurfaceTest, ModesWithoutAnEngineBitmapFailWithNoMemory) {
   }
 }
 
-// 8-bit pages search band counts upward until a band bitmap fits.
+// 8-bit pages search band counts upward until a band bitmap fits; one band
+// leaves banding off, more turn it on.
 TEST_F(SurfaceTest, GreyPagesUseTheFirstBandCountWhoseBitmapCanBeMade) {
+  struct Case {
+    ULONG byteLimit;
+    LONG bands;
+    LONG bandHeight;
+  };
+  // Model A pages are 832 x 423 grey bytes, model B pages 1224 x 598.
+  const Case modelA[] = {{0, 1, 423}, {200000, 2, 212}, {120000, 3, 141}};
+  const Case modelB[] = {{0, 1, 598}, {400000, 2, 299}, {120000, 7, 86}};
   storeSettings([](DriverSettings& s) { s.Private.ColorMode = 1; });
-  PrinterDevice* device = enable();
-  ASSERT_NE(device, nullptr);
-  // Model A: 832 x 423 grey bytes; model B: 1224 x 598.
-  sim::setBitmapByteLimit(120000);
-  const LONG expectedBands = kIsModelA ? 3 : 7;
-  const LONG expectedHeight = kIsModelA ? 141 : 86;
-  HSURF surface = DrvEnableSurface(handle(device));
-  ASSERT_NE(surface, nullptr);
-  std::vector<sim::BitmapRequest> requests = sim::bitmapRequests();
-  ASSERT_EQ(LONG(requests.size()), expectedBands);
-  EXPECT_EQ(requests.back().size.cy, expectedHeight);
-  EXPECT_EQ(requests.back().format, ULONG(BMF_8BPP));
-  EXPECT_EQ(device->bandCount, expectedBands);
-  EXPECT_TRUE(device->bandingMode);
-  sim::SurfaceInfo info;
-  ASSERT_TRUE(sim::surfaceInfo(surface, &info));
-  EXPECT_TRUE(info.banding);
-  DrvDisableSurface(handle(device));
-  DrvDisablePDEV(handle(device));
+  for (const Case& c : kIsModelA ? modelA : modelB) {
+    SCOPED_TRACE(c.byteLimit);
+    sim::setBitmapByteLimit(0);
+    PrinterDevice* device = enable();
+    ASSERT_NE(device, nullptr);
+    const size_t before = sim::bitmapRequests().size();
+    sim::setBitmapByteLimit(c.byteLimit);
+    HSURF surface = DrvEnableSurface(handle(device));
+    ASSERT_NE(surface, nullptr);
+    std::vector<sim::BitmapRequest> requests = sim::bitmapRequests();
+    ASSERT_EQ(LONG(requests.size() - before), c.bands);
+    EXPECT_EQ(requests.back().size.cy, c.bandHeight);
+    EXPECT_EQ(requests.back().format, ULONG(BMF_8BPP));
+    EXPECT_EQ(device->bandCount, c.bands);
+    EXPECT_EQ(bool(device->bandingMode), c.bands > 1);
+    sim::SurfaceInfo info;
+    ASSERT_TRUE(sim::surfaceInfo(surface, &info));
+    EXPECT_EQ(info.banding, c.bands > 1);
+    DrvDisableSurface(handle(device));
+    DrvDisablePDEV(handle(device));
+  }
 }
 
 TEST_F(SurfaceTest, NoBandCountFittingFailsAfterTryingEveryCount) {
