@@ -9,6 +9,10 @@
 #include "raster.h"
 #include "settings.h"
 
+static_assert(kGraphScratchBytes == kGraphScratchSize, "the encoder's scratch is the GraphScratch block");
+static_assert(kWorkBufferBytes >= kStagingCapacity, "work buffer 10 holds the staging area");
+static_assert(kWorkBufferBytes >= kDitherTableWords * sizeof(WORD), "work buffer 7 holds a dither table");
+
 namespace {
 
 // Points the output stage at this record's staging area and printer. A

@@ -228,7 +228,24 @@ void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
     }
     const LONG py = b.y + r;
     const WORD* rowWords = job.dither + (py & (kDitherRows - 1));
-    if ((b.x & 7) == 0) {
+    if ((b.x & 15) == 0) {
+      // Sixteen pixels cover one whole pattern word: its low byte the
+      // first eight, its high byte the next eight.
+      DWORD j = 0;
+      for (; (static_cast<LONG>(j) + 2) * 8 <= b.exactWidth; j += 2) {
+        const BYTE* grey = line + j * 8;
+        unsigned white = 0;
+        for (int k = 0; k < 8; ++k) white |= rowWords[grey[k] * kDitherRows] & (0x80u >> k);
+        for (int k = 0; k < 8; ++k) white |= rowWords[grey[8 + k] * kDitherRows] & (0x8000u >> k);
+        converted[j] = static_cast<BYTE>(~white);
+        converted[j + 1] = static_cast<BYTE>(~white >> 8);
+      }
+      for (; j < rowBytes; ++j) {
+        const LONG c0 = static_cast<LONG>(j) * 8;
+        const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
+        converted[j] = ditherByte(rowWords, line + c0, count, (j & 1) ? 8 : 0);
+      }
+    } else if ((b.x & 7) == 0) {
       for (DWORD j = 0; j < rowBytes; ++j) {
         const LONG c0 = static_cast<LONG>(j) * 8;
         const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
