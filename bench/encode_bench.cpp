@@ -6,7 +6,9 @@
 #include <random>
 #include <vector>
 
+#include "dither.h"
 #include "raster.h"
+#include "settings.h"
 
 namespace {
 
@@ -32,9 +34,11 @@ struct Fixture {
     std::mt19937 rng(1);
     if (busy)
       for (auto& b : bits) b = BYTE(rng());
-    // An 8 x 8 ordered pattern, as the model's default threshold data gives.
-    for (int level = 0; level < 256; ++level)
-      for (int r = 0; r < 16; ++r) table[level * 16 + r] = WORD(((level * 37 + r * 11) & 0xFF) * 257);
+    // The default DitherPattern entry (an 8 x 8 threshold matrix).
+    const ThresholdPattern& pattern = kThresholdPatterns[1];
+    DitherTable built;
+    buildDitherTable(pattern.kind, pattern.data, patternDataLength(pattern.kind), built);
+    std::memcpy(table.data(), built, sizeof built);
     out.staging = staging.data();
     out.capacity = kStagingCapacity;
     out.context = &sent;

@@ -25,6 +25,10 @@ DWORD packRow(BYTE* dst, const BYTE* src, DWORD n) {
     DWORD end = pos + 1;
     if (src[end] == ch) {
       ++end;
+      // Long runs (blank rows) are compared eight bytes at a time.
+      const uint64_t pattern = 0x0101010101010101ull * ch;
+      uint64_t word;
+      while (end + 8 <= limit && (std::memcpy(&word, src + end, 8), word == pattern)) end += 8;
       while (end < limit && src[end] == ch) ++end;
       dst[out++] = static_cast<BYTE>(1 - static_cast<int>(end - pos));
       dst[out++] = ch;
@@ -268,24 +272,32 @@ void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
   }
 }
 
-// One-bit landscape: 8 x 8 blocks of byte column c transposed into eight
-// rows of `rowBytes` each in `block`; row k is pixel column 8c + k.
-// Clockwise rows read the column bottom-up, counter-clockwise top-down.
-void transposeByteColumn(const SurfaceDesc& s, LONG c, LONG rowBytes, bool clockwise, BYTE* block) {
-  std::memset(block, 0, static_cast<size_t>(rowBytes) * 8);
+// One-bit landscape: byte columns [c0, c0 + columns) turned in 8 x 8
+// blocks into rows of `rowBytes` each in `block`; row 8q + k is pixel
+// column 8 (c0 + q) + k. Clockwise rows read the column bottom-up,
+// counter-clockwise top-down. Each source byte is read once.
+void transposeByteColumns(const SurfaceDesc& s, LONG c0, LONG columns, LONG rowBytes, bool clockwise, BYTE* block) {
+  std::memset(block, 0, static_cast<size_t>(rowBytes) * 8 * columns);
   for (LONG i = 0; i < rowBytes; ++i) {
-    BYTE in[8];
-    BYTE any = 0;
+    const BYTE* src[8];
     for (int r = 0; r < 8; ++r) {
-      LONG line = 8 * i + (clockwise ? 7 - r : r);
-      in[r] = line < s.height ? s.bits[static_cast<size_t>(line) * s.stride + c] : 0;
-      any |= in[r];
+      const LONG line = 8 * i + (clockwise ? 7 - r : r);
+      src[r] = line < s.height ? s.bits + static_cast<size_t>(line) * s.stride + c0 : nullptr;
     }
-    if (!any) continue;
-    BYTE col[8];
-    transpose8(in, col);
     const LONG at = clockwise ? rowBytes - 1 - i : i;
-    for (int k = 0; k < 8; ++k) block[k * rowBytes + at] = col[k];
+    for (LONG q = 0; q < columns; ++q) {
+      BYTE in[8];
+      BYTE any = 0;
+      for (int r = 0; r < 8; ++r) {
+        in[r] = src[r] ? src[r][q] : 0;
+        any |= in[r];
+      }
+      if (!any) continue;
+      BYTE col[8];
+      transpose8(in, col);
+      BYTE* out = block + static_cast<size_t>(q) * 8 * rowBytes + at;
+      for (int k = 0; k < 8; ++k) out[k * rowBytes] = col[k];
+    }
   }
 }
 
@@ -293,10 +305,14 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
   const LONG byteColumns = ceilDiv(b.exactWidth, 8);
+  // As many byte columns per pass as their rows fit in the scratch area.
+  LONG perPass = static_cast<LONG>(kScratchArea / (8 * static_cast<DWORD>(rowBytes)));
+  if (perPass > 8) perPass = 8;
   if (layoutOf(job) == Layout::Clockwise) {
-    for (LONG c = 0; c < byteColumns; ++c) {
-      transposeByteColumn(s, c, rowBytes, true, block);
-      for (int k = 0; k < 8; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+    for (LONG c0 = 0; c0 < byteColumns; c0 += perPass) {
+      const LONG columns = byteColumns - c0 < perPass ? byteColumns - c0 : perPass;
+      transposeByteColumns(s, c0, columns, rowBytes, true, block);
+      for (LONG k = 0; k < 8 * columns; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
     }
     return;
   }
@@ -304,47 +320,15 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
   // the printable area's right edge are skipped.
   LONG counter = job.printableWidth - b.x - 8 * byteColumns;
   LONG written = 0;
-  for (LONG c = byteColumns - 1; c >= 0 && written < b.exactWidth; --c) {
-    transposeByteColumn(s, c, rowBytes, false, block);
-    for (int k = 7; k >= 0 && written < b.exactWidth; --k) {
+  for (LONG end = byteColumns; end > 0 && written < b.exactWidth; end -= perPass) {
+    const LONG c0 = end - perPass > 0 ? end - perPass : 0;
+    const LONG columns = end - c0;
+    transposeByteColumns(s, c0, columns, rowBytes, false, block);
+    for (LONG k = 8 * columns - 1; k >= 0 && written < b.exactWidth; --k) {
       if (counter++ < 0) continue;
       rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
       ++written;
     }
-  }
-}
-
-// Eight-bit landscape: up to eight pixel columns [first, first + count)
-// converted into rows of `block`, row k for column first + k. Each row
-// reads its column bottom-up (clockwise) or top-down; the bits of eight
-// scanlines are gathered per column before a byte is stored.
-template <int kCount>
-void ditherColumnBlock(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
-  const SurfaceDesc& s = job.surface;
-  const BandEntry& b = job.band;
-  const LONG height = b.exactHeight;
-  const LONG n = kCount ? kCount : count;
-  unsigned shift[8] = {};
-  unsigned mask[8] = {};
-  for (LONG k = 0; k < n; ++k) {
-    LONG px = b.x + first + k;
-    shift[k] = (px >> 3) & 1 ? 8 : 0;
-    mask[k] = 0x80u >> (px & 7);
-  }
-  for (LONG at = 0; at < rowBytes; ++at) {
-    unsigned acc[8] = {};
-    const LONG j0 = at * 8;
-    const int bits = height - j0 < 8 ? static_cast<int>(height - j0) : 8;
-    for (int t = 0; t < bits; ++t) {
-      const LONG line = clockwise ? height - 1 - (j0 + t) : j0 + t;
-      const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
-      const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
-      for (LONG k = 0; k < n; ++k) {
-        unsigned white = (rowWords[src[k] * kDitherRows] >> shift[k]) & mask[k];
-        acc[k] = (acc[k] << 1) | (white == 0);
-      }
-    }
-    for (LONG k = 0; k < n; ++k) block[k * rowBytes + at] = static_cast<BYTE>(acc[k] << (8 - bits));
   }
 }
 
