@@ -64,6 +64,42 @@ constexpr int kPathChars = MAX_PATH + 32;
 
 LabelListEntry g_labelList[kLabelListCapacity + 1];
 
+// Devices on different threads share the one list: each rebuild and each
+// lookup holds this lock, so no lookup sees a half-built list.
+class ListLock {
+ public:
+  ListLock() { InitializeCriticalSection(&section_); }
+  ~ListLock() { DeleteCriticalSection(&section_); }
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+  void enter() { EnterCriticalSection(&section_); }
+  void leave() { LeaveCriticalSection(&section_); }
+
+ private:
+  CRITICAL_SECTION section_;
+};
+
+class HoldList {
+ public:
+  HoldList() : lock_(instance()) { lock_.enter(); }
+  ~HoldList() { lock_.leave(); }
+  HoldList(const HoldList&) = delete;
+  HoldList& operator=(const HoldList&) = delete;
+
+ private:
+  static ListLock& instance() {
+    static ListLock lock;
+    return lock;
+  }
+  ListLock& lock_;
+};
+
+int findLabelLocked(LONG index) {
+  for (int i = 0; i < kLabelListCapacity && g_labelList[i].name[0]; ++i)
+    if (g_labelList[i].index == index) return i;
+  return -1;
+}
+
 // Values a definition takes for keys missing from its section.
 void keyDefaults(LONG index, LabelDefinition* def) {
   ZeroMemory(def, sizeof *def);
@@ -199,6 +235,7 @@ void SeedBuiltinLabels() {
 }
 
 void BuildLabelList() {
+  HoldList hold;
   SeedBuiltinLabels();
   WCHAR path[kPathChars];
   LabelFilePath(path, kPathChars);
@@ -216,9 +253,16 @@ void BuildLabelList() {
 }
 
 int FindLabel(LONG index) {
-  for (int i = 0; i < kLabelListCapacity && g_labelList[i].name[0]; ++i)
-    if (g_labelList[i].index == index) return i;
-  return -1;
+  HoldList hold;
+  return findLabelLocked(index);
+}
+
+bool CopyLabel(LONG index, LabelListEntry* entry) {
+  HoldList hold;
+  int at = findLabelLocked(index);
+  if (at < 0) return false;
+  *entry = g_labelList[at];
+  return true;
 }
 
 const LabelListEntry* LabelList() { return g_labelList; }

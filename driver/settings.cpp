@@ -102,11 +102,12 @@ void DefaultSettings(DriverSettings* settings, LPCWSTR printerName) {
   p.PaperSource = 14;
   p.Orientation = DMORIENT_PORTRAIT;
   p.Copies = 1;
-  int custom = FindLabel(kCustomLabelIndex);
   // Without label 256 in the list (file neither readable nor writable) the
   // custom size is the model's fallback label size.
-  p.CustomWidth = custom >= 0 ? LabelList()[custom].width : kModel.defaultLabelWidth;
-  p.CustomHeight = custom >= 0 ? LabelList()[custom].height : kModel.defaultLabelHeight;
+  LabelListEntry custom;
+  const bool listed = CopyLabel(kCustomLabelIndex, &custom);
+  p.CustomWidth = listed ? custom.width : kModel.defaultLabelWidth;
+  p.CustomHeight = listed ? custom.height : kModel.defaultLabelHeight;
   p.ColorMode = 0;
   p.ResolutionIndex = 0;
   p.DitherPattern = 1;

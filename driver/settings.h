@@ -192,7 +192,10 @@ void SeedBuiltinLabels();
 void BuildLabelList();
 // Position of index in the label list, or -1.
 int FindLabel(LONG index);
-// The label list as last built (terminated by an entry with empty name).
+// Copies the list entry of index; false when the list has none.
+bool CopyLabel(LONG index, LabelListEntry* entry);
+// The label list as last built (terminated by an entry with empty name),
+// for inspection while no other device rebuilds it.
 const LabelListEntry* LabelList();
 
 // ---- derived values ------------------------------------------------------
