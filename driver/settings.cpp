@@ -225,9 +225,9 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
     p.PaperSource = dm->dmDefaultSource;
   if ((has(DM_PRINTQUALITY, KV_FIELD(dmPrintQuality)) || has(DM_YRESOLUTION, KV_FIELD(dmYResolution))) &&
       fieldReadable<short>(offsetof(DEVMODEW, dmYResolution), readable)) {
-    const ResolutionEntry* table = &kModel.resolution;
-    for (LONG i = 0; i < 1; ++i)
-      if (table[i].dpiX == dm->dmPrintQuality && table[i].dpiY == dm->dmYResolution) p.ResolutionIndex = i;
+    // The model's resolution table has one entry, index 0.
+    const ResolutionEntry& res = kModel.resolution;
+    if (res.dpiX == dm->dmPrintQuality && res.dpiY == dm->dmYResolution) p.ResolutionIndex = 0;
   }
 #undef KV_FIELD
   WCHAR deviceName[CCHDEVICENAME + 1];
