@@ -60,8 +60,10 @@ void deriveRenderParameters(PrinterDevice& device) {
   r.dpiX = kModel.resolution.dpiX;
   r.dpiY = kModel.resolution.dpiY;
   r.dpiXY = kModel.resolution.diagonal;
-  r.copies = p.Copies;
-  device.copyCount = p.Copies;
+  // A stored copy count below 1 would print nothing sensible; it counts as 1,
+  // as an application's does.
+  r.copies = p.Copies > 0 ? p.Copies : 1;
+  device.copyCount = r.copies;
   r.bitDepth = p.ColorMode == 0 ? 1 : (p.ColorMode == 1 ? 8 : 24);
   r.stagingCapacity = kStagingCapacity;
   const bool simple = isOneBitOrGrey(p.ColorMode);

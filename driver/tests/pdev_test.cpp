@@ -236,6 +236,19 @@ TEST_F(EnablePdevTest, LongPrinterNamesAreCutToThirtyOneCharacters) {
   ClosePrinter(h);
 }
 
+TEST_F(EnablePdevTest, StoredCopyCountsBelowOneCountAsOne) {
+  for (LONG copies : {0, -3, 1, 7}) {
+    sim::setQueueDevMode(queueName, storedDevMode([&](DriverSettings& s) { s.Private.Copies = copies; }));
+    sim::setPrinterData(queueName, u"Private DevMode", REG_BINARY, privateBlock([](PrinterDataBlock&) {}));
+    DHPDEV d = DrvEnablePDEV(nullptr, nullptr, 0, nullptr, 0, nullptr, 0, nullptr, hdev, nullptr, printer);
+    ASSERT_NE(d, nullptr);
+    PrinterDevice* device = reinterpret_cast<PrinterDevice*>(d);
+    EXPECT_EQ(device->copyCount, copies > 0 ? copies : 1) << copies;
+    EXPECT_EQ(device->render.copies, copies > 0 ? copies : 1) << copies;
+    DrvDisablePDEV(d);
+  }
+}
+
 class EnablePdevFailureTest : public DriverTest {};
 
 TEST_F(EnablePdevFailureTest, FailuresReturnNullWithTheErrorAndLeakNothing) {
