@@ -1,6 +1,7 @@
 // GRAPH encoding in the six row layouts, row codes and grey fill.
 #include "raster.h"
 
+#include <bit>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -205,6 +206,54 @@ void invertBitmap(const SurfaceDesc& s) {
   for (; i < total; ++i) p[i] = static_cast<BYTE>(~p[i]);
 }
 
+static_assert(std::endian::native == std::endian::little, "eight grey pixels are loaded as one little-endian word");
+
+// The dither table seen as thresholds: for pattern row r and byte half h,
+// the thresholds of its eight columns as the bytes of a word (column 8h in
+// the lowest byte); a pixel is white exactly when its level reaches its
+// column's threshold. Threshold patterns build tables of that shape, and
+// then eight pixels are compared at once; other tables are read directly.
+struct GreyDither {
+  const WORD* table;
+  bool byThreshold;
+  uint64_t threshold[kDitherRows][2];
+};
+
+GreyDither makeGreyDither(const WORD* table) {
+  GreyDither d{table, table != nullptr, {}};
+  for (int r = 0; r < kDitherRows && d.byThreshold; ++r) {
+    for (int c = 0; c < 16; ++c) {
+      const unsigned bit = c < 8 ? 0x80u >> c : 0x8000u >> (c - 8);
+      int t = 256;  // lowest level from which every level is white
+      while (t > 0 && (table[(t - 1) * kDitherRows + r] & bit)) --t;
+      bool below = false;
+      for (int level = 0; level < t; ++level) below |= (table[level * kDitherRows + r] & bit) != 0;
+      if (below || t > 255) {
+        d.byThreshold = false;
+        break;
+      }
+      d.threshold[r][c / 8] |= uint64_t(t) << (8 * (c % 8));
+    }
+  }
+  return d;
+}
+
+// Byte k of `grey` below byte k of `thresholds` (unsigned), for k = 0..7,
+// as bit 7 - k of the result: the printed dots of eight pixels.
+inline BYTE belowThreshold(uint64_t grey, uint64_t thresholds) {
+  const uint64_t high = 0x8080808080808080ull;
+  // Per byte 0x80 + (x & 0x7F) - (y & 0x7F): no borrow crosses a byte.
+  const uint64_t low = (grey | high) - (thresholds & ~high);
+  const uint64_t below = ((~grey & thresholds) | (~(grey ^ thresholds) & ~low)) & high;
+  return static_cast<BYTE>(((below >> 7) * 0x8040201008040201ull) >> 56);
+}
+
+inline uint64_t load8(const BYTE* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
 // Eight grey pixels at page positions px0..px0+7 of page row py (px0 a
 // multiple of 8) as one byte of printer dots. Every pixel of the byte
 // tests the same pattern byte, so only the mask moves.
@@ -220,7 +269,7 @@ inline BYTE ditherByte(const WORD* rowWords, const BYTE* grey, int count, unsign
 }
 
 // Portrait: scanlines top to bottom.
-void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
+void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* converted) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
   const DWORD rowBytes = static_cast<DWORD>(ceilDiv(b.exactWidth, 8));
@@ -232,7 +281,17 @@ void portraitRows(const RasterJob& job, RowWriter& rows, BYTE* converted) {
     }
     const LONG py = b.y + r;
     const WORD* rowWords = job.dither + (py & (kDitherRows - 1));
-    if ((b.x & 15) == 0) {
+    if (grey.byThreshold && (b.x & 7) == 0) {
+      const uint64_t* thresholds = grey.threshold[py & (kDitherRows - 1)];
+      DWORD j = 0;
+      for (; (static_cast<LONG>(j) + 1) * 8 <= b.exactWidth; ++j)
+        converted[j] = belowThreshold(load8(line + j * 8), thresholds[((b.x >> 3) + j) & 1]);
+      if (j < rowBytes) {
+        const LONG c0 = static_cast<LONG>(j) * 8;
+        converted[j] = ditherByte(rowWords, line + c0, static_cast<int>(b.exactWidth - c0),
+                                  (((b.x >> 3) + j) & 1) ? 8 : 0);
+      }
+    } else if ((b.x & 15) == 0) {
       // Sixteen pixels cover one whole pattern word: its low byte the
       // first eight, its high byte the next eight.
       DWORD j = 0;
@@ -332,40 +391,45 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
   }
 }
 
-// Eight columns whose first page position is a multiple of 8 share one
-// pattern byte per scanline: dither each scanline's eight pixels as a byte
-// (as in portrait) into `lines`, then turn 8 x 8 blocks of those bytes.
-void ditherAlignedColumns(const RasterJob& job, LONG first, LONG rowBytes, bool clockwise, BYTE* block,
-                          BYTE* lines) {
+// `blocks` runs of eight columns from `first`, whose page position is a
+// multiple of 8: the eight pixels of a run on one scanline share one
+// pattern byte, so each is dithered as a byte (as in portrait) into
+// `lines` (blocks x height bytes), then 8 x 8 blocks of those bytes are
+// turned into the rows: row 8q + k of `block` is column first + 8q + k.
+void ditherAlignedColumns(const RasterJob& job, const GreyDither& grey, LONG first, LONG blocks, LONG rowBytes,
+                          bool clockwise, BYTE* block, BYTE* lines) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
   const LONG height = b.exactHeight;
-  const unsigned shift = ((b.x + first) >> 3) & 1 ? 8 : 0;
   for (LONG line = 0; line < height; ++line) {
     const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
-    lines[line] = ditherByte(job.dither + ((b.y + line) & (kDitherRows - 1)), src, 8, shift);
-  }
-  for (LONG at = 0; at < rowBytes; ++at) {
-    BYTE in[8];
-    for (int r = 0; r < 8; ++r) {
-      const LONG j = at * 8 + r;
-      in[r] = j < height ? lines[clockwise ? height - 1 - j : j] : 0;
+    const int row = (b.y + line) & (kDitherRows - 1);
+    const WORD* rowWords = job.dither + row;
+    for (LONG q = 0; q < blocks; ++q) {
+      const unsigned half = ((b.x + first + 8 * q) >> 3) & 1;
+      lines[q * height + line] = grey.byThreshold ? belowThreshold(load8(src + 8 * q), grey.threshold[row][half])
+                                                  : ditherByte(rowWords, src + 8 * q, 8, half ? 8 : 0);
     }
-    BYTE col[8];
-    transpose8(in, col);
-    for (int k = 0; k < 8; ++k) block[k * rowBytes + at] = col[k];
+  }
+  for (LONG q = 0; q < blocks; ++q) {
+    const BYTE* run = lines + q * height;
+    BYTE* rows = block + static_cast<size_t>(q) * 8 * rowBytes;
+    for (LONG at = 0; at < rowBytes; ++at) {
+      BYTE in[8];
+      for (int r = 0; r < 8; ++r) {
+        const LONG j = at * 8 + r;
+        in[r] = j < height ? run[clockwise ? height - 1 - j : j] : 0;
+      }
+      BYTE col[8];
+      transpose8(in, col);
+      for (int k = 0; k < 8; ++k) rows[k * rowBytes + at] = col[k];
+    }
   }
 }
 
-// Up to eight pixel columns [first, first + count) converted into rows of
-// `block`, row k for column first + k, reading each column bottom-up
-// (clockwise) or top-down. `lines` holds one byte per scanline.
-void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block,
-                   BYTE* lines) {
-  if (count == 8 && ((job.band.x + first) & 7) == 0) {
-    ditherAlignedColumns(job, first, rowBytes, clockwise, block, lines);
-    return;
-  }
+// Fewer than eight columns, or columns off the 8-dot grid (a band's edges):
+// row k of `block` is column first + k, dithered pixel by pixel.
+void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
   const LONG height = b.exactHeight;
@@ -393,36 +457,48 @@ void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, 
   }
 }
 
-// Blocks of eight columns start on multiples of 8 page dots, so that all
-// but the band's edge blocks take the aligned path. Rows go out left to
+// Eight-bit landscape. The columns split into a lead (up to the first
+// multiple of 8 on the page), runs of eight on the 8-dot grid, taken up to
+// `perPass` runs per pass over the bitmap, and a tail. Rows go out left to
 // right (clockwise) or right to left.
-void landscapeRows8(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
+void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* block, LONG rowBytes) {
   const LONG width = job.band.exactWidth;
-  BYTE* lines = block + 8 * rowBytes;  // one byte per scanline, after the block
   const bool clockwise = layoutOf(job) == Layout::Clockwise;
-  const LONG lead = (8 - (job.band.x & 7)) & 7;  // columns before the first aligned block
-  auto blockAt = [&](LONG first) {
-    LONG end = first < lead ? lead : first + 8;
-    if (end > width) end = width;
-    return end - first;
+  LONG perPass = static_cast<LONG>(kScratchArea / (16 * static_cast<DWORD>(rowBytes)));
+  if (perPass > 8) perPass = 8;
+  BYTE* lines = block + static_cast<size_t>(8) * perPass * rowBytes;  // perPass x height bytes
+  LONG lead = (8 - (job.band.x & 7)) & 7;
+  if (lead > width) lead = width;
+  const LONG runs = (width - lead) / 8;
+  const LONG tailStart = lead + 8 * runs;
+
+  auto send = [&](LONG count) {
+    if (clockwise)
+      for (LONG k = 0; k < count; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+    else
+      for (LONG k = count - 1; k >= 0; --k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
+  };
+  auto edge = [&](LONG first, LONG count) {
+    if (count <= 0) return;
+    ditherColumns(job, first, count, rowBytes, clockwise, block);
+    send(count);
+  };
+  auto pass = [&](LONG run, LONG n) {
+    ditherAlignedColumns(job, grey, lead + 8 * run, n, rowBytes, clockwise, block, lines);
+    send(8 * n);
   };
   if (clockwise) {
-    for (LONG first = 0; first < width;) {
-      LONG count = blockAt(first);
-      ditherColumns(job, first, count, rowBytes, true, block, lines);
-      for (LONG k = 0; k < count; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
-      first += count;
-    }
+    edge(0, lead);
+    for (LONG run = 0; run < runs; run += perPass) pass(run, runs - run < perPass ? runs - run : perPass);
+    edge(tailStart, width - tailStart);
     return;
   }
-  auto emit = [&](LONG first) {
-    LONG count = blockAt(first);
-    ditherColumns(job, first, count, rowBytes, false, block, lines);
-    for (LONG k = count - 1; k >= 0; --k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
-  };
-  const LONG aligned = width > lead ? ceilDiv(width - lead, 8) : 0;  // aligned blocks after the lead
-  for (LONG m = aligned - 1; m >= 0; --m) emit(lead + 8 * m);
-  if (lead > 0) emit(0);
+  edge(tailStart, width - tailStart);
+  for (LONG end = runs; end > 0; end -= perPass) {
+    const LONG run = end - perPass > 0 ? end - perPass : 0;
+    pass(run, end - run);
+  }
+  edge(0, lead);
 }
 
 }  // namespace
@@ -468,12 +544,13 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   BYTE* coded = job.scratch + kScratchArea;
   BYTE* block = job.scratch + 2 * kScratchArea;
   RowWriter rows(out, coded, hex.get(), job.graphicsMode != 0);
+  const GreyDither grey = makeGreyDither(job.colorMode == 1 ? job.dither : nullptr);
   if (layoutOf(job) == Layout::Portrait) {
-    portraitRows(job, rows, converted);
+    portraitRows(job, grey, rows, converted);
   } else if (job.colorMode == 0) {
     landscapeRows1(job, rows, block, header.rowBytes);
   } else {
-    landscapeRows8(job, rows, block, header.rowBytes);
+    landscapeRows8(job, grey, rows, block, header.rowBytes);
   }
   out.put(jobcmd::kLineEnd, 2);
   return EncodeResult::Written;

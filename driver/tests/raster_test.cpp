@@ -345,31 +345,58 @@ TEST_P(EncodeHeader, PositionAndSize) {
 INSTANTIATE_TEST_SUITE_P(Cases, EncodeHeader, ::testing::ValuesIn(kHeaderCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A table whose every column turns white from a threshold on, as the
+// threshold pattern kinds build it (16 x 16 random thresholds).
+std::vector<WORD> thresholdTable(std::mt19937& rng) {
+  BYTE threshold[16][16];
+  for (auto& row : threshold)
+    for (auto& t : row) t = static_cast<BYTE>(rng());
+  std::vector<WORD> table(kDitherTableWords);
+  for (int level = 0; level < 256; ++level)
+    for (int r = 0; r < 16; ++r) {
+      WORD w = 0;
+      for (int c = 0; c < 16; ++c)
+        if (level >= threshold[r][c]) w |= c < 8 ? WORD(0x80 >> c) : WORD(0x8000 >> (c - 8));
+      table[level * 16 + r] = w;
+    }
+  return table;
+}
+
 // Every output bit of the 8-bit layouts is the inverse of the dither
-// table's bit at the pixel's page position, whatever the band's origin.
+// table's bit at the pixel's page position, whatever the band's origin,
+// for threshold-shaped tables and arbitrary ones.
 TEST(EncodeBand, GreyFollowsTheDitherRuleAtPagePositions) {
   std::mt19937 rng(11);
-  for (int layout = 0; layout < 3; ++layout) {
-    Band b(8, 21, 19);
+  for (int variant = 0; variant < 12; ++variant) {
+    const int layout = variant % 3;
+    const bool thresholds = (variant / 3) % 2;
+    const bool onGrid = variant >= 6;
+    Band b(8, onGrid ? 40 : 21, 19);
+    const LONG width = b.width;
     if (layout) b.landscape(layout == 1);
-    for (auto& w : b.table) w = static_cast<WORD>(rng());
+    if (thresholds)
+      b.table = thresholdTable(rng);
+    else
+      for (auto& w : b.table) w = static_cast<WORD>(rng());
+    b.job.dither = b.table.data();
     for (auto& p : b.bits) p = static_cast<BYTE>(rng());
-    const LONG bx = 12, by = 7;  // not on a pattern boundary
+    // Off the 8-dot grid (edge columns dithered one by one), or on it.
+    const LONG bx = onGrid ? 16 : 12, by = 7;
     b.job.band.x = bx;
     b.job.band.y = by;
-    b.job.printableWidth = bx + 21;
+    b.job.printableWidth = bx + width;
     Bytes grey = b.bits;
     ASSERT_EQ(b.encode(), EncodeResult::Written);
     Graph g = parseGraph(b.sink, false);
     for (LONG y = 0; y < 19; ++y) {
-      for (LONG x = 0; x < 21; ++x) {
+      for (LONG x = 0; x < width; ++x) {
         LONG px = bx + x, py = by + y;
         WORD w = b.table[grey[y * b.stride + x] * 16 + py % 16];
         BYTE pattern = (px / 8) % 2 ? BYTE(w >> 8) : BYTE(w);
         bool printed = !(pattern & (0x80 >> (px % 8)));
-        int row = layout == 0 ? y : layout == 1 ? x : 20 - x;
+        int row = layout == 0 ? y : layout == 1 ? x : width - 1 - x;
         int bit = layout == 0 ? x : layout == 1 ? 18 - y : y;
-        ASSERT_EQ(g.bit(row, bit), printed) << "layout " << layout << " at " << x << "," << y;
+        ASSERT_EQ(g.bit(row, bit), printed) << "variant " << variant << " at " << x << "," << y;
       }
     }
   }
