@@ -37,5 +37,7 @@ function(kv_gtest name)
   if(ARG_DEFS)
     target_compile_definitions(${name} PRIVATE ${ARG_DEFS})
   endif()
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  # Prefixed with the executable, so the two model builds of one test file
+  # register distinct names.
+  gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()

@@ -50,29 +50,6 @@ std::string toAnsi(const std::u16string& s) {
   return out;
 }
 
-// Lays ANSI strings out after the fixed records, as the spooler fills its
-// caller's buffer; needed() is the size asked for.
-class AnsiPacker {
- public:
-  AnsiPacker(BYTE* buf, DWORD cb, DWORD fixed) : buf_(buf), cb_(cb), used_(fixed) {}
-  LPSTR str(const std::string& s) {
-    DWORD bytes = DWORD(s.size() + 1);
-    LPSTR at = buf_ && used_ + bytes <= cb_ ? reinterpret_cast<LPSTR>(buf_ + used_) : nullptr;
-    if (at) {
-      std::memcpy(at, s.data(), s.size());
-      at[s.size()] = 0;
-    }
-    used_ += bytes;
-    return at;
-  }
-  DWORD needed() const { return used_; }
-
- private:
-  BYTE* buf_;
-  DWORD cb_;
-  DWORD used_;
-};
-
 QueueJobs& jobsOf(QueueState& q) { return client().queues[fold(q.setup.name)]; }
 
 ClientJob* findJob(QueueState& q, DWORD id) {
@@ -212,8 +189,7 @@ BOOL WINAPI EnumJobsA(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level
   std::vector<const ClientJob*> picked;
   for (size_t i = FirstJob; i < all.size() && picked.size() < NoJobs; ++i) picked.push_back(&all[i]);
   DWORD fixed = DWORD(picked.size() * sizeof(JOB_INFO_2A));
-  bool fits = pJob && cbBuf >= fixed;
-  AnsiPacker p(fits ? pJob : nullptr, cbBuf, fixed);
+  InfoPacker p(pJob, cbBuf, fixed);
   std::string printer = toAnsi(q->setup.name), driver = toAnsi(q->setup.driver);
   std::string processor = toAnsi(q->setup.printProcessor);
   std::vector<JOB_INFO_2A> infos(picked.size());
@@ -233,9 +209,7 @@ BOOL WINAPI EnumJobsA(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level
     info.Position = DWORD(FirstJob + i + 1);
     info.TotalPages = picked[i]->job.pages;
   }
-  *pcbNeeded = p.needed();
-  if (p.needed() > 0 && (!pJob || cbBuf < p.needed())) return fail(ERROR_INSUFFICIENT_BUFFER);
-  if (!infos.empty()) std::memcpy(pJob, infos.data(), fixed);
+  if (!p.finish(infos.data(), fixed, pcbNeeded)) return FALSE;
   *pcReturned = DWORD(infos.size());
   return TRUE;
 }
@@ -281,8 +255,7 @@ BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, 
   if (Level != 2) return fail(ERROR_INVALID_LEVEL);
   if (faulted("GetPrinterDriverA")) return FALSE;
   DRIVER_INFO_2A info{};
-  bool fits = pDriverInfo && cbBuf >= sizeof info;
-  AnsiPacker p(fits ? pDriverInfo : nullptr, cbBuf, sizeof info);
+  InfoPacker p(pDriverInfo, cbBuf, sizeof info);
   std::string driver = toAnsi(q->setup.driver);
   info.cVersion = 3;
   info.pName = p.str(driver);
@@ -290,10 +263,7 @@ BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, 
   info.pDriverPath = p.str("C:\\Windows\\System32\\spool\\drivers\\w32x86\\3\\" + driver + ".dll");
   info.pDataFile = p.str(driver + ".dat");
   info.pConfigFile = p.str(driver + "UI.dll");
-  *pcbNeeded = p.needed();
-  if (!pDriverInfo || cbBuf < p.needed()) return fail(ERROR_INSUFFICIENT_BUFFER);
-  std::memcpy(pDriverInfo, &info, sizeof info);
-  return TRUE;
+  return p.finish(&info, sizeof info, pcbNeeded);
 }
 
 }  // extern "C"

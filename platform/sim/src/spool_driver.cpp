@@ -24,29 +24,6 @@ const bool g_registered = [] {
   return true;
 }();
 
-// Strings laid out after the fixed structure, as the spooler does.
-class StringPacker {
- public:
-  StringPacker(BYTE* buf, DWORD cb, DWORD fixed) : buf_(buf), cb_(cb), used_(fixed) {}
-  LPWSTR put(const std::u16string& s) {
-    DWORD bytes = DWORD((s.size() + 1) * sizeof(WCHAR));
-    LPWSTR at = nullptr;
-    if (buf_ && used_ + bytes <= cb_) {
-      at = reinterpret_cast<LPWSTR>(buf_ + used_);
-      std::memcpy(at, s.data(), s.size() * sizeof(WCHAR));
-      at[s.size()] = 0;
-    }
-    used_ += bytes;
-    return at;
-  }
-  DWORD needed() const { return used_; }
-
- private:
-  BYTE* buf_;
-  DWORD cb_;
-  DWORD used_;
-};
-
 }  // namespace
 
 void addJob(const std::u16string& queue, const JobSetup& job) {
@@ -81,21 +58,15 @@ BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
   }
   const JobSetup& j = it->second;
   JOB_INFO_1W info{};
-  StringPacker p(pJob, cbBuf, sizeof info);
+  InfoPacker p(pJob, cbBuf, sizeof info);
   info.JobId = j.id;
-  info.pPrinterName = p.put(q->setup.name);
-  info.pMachineName = p.put(u"");
-  info.pUserName = p.put(j.user);
-  info.pDocument = p.put(j.document);
-  info.pDatatype = p.put(j.datatype);
+  info.pPrinterName = p.str(q->setup.name);
+  info.pMachineName = p.str(u"");
+  info.pUserName = p.str(j.user);
+  info.pDocument = p.str(j.document);
+  info.pDatatype = p.str(j.datatype);
   info.pStatus = nullptr;
-  *pcbNeeded = p.needed();
-  if (!pJob || cbBuf < p.needed()) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  std::memcpy(pJob, &info, sizeof info);
-  return TRUE;
+  return p.finish(&info, sizeof info, pcbNeeded);
 }
 
 BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
@@ -108,34 +79,25 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR, DWORD Level, LPBYTE pDriv
     return FALSE;
   }
   if (faulted("GetPrinterDriverW")) return FALSE;
-  DWORD needed = 0;
   if (Level == 1) {
     DRIVER_INFO_1W info{};
-    StringPacker p(pDriverInfo, cbBuf, sizeof info);
-    info.pName = p.put(q->setup.driver);
-    needed = p.needed();
-    if (pDriverInfo && cbBuf >= needed) std::memcpy(pDriverInfo, &info, sizeof info);
-  } else if (Level == 2) {
+    InfoPacker p(pDriverInfo, cbBuf, sizeof info);
+    info.pName = p.str(q->setup.driver);
+    return p.finish(&info, sizeof info, pcbNeeded);
+  }
+  if (Level == 2) {
     DRIVER_INFO_2W info{};
-    StringPacker p(pDriverInfo, cbBuf, sizeof info);
+    InfoPacker p(pDriverInfo, cbBuf, sizeof info);
     info.cVersion = 3;
-    info.pName = p.put(q->setup.driver);
-    info.pEnvironment = p.put(u"Windows NT x86");
-    info.pDriverPath = p.put(u"C:\\Windows\\System32\\spool\\DRIVERS\\W32X86\\3\\driver.dll");
-    info.pDataFile = p.put(u"");
-    info.pConfigFile = p.put(u"");
-    needed = p.needed();
-    if (pDriverInfo && cbBuf >= needed) std::memcpy(pDriverInfo, &info, sizeof info);
-  } else {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return FALSE;
+    info.pName = p.str(q->setup.driver);
+    info.pEnvironment = p.str(u"Windows NT x86");
+    info.pDriverPath = p.str(u"C:\\Windows\\System32\\spool\\DRIVERS\\W32X86\\3\\driver.dll");
+    info.pDataFile = p.str(u"");
+    info.pConfigFile = p.str(u"");
+    return p.finish(&info, sizeof info, pcbNeeded);
   }
-  *pcbNeeded = needed;
-  if (!pDriverInfo || cbBuf < needed) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  return TRUE;
+  SetLastError(ERROR_INVALID_LEVEL);
+  return FALSE;
 }
 
 }  // extern "C"

@@ -28,39 +28,26 @@ QueueState* find(const std::u16string& name) {
   return it == spooler().queues.end() ? nullptr : &it->second;
 }
 
-// Lays strings and records out after a fixed-size structure, the way the
-// spooler fills its caller's buffer.
-class Packer {
- public:
-  Packer(BYTE* buf, DWORD cb, DWORD fixed) : buf_(buf), cb_(cb), used_(fixed) {}
-  LPWSTR str(const std::u16string& s) {
-    DWORD bytes = DWORD((s.size() + 1) * sizeof(WCHAR));
-    LPWSTR at = fits(bytes) ? reinterpret_cast<LPWSTR>(buf_ + used_) : nullptr;
-    if (at) {
-      std::memcpy(at, s.data(), s.size() * sizeof(WCHAR));
-      at[s.size()] = 0;
-    }
-    used_ += bytes;
-    return at;
-  }
-  void* bytes(const std::vector<BYTE>& v) {
-    if (v.empty()) return nullptr;
-    used_ = (used_ + 7) & ~DWORD(7);
-    void* at = fits(DWORD(v.size())) ? buf_ + used_ : nullptr;
-    if (at) std::memcpy(at, v.data(), v.size());
-    used_ += DWORD(v.size());
-    return at;
-  }
-  DWORD needed() const { return used_; }
-
- private:
-  bool fits(DWORD n) const { return buf_ && used_ + n <= cb_; }
-  BYTE* buf_;
-  DWORD cb_;
-  DWORD used_;
-};
-
 }  // namespace
+
+void* InfoPacker::bytes(const std::vector<BYTE>& v) {
+  if (v.empty()) return nullptr;
+  used_ = (used_ + 7) & ~DWORD(7);
+  void* at = fits(DWORD(v.size())) ? buf_ + used_ : nullptr;
+  if (at) std::memcpy(at, v.data(), v.size());
+  used_ += DWORD(v.size());
+  return at;
+}
+
+BOOL InfoPacker::finish(const void* fixedPart, DWORD fixedSize, LPDWORD pcbNeeded) {
+  *pcbNeeded = used_;
+  if (used_ > 0 && (!buf_ || cb_ < used_)) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  if (fixedSize) std::memcpy(buf_, fixedPart, fixedSize);
+  return TRUE;
+}
 
 Spooler& spooler() {
   static Spooler* s = new Spooler;
@@ -244,10 +231,9 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
   }
   if (faulted("GetPrinterW")) return FALSE;
   const QueueSetup& s = q->setup;
-  DWORD needed = 0;
   if (Level == 2) {
     PRINTER_INFO_2W info{};
-    Packer p(pPrinter, cbBuf, sizeof info);
+    InfoPacker p(pPrinter, cbBuf, sizeof info);
     info.pPrinterName = p.str(s.name);
     info.pShareName = p.str(u"");
     info.pPortName = p.str(s.port);
@@ -261,28 +247,20 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
     info.pParameters = p.str(u"");
     info.Attributes = s.attributes;
     info.cJobs = 0;
-    needed = p.needed();
-    if (pPrinter && cbBuf >= needed) std::memcpy(pPrinter, &info, sizeof info);
-  } else if (Level == 5) {
+    return p.finish(&info, sizeof info, pcbNeeded);
+  }
+  if (Level == 5) {
     PRINTER_INFO_5W info{};
-    Packer p(pPrinter, cbBuf, sizeof info);
+    InfoPacker p(pPrinter, cbBuf, sizeof info);
     info.pPrinterName = p.str(s.name);
     info.pPortName = p.str(s.port);
     info.Attributes = s.attributes;
     info.DeviceNotSelectedTimeout = 15000;
     info.TransmissionRetryTimeout = 45000;
-    needed = p.needed();
-    if (pPrinter && cbBuf >= needed) std::memcpy(pPrinter, &info, sizeof info);
-  } else {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return FALSE;
+    return p.finish(&info, sizeof info, pcbNeeded);
   }
-  *pcbNeeded = needed;
-  if (!pPrinter || cbBuf < needed) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  return TRUE;
+  SetLastError(ERROR_INVALID_LEVEL);
+  return FALSE;
 }
 
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <cstring>
 #include <vector>
 
 #include "sim/spooler.h"
@@ -26,6 +27,40 @@ struct QueueState {
 
 struct PrinterHandle : KernelObject {
   std::u16string queue;  // folded queue name
+};
+
+// Lays strings and records out after the fixed part of a spooler info
+// structure, the way the spooler fills its caller's buffer. Nothing is
+// written past `cb`; needed() is the size the caller must supply.
+class InfoPacker {
+ public:
+  InfoPacker(BYTE* buf, DWORD cb, DWORD fixed) : buf_(buf), cb_(cb), used_(fixed) {}
+  LPWSTR str(const std::u16string& s) { return place<WCHAR>(s.data(), s.size()); }
+  LPSTR str(const std::string& s) { return place<CHAR>(s.data(), s.size()); }
+  // Copies a block (8-byte aligned); null for an empty one.
+  void* bytes(const std::vector<BYTE>& v);
+  DWORD needed() const { return used_; }
+  // Sets *pcbNeeded. When everything fits, copies the fixed part to the
+  // front of the buffer and returns TRUE; otherwise fails with
+  // ERROR_INSUFFICIENT_BUFFER. An empty result (needed() == 0) always fits.
+  BOOL finish(const void* fixedPart, DWORD fixedSize, LPDWORD pcbNeeded);
+
+ private:
+  template <class C>
+  C* place(const C* s, size_t n) {
+    DWORD bytes = DWORD((n + 1) * sizeof(C));
+    C* at = fits(bytes) ? reinterpret_cast<C*>(buf_ + used_) : nullptr;
+    if (at) {
+      std::memcpy(at, s, n * sizeof(C));
+      at[n] = 0;
+    }
+    used_ += bytes;
+    return at;
+  }
+  bool fits(DWORD n) const { return buf_ && used_ + n <= cb_; }
+  BYTE* buf_;
+  DWORD cb_;
+  DWORD used_;
 };
 
 // Lower-cases ASCII letters, the folding used for queue and value names.
