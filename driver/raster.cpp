@@ -394,7 +394,7 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
 // `blocks` runs of eight columns from `first`, whose page position is a
 // multiple of 8: the eight pixels of a run on one scanline share one
 // pattern byte, so each is dithered as a byte (as in portrait) into
-// `lines` (blocks x height bytes), then 8 x 8 blocks of those bytes are
+// `lines` (height x blocks bytes, scanline by scanline), then 8 x 8 blocks of those bytes are
 // turned into the rows: row 8q + k of `block` is column first + 8q + k.
 void ditherAlignedColumns(const RasterJob& job, const GreyDither& grey, LONG first, LONG blocks, LONG rowBytes,
                           bool clockwise, BYTE* block, BYTE* lines) {
@@ -405,20 +405,25 @@ void ditherAlignedColumns(const RasterJob& job, const GreyDither& grey, LONG fir
     const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
     const int row = (b.y + line) & (kDitherRows - 1);
     const WORD* rowWords = job.dither + row;
-    for (LONG q = 0; q < blocks; ++q) {
-      const unsigned half = ((b.x + first + 8 * q) >> 3) & 1;
-      lines[q * height + line] = grey.byThreshold ? belowThreshold(load8(src + 8 * q), grey.threshold[row][half])
-                                                  : ditherByte(rowWords, src + 8 * q, 8, half ? 8 : 0);
+    BYTE* out = lines + line * blocks;
+    if (grey.byThreshold) {
+      uint64_t pixels[8];
+      for (LONG q = 0; q < blocks; ++q) pixels[q] = load8(src + 8 * q);
+      for (LONG q = 0; q < blocks; ++q)
+        out[q] = belowThreshold(pixels[q], grey.threshold[row][((b.x + first + 8 * q) >> 3) & 1]);
+    } else {
+      for (LONG q = 0; q < blocks; ++q)
+        out[q] = ditherByte(rowWords, src + 8 * q, 8, ((b.x + first + 8 * q) >> 3) & 1 ? 8 : 0);
     }
   }
   for (LONG q = 0; q < blocks; ++q) {
-    const BYTE* run = lines + q * height;
+    const BYTE* run = lines + q;
     BYTE* rows = block + static_cast<size_t>(q) * 8 * rowBytes;
     for (LONG at = 0; at < rowBytes; ++at) {
       BYTE in[8];
       for (int r = 0; r < 8; ++r) {
         const LONG j = at * 8 + r;
-        in[r] = j < height ? run[clockwise ? height - 1 - j : j] : 0;
+        in[r] = j < height ? run[(clockwise ? height - 1 - j : j) * blocks] : 0;
       }
       BYTE col[8];
       transpose8(in, col);
