@@ -72,7 +72,13 @@ enum class EncodeResult {
 // byte and scratch area the layout touches lies inside what `job` gives.
 EncodeResult encodeBand(OutputStage& out, const RasterJob& job);
 
-// The GRAPH header values the encoder sends for a band (see encodeBand).
+// The GRAPH header values the encoder sends for a band. WD is always the
+// dots of one row and HT the number of rows, so the printer can split the
+// coded rows in every layout: portrait sends the scanlines (WD = band
+// width); landscape sends one row per page column, clockwise (rotation on)
+// left to right and read bottom-up, counter-clockwise right to left and
+// read top-down (WD = band height; one-bit clockwise rows carry whole
+// bytes of scanlines, filler included, and all 8 * ceil(W / 8) columns).
 struct GraphHeader {
   LONG x;
   LONG y;
