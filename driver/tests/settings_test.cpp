@@ -211,7 +211,7 @@ TEST_F(SettingsTest, ValidityNeedsVersionsSizesAndSignature) {
     void (*edit)(DriverSettings&);
   };
   const Case cases[] = {
-      {"spec version", [](DriverSettings& s) { s.Public.dmSpecVersion = 0x0400; }},
+      {"dmSpecVersion", [](DriverSettings& s) { s.Public.dmSpecVersion = 0x0400; }},
       {"driver version", [](DriverSettings& s) { s.Public.dmDriverVersion = 0x0101; }},
       {"size", [](DriverSettings& s) { s.Public.dmSize = 156; }},
       {"driver extra", [](DriverSettings& s) { s.Public.dmDriverExtra = 140; }},
