@@ -53,7 +53,8 @@ bool parseNumber(const std::string& text, long* out) {
 
 class Decoder {
  public:
-  Decoder(const uint8_t* data, size_t size, JobReport& report) : p_(data), size_(size), report_(report) {}
+  Decoder(const uint8_t* data, size_t size, JobReport& report, const DecodeOptions& options)
+      : p_(data), size_(size), report_(report), options_(options) {}
 
   void run() {
     while (pos_ < size_) {
@@ -244,15 +245,23 @@ class Decoder {
       if (!have[i]) throw Fault{offset, std::string("GRAPH without ") + keys[i]};
     const long x = v[0], y = v[1], wd = v[2], ht = v[3];
     if (v[4] != 2) throw Fault{offset, "GRAPH MD=" + std::to_string(v[4]) + " is not run-length coding (MD=2)"};
-    if (x < 0 || y < 0 || wd < 1 || ht < 1 || x > kMaxImageWidth - wd || y > kMaxImageHeight - ht)
+    if (x < 0 || y < 0 || wd < 1 || ht < 1) throw Fault{offset, "GRAPH X/Y/WD/HT outside the printable range"};
+    // Dots per row and rows: the header's size for scanlines; for a turned
+    // band, a row runs along its height and there is one per column sent.
+    const bool turned = options_.landscapeRotation;
+    const bool grey = options_.greySurface;
+    const long long rowDots = !turned ? wd : grey ? ht : (ht + 7LL) / 8 * 8;
+    const long long rows = !turned ? ht : grey ? wd : (wd + 7LL) / 8 * 8;
+    if (x > kMaxImageWidth - rowDots || y > kMaxImageHeight - rows)
       throw Fault{offset, "GRAPH X/Y/WD/HT outside the printable range"};
-    resize(x + wd, y + ht);
+    resize(x + long(rowDots), y + long(rows));
     ++label_.graphs;
 
     const bool hexRows = fieldOf(def_, "GM") == 0 && hasField(def_, "GM");
-    const size_t rowBytes = size_t(wd + 7) / 8;
+    const size_t rowBytes = size_t(rowDots + 7) / 8;
+    const std::string rowSize = turned ? "HT=" + std::to_string(ht) : "WD=" + std::to_string(wd);
     std::vector<uint8_t> row(rowBytes);
-    for (long r = 0; r < ht; ++r) {
+    for (long r = 0; r < rows; ++r) {
       size_t filled = 0;
       while (filled < rowBytes) {
         const size_t at = pos_;
@@ -261,7 +270,7 @@ class Decoder {
         if (header == -128) throw Fault{at, "run header 0x80 in GRAPH row " + std::to_string(r)};
         const size_t count = header >= 0 ? size_t(header) + 1 : size_t(1 - header);
         if (filled + count > rowBytes)
-          throw Fault{at, "row " + std::to_string(r) + " overruns its GRAPH (WD=" + std::to_string(wd) + ")"};
+          throw Fault{at, "row " + std::to_string(r) + " overruns its GRAPH (" + rowSize + ")"};
         if (header >= 0) {
           for (size_t k = 0; k < count; ++k) row[filled++] = codedByte(hexRows, int(r));
         } else {
@@ -270,7 +279,7 @@ class Decoder {
           filled += count;
         }
       }
-      for (long j = 0; j < wd; ++j)
+      for (long j = 0; j < rowDots; ++j)
         if (row[size_t(j) / 8] & (0x80 >> (j % 8))) label_.dots[size_t(y + r) * label_.width + size_t(x + j)] = 1;
     }
     if (pos_ + 2 > size_) throw Fault{pos_, "truncated data: GRAPH rows not closed by CR LF"};
@@ -286,6 +295,7 @@ class Decoder {
   size_t size_;
   size_t pos_ = 0;
   JobReport& report_;
+  const DecodeOptions options_;
   std::vector<JobField> def_;
   bool open_ = false;
   Label label_;
@@ -293,14 +303,14 @@ class Decoder {
 
 }  // namespace
 
-bool decodeJob(const uint8_t* data, size_t size, JobReport& report, DecodeError& error) {
+bool decodeJob(const uint8_t* data, size_t size, JobReport& report, DecodeError& error, const DecodeOptions& options) {
   report = JobReport{};
   if (!data && size) {
     error = {0, "no data"};
     return false;
   }
   try {
-    Decoder(data, size, report).run();
+    Decoder(data, size, report, options).run();
     return true;
   } catch (const Fault& f) {
     error = {f.offset, f.reason};

@@ -50,10 +50,29 @@ struct DecodeError {
 constexpr int kMaxImageWidth = 4096;
 constexpr int kMaxImageHeight = 8192;
 
-// Decodes `size` bytes of job data. Returns true with every label in
-// `report`; false with the first fault in `error` (labels finished before
-// it stay in `report`). Never reads outside [data, data + size).
-bool decodeJob(const uint8_t* data, size_t size, JobReport& report, DecodeError& error);
+// How the printer is set up for the job's GRAPH rows. A job printed in
+// landscape with rotation on turns each band clockwise, so its rows are
+// page columns, yet its GRAPH headers keep the band's unturned width (WD)
+// and height (HT): the header alone does not say how long a row is or how
+// many rows follow, and the printer must be told the job's layout.
+struct DecodeOptions {
+  // False (the default): every GRAPH sends HT rows of WD dots, one after
+  // another from (X, Y). True: every GRAPH is a clockwise-turned band and
+  // sends rows of ceil(HT / 8) bytes, row r printed from (X, Y + r).
+  bool landscapeRotation = false;
+  // With landscapeRotation, the surface the job was drawn on: false for
+  // one bit per dot (8 * ceil(WD / 8) rows, whole bytes of scanlines: each
+  // row prints 8 * ceil(HT / 8) dots), true for 8-bit grey (WD rows of HT
+  // dots). Ignored without landscapeRotation.
+  bool greySurface = false;
+};
+
+// Decodes `size` bytes of job data as a printer set up by `options` would.
+// Returns true with every label in `report`; false with the first fault in
+// `error` (labels finished before it stay in `report`). Never reads
+// outside [data, data + size).
+bool decodeJob(const uint8_t* data, size_t size, JobReport& report, DecodeError& error,
+               const DecodeOptions& options = {});
 
 // Writes the label as an 8-bit grey PNG (printed dots black on white).
 // False with a one-line reason in *error when the file cannot be written.

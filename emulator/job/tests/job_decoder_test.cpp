@@ -6,6 +6,7 @@
 #include <png.h>
 
 #include <cstdio>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -146,6 +147,103 @@ TEST_P(DecodeMalformed, ErrorNamesOffsetAndReason) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DecodeMalformed, ::testing::ValuesIn(kMalformed),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A clockwise-turned band as the driver sends it with landscape rotation
+// on: the header keeps the unturned WD x HT, rows are page columns of
+// ceil(HT / 8) bytes, each coded here as one literal run.
+struct TurnedDot {
+  int row, dot;
+  bool printed;  // false: a bit past the row's dots, never printed
+};
+
+struct TurnedCase {
+  const char* name;
+  bool grey;
+  int x, y, wd, ht;
+  int rows;  // turned rows sent: 8 * ceil(WD / 8) one-bit, WD grey
+  std::vector<TurnedDot> dots;
+  int labelWidth, labelHeight;
+};
+
+const TurnedCase kTurned[] = {
+    // One bit: 8 * ceil(13 / 8) = 16 rows (filler columns sent), each of
+    // whole scanline bytes, 16 dots.
+    {"OneBit", false, 1, 2, 13, 10, 16, {{0, 0, true}, {12, 6, true}, {15, 15, true}}, 17, 18},
+    // Grey: one row per column, 13 rows of 10 dots.
+    {"Grey", true, 0, 0, 13, 10, 13, {{0, 0, true}, {12, 9, true}, {7, 5, true}, {3, 12, false}}, 16, 13},
+};
+
+void PrintTo(const TurnedCase& c, std::ostream* os) { *os << c.name; }
+
+std::string turnedBlock(const TurnedCase& c) {
+  const size_t rowBytes = size_t(c.ht + 7) / 8;
+  std::vector<std::string> rows(size_t(c.rows), std::string(rowBytes, '\0'));
+  for (const TurnedDot& d : c.dots) rows[size_t(d.row)][size_t(d.dot) / 8] |= char(0x80 >> (d.dot % 8));
+  std::string block = "GRAPH X=" + std::to_string(c.x) + ",Y=" + std::to_string(c.y) + ",WD=" +
+                      std::to_string(c.wd) + ",HT=" + std::to_string(c.ht) + ",MD=2\r\n";
+  for (const std::string& row : rows) block += char(rowBytes - 1) + row;
+  return block + "\r\n";
+}
+
+class DecodeTurned : public ::testing::TestWithParam<TurnedCase> {};
+
+TEST_P(DecodeTurned, RowsArePageColumnsWhenTheJobIsRotated) {
+  const TurnedCase& c = GetParam();
+  const std::string job = kOpen + turnedBlock(c) + "END\r\n";
+  emu::DecodeOptions options;
+  options.landscapeRotation = true;
+  options.greySurface = c.grey;
+  JobReport r;
+  DecodeError e;
+  ASSERT_TRUE(emu::decodeJob(reinterpret_cast<const uint8_t*>(job.data()), job.size(), r, e, options)) << e.describe();
+  ASSERT_EQ(r.labels.size(), 1u);
+  const emu::Label& label = r.labels[0];
+  EXPECT_EQ(label.width, c.labelWidth);
+  EXPECT_EQ(label.height, c.labelHeight);
+  size_t printed = 0;
+  for (const TurnedDot& d : c.dots) {
+    EXPECT_EQ(label.dot(c.x + d.dot, c.y + d.row), d.printed) << "row " << d.row << ", dot " << d.dot;
+    printed += d.printed;
+  }
+  EXPECT_EQ(label.dotCount(), printed);
+}
+
+TEST_P(DecodeTurned, ReadAsScanlinesTheBlockIsMalformed) {
+  const TurnedCase& c = GetParam();
+  const std::string job = kOpen + turnedBlock(c) + "END\r\n";
+  JobReport r;
+  DecodeError e;
+  ASSERT_FALSE(decode(job, r, e));
+  // HT rows of ceil(WD / 8) = 2 bytes are taken (3 coded bytes each, as
+  // the turned rows are), and the next turned row stands where CR LF must.
+  const size_t rowsAt = kOpen.size() + turnedBlock(c).find("\r\n") + 2;
+  EXPECT_EQ(e.offset, rowsAt + 3 * size_t(c.ht)) << e.describe();
+  EXPECT_NE(e.reason.find("GRAPH rows not closed by CR LF"), std::string::npos) << e.describe();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DecodeTurned, ::testing::ValuesIn(kTurned),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(DecodeTurnedErrors, SizeAndRowLengthFollowTheTurn) {
+  emu::DecodeOptions options;
+  options.landscapeRotation = true;
+  auto fault = [&](const std::string& job) {
+    JobReport r;
+    DecodeError e;
+    EXPECT_FALSE(emu::decodeJob(reinterpret_cast<const uint8_t*>(job.data()), job.size(), r, e, options));
+    return e;
+  };
+  // 5000 scanlines of 8 dots fit the image, but turned, rows of 5000 dots
+  // are wider than it.
+  DecodeError e = fault(kOpen + "GRAPH X=0,Y=0,WD=8,HT=5000,MD=2\r\n");
+  EXPECT_EQ(e.offset, kOpen.size());
+  EXPECT_NE(e.reason.find("outside the printable range"), std::string::npos) << e.describe();
+  // HT 10 makes rows of 2 bytes: a run of 3 overruns the row.
+  const std::string graph = "GRAPH X=0,Y=0,WD=8,HT=10,MD=2\r\n";
+  e = fault(kOpen + graph + std::string("\xFE\x00", 2));
+  EXPECT_EQ(e.offset, kOpen.size() + graph.size());
+  EXPECT_NE(e.reason.find("row 0 overruns its GRAPH (HT=10)"), std::string::npos) << e.describe();
+}
 
 // A longer valid job: two labels of random rows, binary or hexadecimal.
 std::string randomJob(bool hex, unsigned seed) {
