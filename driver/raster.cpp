@@ -516,11 +516,8 @@ GraphHeader graphHeaderFor(const RasterJob& job) {
     case Layout::Portrait:
       return {b.x, b.y, b.exactWidth, b.exactHeight, byteColumns};
     case Layout::Clockwise:
-      // Each row is a page column, so a row carries the band's height in
-      // dots (one-bit rows: whole bytes of scanlines, filler included) and
-      // there is one row per column sent.
-      if (oneBit) return {b.y, b.x, 8 * ceilDiv(b.exactHeight, 8), 8 * byteColumns, ceilDiv(b.exactHeight, 8)};
-      return {b.y, b.x, b.exactHeight, b.exactWidth, ceilDiv(b.exactHeight, 8)};
+      // WD, HT: the band's unturned size, not swapped (the printer is set up for the layout).
+      return {b.y, b.x, b.exactWidth, b.exactHeight, ceilDiv(b.exactHeight, 8)};
     case Layout::CounterClockwise: {
       LONG y = job.printableWidth - b.x - (oneBit ? 8 * byteColumns : b.exactWidth);
       return {b.y, y < 0 ? 0 : y, b.exactHeight, b.exactWidth, ceilDiv(b.exactHeight, 8)};

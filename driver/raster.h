@@ -72,19 +72,21 @@ enum class EncodeResult {
 // byte and scratch area the layout touches lies inside what `job` gives.
 EncodeResult encodeBand(OutputStage& out, const RasterJob& job);
 
-// The GRAPH header values the encoder sends for a band. WD is always the
-// dots of one row and HT the number of rows, so the printer can split the
-// coded rows in every layout: portrait sends the scanlines (WD = band
-// width); landscape sends one row per page column, clockwise (rotation on)
-// left to right and read bottom-up, counter-clockwise right to left and
-// read top-down (WD = band height; one-bit clockwise rows carry whole
-// bytes of scanlines, filler included, and all 8 * ceil(W / 8) columns).
+// The GRAPH header values the encoder sends for a band, and the bytes of
+// each row it sends. Portrait: the band's position and size, one row per
+// scanline. Landscape turned counter-clockwise (rotation off): WD = band
+// height and HT = band width, one row per page column, right to left, read
+// top-down. Landscape turned clockwise (rotation on): X = band y, Y = band
+// x, and WD = band width, HT = band height, unswapped, although each row
+// is a page column read bottom-up (ceil(HT / 8) bytes; 8 * ceil(WD / 8)
+// rows in one-bit mode, filler columns included, WD rows in grey); a
+// printer reading such a job is set up for that layout to split its rows.
 struct GraphHeader {
   LONG x;
   LONG y;
-  LONG width;   // dots per row
-  LONG height;  // rows
-  LONG rowBytes;
+  LONG width;     // WD
+  LONG height;    // HT
+  LONG rowBytes;  // bytes of each row before coding
 };
 GraphHeader graphHeaderFor(const RasterJob& job);
 

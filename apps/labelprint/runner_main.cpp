@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "job_decoder.h"
+#include "preview.h"
 #include "print_job.h"
 
 int main(int argc, char** argv) {
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
 
   emu::JobReport report;
   emu::DecodeError decodeError;
-  if (!emu::decodeJob(result.bytes.data(), result.bytes.size(), report, decodeError) || report.labels.empty()) {
+  if (!emu::decodeJob(result.bytes.data(), result.bytes.size(), report, decodeError,
+                      decodeOptionsFor(options)) || report.labels.empty()) {
     std::fprintf(stderr, "labelprint: the printer would reject the job: %s\n",
                  report.labels.empty() && decodeError.reason.empty() ? "no label" : decodeError.describe().c_str());
     return 1;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "job_decoder.h"
+#include "preview.h"
 #include "sim/world.h"
 
 namespace {
@@ -27,10 +28,11 @@ Options defaults() {
   return o;
 }
 
-emu::Label decodeOne(const PrintResult& r) {
+emu::Label decodeOne(const PrintResult& r, const Options& o) {
   emu::JobReport report;
   emu::DecodeError error;
-  EXPECT_TRUE(emu::decodeJob(r.bytes.data(), r.bytes.size(), report, error)) << error.describe();
+  EXPECT_TRUE(emu::decodeJob(r.bytes.data(), r.bytes.size(), report, error, labelprint::decodeOptionsFor(o)))
+      << error.describe();
   EXPECT_EQ(report.labels.size(), 1u);
   return report.labels.empty() ? emu::Label{} : report.labels[0];
 }
@@ -41,7 +43,7 @@ TEST(PrintJob, SquareImageIsCentredOnThePortraitPage) {
   PrintResult r;
   std::string error;
   ASSERT_TRUE(labelprint::printImage(o, blackSquare(), &r, &error)) << error;
-  emu::Label label = decodeOne(r);
+  emu::Label label = decodeOne(r, o);
   EXPECT_EQ(label.quantity, 2);
   const int side = std::min(r.pageWidth, r.pageHeight);
   const int left = (r.pageWidth - side) / 2, top = (r.pageHeight - side) / 2;
@@ -65,7 +67,7 @@ TEST(PrintJob, EveryModeGivesADecodableLabel) {
     PrintResult r;
     std::string error;
     ASSERT_TRUE(labelprint::printImage(o, blackSquare(), &r, &error)) << error;
-    emu::Label label = decodeOne(r);
+    emu::Label label = decodeOne(r, o);
     // A black square prints black in grey mode too (level 0 prints every dot).
     const int side = std::min(r.pageWidth, r.pageHeight);
     EXPECT_EQ(label.dotCount(), size_t(side) * side) << "mode " << mode;

@@ -181,7 +181,11 @@ struct Graph {
   }
 };
 
-Graph parseGraph(const Bytes& s, bool hex) {
+// Rows are split by the header, except in the clockwise (rotation-on)
+// layout, whose header keeps the band's unturned size: pass the surface
+// depth as `clockwiseDepth` there, and rows are then ceil(HT / 8) bytes,
+// 8 * ceil(WD / 8) of them for one bit and WD for grey.
+Graph parseGraph(const Bytes& s, bool hex, int clockwiseDepth = 0) {
   Graph g;
   std::string text(s.begin(), s.end());
   size_t eol = text.find("\r\n");
@@ -197,8 +201,13 @@ Graph parseGraph(const Bytes& s, bool hex) {
   EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
   // Rows are coded one by one: decode run by run, cutting at each row's length.
   size_t rowBytes = (g.wd + 7) / 8;
+  int rowCount = g.ht;
+  if (clockwiseDepth) {
+    rowBytes = (g.ht + 7) / 8;
+    rowCount = clockwiseDepth == 1 ? (g.wd + 7) / 8 * 8 : g.wd;
+  }
   size_t p = 0;
-  for (int r = 0; r < g.ht; ++r) {
+  for (int r = 0; r < rowCount; ++r) {
     Bytes row;
     while (row.size() < rowBytes && p < data.size()) {
       int8_t h = static_cast<int8_t>(data[p++]);
@@ -260,6 +269,24 @@ TEST(EncodeBand, UnrotatedLandscapeSkipsTheFillerColumns) {
   EXPECT_TRUE(g.bit(878, 422));
 }
 
+// Rotation on: the header keeps the band's unturned size while the rows
+// are its columns (whole bytes of scanlines, ceil(H / 8) each): 8 * ceil(W / 8)
+// of them in one-bit mode, W in grey.
+TEST(EncodeBand, ClockwiseHeaderKeepsTheUnturnedBandSize) {
+  for (int depth : {1, 8}) {
+    Band b(depth, 13, 10);
+    b.landscape(true);
+    b.job.band.x = 8;
+    b.job.band.y = 24;
+    b.job.printableWidth = 21;
+    ASSERT_EQ(b.encode(), EncodeResult::Written);
+    const std::string header = "GRAPH X=24,Y=8,WD=13,HT=10,MD=2\r\n";
+    EXPECT_EQ(std::string(b.sink.begin(), b.sink.begin() + header.size()), header) << "depth " << depth;
+    // Splitting the rows that way uses every coded byte, each row whole.
+    parseGraph(b.sink, false, depth);
+  }
+}
+
 // Where a single dot drawn at band position (x, y) must appear: row and
 // bit in the rows sent, or nowhere (row -1).
 struct DotCase {
@@ -288,7 +315,7 @@ TEST_P(EncodeDot, LandsWhereTheLayoutPutsIt) {
   if (c.layout) b.landscape(c.layout == 1);
   b.dot(c.x, c.y);
   ASSERT_EQ(b.encode(), EncodeResult::Written);
-  Graph g = parseGraph(b.sink, false);
+  Graph g = parseGraph(b.sink, false, c.layout == 1 ? c.depth : 0);
   GraphHeader h = graphHeaderFor(b.job);
   EXPECT_EQ((std::vector<int>{g.x, g.y, g.wd, g.ht}), (std::vector<int>{h.x, h.y, h.width, h.height}));
   if (c.row < 0) {
@@ -296,7 +323,7 @@ TEST_P(EncodeDot, LandsWhereTheLayoutPutsIt) {
     return;
   }
   EXPECT_EQ(g.dots(), 1u);
-  ASSERT_LT(c.row, g.ht);
+  ASSERT_LT(size_t(c.row), g.rows.size());
   EXPECT_TRUE(g.bit(c.row, c.bit));
 }
 
@@ -320,8 +347,9 @@ struct HeaderCase {
 const HeaderCase kHeaderCases[] = {
     {"PortraitOneBit", 1, 0, 0, 0, 13, {0, 0, 13, 10}},
     {"PortraitEightBitBand", 8, 0, 0, 40, 13, {0, 40, 13, 10}},
-    {"ClockwiseOneBit", 1, 1, 0, 0, 13, {0, 0, 16, 16}},
-    {"ClockwiseEightBitStrip", 8, 1, 24, 0, 37, {0, 24, 10, 13}},
+    {"ClockwiseOneBit", 1, 1, 0, 0, 13, {0, 0, 13, 10}},
+    {"ClockwiseOneBitBand", 1, 1, 0, 16, 13, {16, 0, 13, 10}},
+    {"ClockwiseEightBitStrip", 8, 1, 24, 0, 37, {0, 24, 13, 10}},
     {"CounterClockwiseOneBit", 1, 2, 0, 0, 13, {0, 0, 10, 13}},
     {"CounterClockwiseEightBitLeftStrip", 8, 2, 0, 0, 37, {0, 24, 10, 13}},
     {"CounterClockwiseEightBitRightStrip", 8, 2, 24, 0, 37, {0, 0, 10, 13}},
@@ -337,7 +365,7 @@ TEST_P(EncodeHeader, PositionAndSize) {
   b.job.band.y = c.bandY;
   b.job.printableWidth = c.printableWidth;
   ASSERT_EQ(b.encode(), EncodeResult::Written);
-  Graph g = parseGraph(b.sink, false);
+  Graph g = parseGraph(b.sink, false, c.layout == 1 ? c.depth : 0);
   EXPECT_EQ((std::vector<int>{g.x, g.y, g.wd, g.ht}), c.header);
   EXPECT_EQ(g.md, 2);
 }
@@ -387,7 +415,8 @@ TEST(EncodeBand, GreyFollowsTheDitherRuleAtPagePositions) {
     b.job.printableWidth = bx + width;
     Bytes grey = b.bits;
     ASSERT_EQ(b.encode(), EncodeResult::Written);
-    Graph g = parseGraph(b.sink, false);
+    Graph g = parseGraph(b.sink, false, layout == 1 ? 8 : 0);
+    ASSERT_EQ(g.rows.size(), size_t(layout == 0 ? 19 : width)) << "variant " << variant;
     for (LONG y = 0; y < 19; ++y) {
       for (LONG x = 0; x < width; ++x) {
         LONG px = bx + x, py = by + y;
