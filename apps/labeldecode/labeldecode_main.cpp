@@ -6,29 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
 #include "job_decoder.h"
 
 int main(int argc, char** argv) {
-  std::string input, prefix;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--png-prefix" && i + 1 < argc) {
-      prefix = argv[++i];
-    } else if (!a.empty() && a[0] == '-') {
-      std::fprintf(stderr, "labeldecode: unknown option '%s'\nusage: labeldecode JOB.prn [--png-prefix OUT]\n",
-                   a.c_str());
-      return 2;
-    } else if (input.empty()) {
-      input = a;
-    } else {
-      std::fprintf(stderr, "labeldecode: more than one job file\n");
-      return 2;
-    }
-  }
-  if (input.empty()) {
-    std::fprintf(stderr, "usage: labeldecode JOB.prn [--png-prefix OUT]\n");
+  labeldecode::Arguments args;
+  std::string why;
+  if (!labeldecode::parseArguments(std::vector<std::string>(argv + 1, argv + argc), &args, &why)) {
+    std::fprintf(stderr, "labeldecode: %s\n%s\n", why.c_str(), labeldecode::kUsage);
     return 2;
   }
+  const std::string& input = args.input;
+  const std::string& prefix = args.pngPrefix;
   std::ifstream in(input, std::ios::binary);
   if (!in) {
     std::fprintf(stderr, "labeldecode: cannot read '%s'\n", input.c_str());
@@ -38,7 +27,7 @@ int main(int argc, char** argv) {
 
   emu::JobReport report;
   emu::DecodeError error;
-  bool ok = emu::decodeJob(data.data(), data.size(), report, error);
+  bool ok = emu::decodeJob(data.data(), data.size(), report, error, args.decode);
   if (!report.jobName.empty()) std::printf("job %s, id %ld\n", report.jobName.c_str(), report.jobId);
   for (size_t i = 0; i < report.labels.size(); ++i) {
     const emu::Label& label = report.labels[i];
@@ -47,7 +36,7 @@ int main(int argc, char** argv) {
     for (const emu::JobField& f : label.def) std::printf(" %s=%ld", f.key.c_str(), f.value);
     std::printf("\n");
     if (!prefix.empty()) {
-      std::string path = prefix + "-" + std::to_string(i + 1) + ".png", why;
+      std::string path = prefix + "-" + std::to_string(i + 1) + ".png";
       if (!emu::writeLabelPng(label, path, &why)) {
         std::fprintf(stderr, "labeldecode: %s\n", why.c_str());
         return 1;
