@@ -391,44 +391,91 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
   }
 }
 
-// `blocks` runs of eight columns from `first`, whose page position is a
-// multiple of 8: the eight pixels of a run on one scanline share one
-// pattern byte, so each is dithered as a byte (as in portrait) into
-// `lines` (height x blocks bytes, scanline by scanline), then 8 x 8 blocks of those bytes are
-// turned into the rows: row 8q + k of `block` is column first + 8q + k.
-void ditherAlignedColumns(const RasterJob& job, const GreyDither& grey, LONG first, LONG blocks, LONG rowBytes,
-                          bool clockwise, BYTE* block, BYTE* lines) {
+// Groups of eight columns on the 8-dot grid dithered per pass: a span of
+// up to 512 bytes (eight cache lines) of every scanline, in whole cache
+// lines' worth, and no more than their dithered columns (one byte per
+// scanline and group) fit in one scratch area. bandFits keeps landscape
+// heights below 8 * (kMaxRowBytes + 1), so a pass has at least 4 groups.
+LONG groupsPerPass(LONG height) {
+  LONG groups = static_cast<LONG>(kScratchArea / static_cast<DWORD>(height));
+  if (groups > 64) groups = 64;
+  if (groups >= 8) groups -= groups % 8;
+  return groups;
+}
+
+// Scanlines ahead whose span is requested before it is dithered: the
+// spans are a scanline stride apart, and without the request a pass that
+// walks the bitmap from the right waits on every fetch.
+constexpr LONG kPrefetchLines = 8;
+
+// Dithers `groups` groups of eight columns from `first` (page position a
+// multiple of 8) into `columns`: byte `line` of column group q, at
+// q * height + line, holds the eight printed dots of that scanline. The
+// eight pixels of a group on one scanline share one pattern byte, so each
+// group is one comparison, as in portrait. The bitmap is read top-down, a
+// contiguous span of each scanline, so every cache line fetched is used
+// whole before the next scanline's span; the stores go to `groups`
+// sequential streams.
+void ditherGroups(const RasterJob& job, const GreyDither& grey, LONG first, LONG groups, BYTE* columns) {
   const SurfaceDesc& s = job.surface;
   const BandEntry& b = job.band;
   const LONG height = b.exactHeight;
+  const LONG span = 8 * groups;
   for (LONG line = 0; line < height; ++line) {
     const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+    if (line + kPrefetchLines < height) {
+      const BYTE* ahead = src + static_cast<size_t>(kPrefetchLines) * s.stride;
+      for (LONG at = 0; at < span; at += 64) __builtin_prefetch(ahead + at);
+      __builtin_prefetch(ahead + span - 1);
+    }
     const int row = (b.y + line) & (kDitherRows - 1);
-    const WORD* rowWords = job.dither + row;
-    BYTE* out = lines + line * blocks;
+    BYTE* out = columns + line;
     if (grey.byThreshold) {
-      uint64_t pixels[8];
-      for (LONG q = 0; q < blocks; ++q) pixels[q] = load8(src + 8 * q);
-      for (LONG q = 0; q < blocks; ++q)
-        out[q] = belowThreshold(pixels[q], grey.threshold[row][((b.x + first + 8 * q) >> 3) & 1]);
+      const uint64_t* thresholds = grey.threshold[row];
+      const LONG half = ((b.x + first) >> 3) & 1;
+      for (LONG q = 0; q < groups; ++q)
+        out[static_cast<size_t>(q) * height] = belowThreshold(load8(src + 8 * q), thresholds[(half + q) & 1]);
     } else {
-      for (LONG q = 0; q < blocks; ++q)
-        out[q] = ditherByte(rowWords, src + 8 * q, 8, ((b.x + first + 8 * q) >> 3) & 1 ? 8 : 0);
+      const WORD* rowWords = job.dither + row;
+      for (LONG q = 0; q < groups; ++q)
+        out[static_cast<size_t>(q) * height] =
+            ditherByte(rowWords, src + 8 * q, 8, ((b.x + first + 8 * q) >> 3) & 1 ? 8 : 0);
     }
   }
-  for (LONG q = 0; q < blocks; ++q) {
-    const BYTE* run = lines + q;
-    BYTE* rows = block + static_cast<size_t>(q) * 8 * rowBytes;
-    for (LONG at = 0; at < rowBytes; ++at) {
-      BYTE in[8];
-      for (int r = 0; r < 8; ++r) {
-        const LONG j = at * 8 + r;
-        in[r] = j < height ? run[(clockwise ? height - 1 - j : j) * blocks] : 0;
-      }
-      BYTE col[8];
-      transpose8(in, col);
-      for (int k = 0; k < 8; ++k) rows[k * rowBytes + at] = col[k];
+}
+
+// Transposes an 8 x 8 bit block held in one word: row r in byte 7 - r
+// (row 0 most significant), column 0 in each byte's top bit. Returns the
+// block with column k in byte 7 - k, row 0 in its top bit.
+inline uint64_t transpose8x8(uint64_t x) {
+  uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
+  x = x ^ t ^ (t << 7);
+  t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
+  x = x ^ t ^ (t << 14);
+  t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+  return x ^ t ^ (t << 28);
+}
+
+// Turns one dithered column group (`height` bytes, one per scanline) into
+// its eight rows of `rowBytes` in `block`: row k is the group's column k,
+// read bottom-up (clockwise) or top-down, most significant bit first. The
+// group's bytes are read in one sequential sweep, eight scanlines per load
+// (from the bottom for clockwise, so the load's top byte is the lowest
+// scanline); only a last short byte of a row is gathered one by one.
+void turnGroup(const BYTE* column, LONG height, LONG rowBytes, bool clockwise, BYTE* block) {
+  const LONG whole = height / 8;
+  for (LONG at = 0; at < rowBytes; ++at) {
+    const LONG j0 = at * 8;
+    uint64_t x;
+    if (at < whole) {
+      x = clockwise ? load8(column + (height - 8 - j0)) : __builtin_bswap64(load8(column + j0));
+    } else {
+      x = 0;
+      for (LONG r = 0; j0 + r < height; ++r)
+        x |= uint64_t(column[clockwise ? height - 1 - (j0 + r) : j0 + r]) << (56 - 8 * r);
     }
+    x = transpose8x8(x);
+    for (int k = 0; k < 8; ++k) block[k * rowBytes + at] = static_cast<BYTE>(x >> (56 - 8 * k));
   }
 }
 
@@ -463,15 +510,17 @@ void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, 
 }
 
 // Eight-bit landscape. The columns split into a lead (up to the first
-// multiple of 8 on the page), runs of eight on the 8-dot grid, taken up to
-// `perPass` runs per pass over the bitmap, and a tail. Rows go out left to
-// right (clockwise) or right to left.
-void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* block, LONG rowBytes) {
+// multiple of 8 on the page), groups of eight on the 8-dot grid, taken
+// `groupsPerPass` at a time, and a tail. Rows go out left to right
+// (clockwise) or right to left. A pass dithers its groups into scratch
+// area 0 reading the bitmap in its own order, then turns them group by
+// group into eight rows at a time in `block`.
+void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* columns, BYTE* block,
+                    LONG rowBytes) {
   const LONG width = job.band.exactWidth;
+  const LONG height = job.band.exactHeight;
   const bool clockwise = layoutOf(job) == Layout::Clockwise;
-  LONG perPass = static_cast<LONG>(kScratchArea / (16 * static_cast<DWORD>(rowBytes)));
-  if (perPass > 8) perPass = 8;
-  BYTE* lines = block + static_cast<size_t>(8) * perPass * rowBytes;  // perPass x height bytes
+  const LONG perPass = groupsPerPass(height);
   LONG lead = (8 - (job.band.x & 7)) & 7;
   if (lead > width) lead = width;
   const LONG runs = (width - lead) / 8;
@@ -489,8 +538,12 @@ void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& row
     send(count);
   };
   auto pass = [&](LONG run, LONG n) {
-    ditherAlignedColumns(job, grey, lead + 8 * run, n, rowBytes, clockwise, block, lines);
-    send(8 * n);
+    ditherGroups(job, grey, lead + 8 * run, n, columns);
+    for (LONG i = 0; i < n; ++i) {
+      const LONG q = clockwise ? i : n - 1 - i;
+      turnGroup(columns + static_cast<size_t>(q) * height, height, rowBytes, clockwise, block);
+      send(8);
+    }
   };
   if (clockwise) {
     edge(0, lead);
@@ -552,7 +605,7 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   } else if (job.colorMode == 0) {
     landscapeRows1(job, rows, block, header.rowBytes);
   } else {
-    landscapeRows8(job, grey, rows, block, header.rowBytes);
+    landscapeRows8(job, grey, rows, converted, block, header.rowBytes);
   }
   out.put(jobcmd::kLineEnd, 2);
   return EncodeResult::Written;
