@@ -60,7 +60,6 @@ struct WorkBuffers {
   BYTE* block;
   BYTE* buffer[kWorkBufferSlots];
   ULONG size[kWorkBufferSlots];
-  ULONG staged;  // bytes waiting in the output staging area
 };
 
 // Dither tables: 256 levels x 16 rows of one 16-bit pattern word.

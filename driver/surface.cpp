@@ -34,7 +34,6 @@ bool allocateWorkBuffers(PrinterDevice& device) {
     device.work.size[slot] = kWorkBufferBytes;
     offset += kWorkBufferBytes;
   }
-  device.work.staged = 0;
   return true;
 }
 
