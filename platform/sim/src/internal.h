@@ -14,6 +14,12 @@ void noteSleep(ULONGLONG ms);
 // returns true, so a simulated API can `if (faulted("X")) return FALSE;`.
 bool faulted(const char* api);
 
+// Sets the last error and returns FALSE, the failure shape of most calls.
+inline BOOL failWith(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
 // UTF-16 <-> UTF-8 helpers for the simulated services.
 std::string toUtf8(const WCHAR* s, int len = -1);
 std::u16string fromUtf8(const std::string& s);

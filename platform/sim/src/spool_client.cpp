@@ -67,11 +67,6 @@ void removeJob(QueueState& q, DWORD id) {
     }
 }
 
-BOOL fail(DWORD code) {
-  SetLastError(code);
-  return FALSE;
-}
-
 }  // namespace
 
 std::vector<QueuedJob> queuedJobs(const std::u16string& queue) {
@@ -119,9 +114,9 @@ DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   QueueState* q = queueOf(hPrinter);
   if (!q) return 0;
-  if (Level != 1) return fail(ERROR_INVALID_LEVEL);
-  if (!pDocInfo) return fail(ERROR_INVALID_PARAMETER);
-  if (client().openDocument.count(hPrinter)) return fail(ERROR_INVALID_PRINTER_COMMAND);
+  if (Level != 1) return failWith(ERROR_INVALID_LEVEL);
+  if (!pDocInfo) return failWith(ERROR_INVALID_PARAMETER);
+  if (client().openDocument.count(hPrinter)) return failWith(ERROR_INVALID_PRINTER_COMMAND);
   if (faulted("StartDocPrinter")) return 0;
   auto* info = reinterpret_cast<DOC_INFO_1A*>(pDocInfo);
   ClientJob j;
@@ -138,7 +133,7 @@ BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
   QueueState* q = queueOf(hPrinter);
   if (!q) return FALSE;
   auto doc = client().openDocument.find(hPrinter);
-  if (doc == client().openDocument.end() || client().pageOpen[hPrinter]) return fail(ERROR_INVALID_PRINTER_COMMAND);
+  if (doc == client().openDocument.end() || client().pageOpen[hPrinter]) return failWith(ERROR_INVALID_PRINTER_COMMAND);
   if (faulted("StartPagePrinter")) return FALSE;
   client().pageOpen[hPrinter] = true;
   if (ClientJob* j = findJob(*q, doc->second)) ++j->job.pages;
@@ -148,7 +143,7 @@ BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
 BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   if (!queueOf(hPrinter)) return FALSE;
-  if (!client().pageOpen[hPrinter]) return fail(ERROR_INVALID_PRINTER_COMMAND);
+  if (!client().pageOpen[hPrinter]) return failWith(ERROR_INVALID_PRINTER_COMMAND);
   if (faulted("EndPagePrinter")) return FALSE;
   client().pageOpen[hPrinter] = false;
   return TRUE;
@@ -159,7 +154,7 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
   QueueState* q = queueOf(hPrinter);
   if (!q) return FALSE;
   auto doc = client().openDocument.find(hPrinter);
-  if (doc == client().openDocument.end()) return fail(ERROR_INVALID_PRINTER_COMMAND);
+  if (doc == client().openDocument.end()) return failWith(ERROR_INVALID_PRINTER_COMMAND);
   if (faulted("EndDocPrinter")) return FALSE;
   DWORD id = doc->second;
   client().openDocument.erase(doc);
@@ -180,10 +175,10 @@ BOOL WINAPI EnumJobsA(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   QueueState* q = queueOf(hPrinter);
   if (!q) return FALSE;
-  if (!pcbNeeded || !pcReturned) return fail(ERROR_INVALID_PARAMETER);
+  if (!pcbNeeded || !pcReturned) return failWith(ERROR_INVALID_PARAMETER);
   *pcbNeeded = 0;
   *pcReturned = 0;
-  if (Level != 2) return fail(ERROR_INVALID_LEVEL);
+  if (Level != 2) return failWith(ERROR_INVALID_LEVEL);
   if (faulted("EnumJobsA")) return FALSE;
   const auto& all = jobsOf(*q).jobs;
   std::vector<const ClientJob*> picked;
@@ -218,10 +213,10 @@ BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   QueueState* q = queueOf(hPrinter);
   if (!q) return FALSE;
-  if (Level > 4 || (Level != 0 && !pJob && Command == 0)) return fail(ERROR_INVALID_PARAMETER);
+  if (Level > 4 || (Level != 0 && !pJob && Command == 0)) return failWith(ERROR_INVALID_PARAMETER);
   if (faulted("SetJobA")) return FALSE;
   ClientJob* j = findJob(*q, JobId);
-  if (!j) return fail(ERROR_INVALID_PARAMETER);
+  if (!j) return failWith(ERROR_INVALID_PARAMETER);
   switch (Command) {
     case 0:
       break;
@@ -241,7 +236,7 @@ BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
       j->status &= ~DWORD(JOB_STATUS_PAUSED);
       break;
     default:
-      return fail(ERROR_INVALID_PARAMETER);
+      return failWith(ERROR_INVALID_PARAMETER);
   }
   return TRUE;
 }
@@ -249,11 +244,9 @@ BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 BOOL WINAPI GetPrinterDriverA(HANDLE hPrinter, LPSTR pEnvironment, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                               LPDWORD pcbNeeded) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  QueueState* q = queueOf(hPrinter);
+  QueueState* q = queueForQuery(hPrinter, pcbNeeded, "GetPrinterDriverA");
   if (!q) return FALSE;
-  if (!pcbNeeded) return fail(ERROR_INVALID_PARAMETER);
-  if (Level != 2) return fail(ERROR_INVALID_LEVEL);
-  if (faulted("GetPrinterDriverA")) return FALSE;
+  if (Level != 2) return failWith(ERROR_INVALID_LEVEL);
   DRIVER_INFO_2A info{};
   InfoPacker p(pDriverInfo, cbBuf, sizeof info);
   std::string driver = toAnsi(q->setup.driver);

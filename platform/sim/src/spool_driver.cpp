@@ -39,23 +39,12 @@ extern "C" {
 
 BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  QueueState* q = queueOf(hPrinter);
+  QueueState* q = queueForQuery(hPrinter, pcbNeeded, "GetJobW");
   if (!q) return FALSE;
-  if (!pcbNeeded) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (faulted("GetJobW")) return FALSE;
-  if (Level != 1) {
-    SetLastError(ERROR_INVALID_LEVEL);
-    return FALSE;
-  }
+  if (Level != 1) return failWith(ERROR_INVALID_LEVEL);
   auto& queueJobs = jobs()[fold(q->setup.name)];
   auto it = queueJobs.find(JobId);
-  if (it == queueJobs.end()) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
+  if (it == queueJobs.end()) return failWith(ERROR_INVALID_PARAMETER);
   const JobSetup& j = it->second;
   JOB_INFO_1W info{};
   InfoPacker p(pJob, cbBuf, sizeof info);
@@ -72,13 +61,8 @@ BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
 BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR, DWORD Level, LPBYTE pDriverInfo, DWORD cbBuf,
                               LPDWORD pcbNeeded) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  QueueState* q = queueOf(hPrinter);
+  QueueState* q = queueForQuery(hPrinter, pcbNeeded, "GetPrinterDriverW");
   if (!q) return FALSE;
-  if (!pcbNeeded) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (faulted("GetPrinterDriverW")) return FALSE;
   if (Level == 1) {
     DRIVER_INFO_1W info{};
     InfoPacker p(pDriverInfo, cbBuf, sizeof info);
@@ -96,8 +80,7 @@ BOOL WINAPI GetPrinterDriverW(HANDLE hPrinter, LPWSTR, DWORD Level, LPBYTE pDriv
     info.pConfigFile = p.str(u"");
     return p.finish(&info, sizeof info, pcbNeeded);
   }
-  SetLastError(ERROR_INVALID_LEVEL);
-  return FALSE;
+  return failWith(ERROR_INVALID_LEVEL);
 }
 
 }  // extern "C"

@@ -68,6 +68,16 @@ QueueState* queueOf(HANDLE hPrinter) {
   return q;
 }
 
+QueueState* queueForQuery(HANDLE hPrinter, LPDWORD pcbNeeded, const char* api) {
+  QueueState* q = queueOf(hPrinter);
+  if (!q) return nullptr;
+  if (!pcbNeeded) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return faulted(api) ? nullptr : q;
+}
+
 void addQueue(const QueueSetup& setup) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   QueueState& q = spooler().queues[fold(setup.name)];
@@ -223,13 +233,8 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
 
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  QueueState* q = queueOf(hPrinter);
+  QueueState* q = queueForQuery(hPrinter, pcbNeeded, "GetPrinterW");
   if (!q) return FALSE;
-  if (!pcbNeeded) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (faulted("GetPrinterW")) return FALSE;
   const QueueSetup& s = q->setup;
   if (Level == 2) {
     PRINTER_INFO_2W info{};
@@ -259,8 +264,7 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
     info.TransmissionRetryTimeout = 45000;
     return p.finish(&info, sizeof info, pcbNeeded);
   }
-  SetLastError(ERROR_INVALID_LEVEL);
-  return FALSE;
+  return failWith(ERROR_INVALID_LEVEL);
 }
 
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,

@@ -78,4 +78,10 @@ Spooler& spooler();
 // spooler lock held.
 QueueState* queueOf(HANDLE hPrinter);
 
+// The common start of the "fill a caller's buffer" queries (GetPrinterW,
+// GetJobW, GetPrinterDriver*): the queue behind the handle, a size pointer
+// to report through, and `api`'s scripted fault. Returns null with the last
+// error set when any of them fails. Call with the spooler lock held.
+QueueState* queueForQuery(HANDLE hPrinter, LPDWORD pcbNeeded, const char* api);
+
 }  // namespace sim
