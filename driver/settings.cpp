@@ -9,6 +9,7 @@
 
 #include "device.h"
 #include "heap.h"
+#include "jobstream.h"
 #include "model_profile.h"
 #include "settings.h"
 #include "text.h"
@@ -90,7 +91,7 @@ LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) {
 
 LONG DotsFromTenthsMm(LONG value, Dimension dimension) {
   LONG factor = dimension == Dimension::LabelWidth ? kModel.widthDotFactor : kModel.lengthDotFactor;
-  return ((value / 10) * factor) / 10;
+  return tenthsToDots(value, factor);
 }
 
 void DefaultSettings(DriverSettings* settings, LPCWSTR printerName) {
