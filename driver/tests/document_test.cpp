@@ -216,12 +216,7 @@ TEST_F(DocumentTest, ResetClosesTheOldRecordsPageAndJob) {
   ASSERT_TRUE(enable());
   ASSERT_TRUE(DrvStartDoc(pso, nullptr, 1));
   ASSERT_TRUE(DrvStartPage(pso));
-  GDIINFO gdi{};
-  DEVINFO dev{};
-  HSURF patterns[6] = {};
-  DHPDEV fresh = DrvEnablePDEV(reinterpret_cast<DEVMODEW*>(appMode.data()), const_cast<LPWSTR>(name()), 6, patterns,
-                               sizeof gdi, reinterpret_cast<ULONG*>(&gdi), sizeof dev, &dev, hdev,
-                               const_cast<LPWSTR>(name()), printer);
+  DHPDEV fresh = enablePdev();
   ASSERT_TRUE(fresh);
   ASSERT_TRUE(DrvResetPDEV(reinterpret_cast<DHPDEV>(device), fresh));
   std::string text = writtenText();

@@ -53,6 +53,16 @@ class PrintSession : public ::testing::Test {
 
   LPCWSTR name() const { return reinterpret_cast<LPCWSTR>(queue.c_str()); }
 
+  // A new device record from `appMode` on this queue, as GDI creates one.
+  DHPDEV enablePdev() {
+    GDIINFO gdi{};
+    DEVINFO dev{};
+    HSURF patterns[6] = {};
+    return DrvEnablePDEV(reinterpret_cast<DEVMODEW*>(appMode.data()), const_cast<LPWSTR>(name()), 6, patterns,
+                         sizeof gdi, reinterpret_cast<ULONG*>(&gdi), sizeof dev, &dev, hdev,
+                         const_cast<LPWSTR>(name()), printer);
+  }
+
   // Enables a device whose application device mode carries the default
   // settings with `edit` applied, and its surface.
   PrinterDevice* enable(const std::function<void(PrivateSettings&)>& edit = {}) {
@@ -62,12 +72,7 @@ class PrintSession : public ::testing::Test {
     if (edit) edit(s.Private);
     BuildPublicFields(&s, name());
     appMode.assign(reinterpret_cast<BYTE*>(&s), reinterpret_cast<BYTE*>(&s) + kStoredDevModeBytes);
-    GDIINFO gdi{};
-    DEVINFO dev{};
-    HSURF patterns[6] = {};
-    DHPDEV d = DrvEnablePDEV(reinterpret_cast<DEVMODEW*>(appMode.data()), const_cast<LPWSTR>(name()), 6, patterns,
-                             sizeof gdi, reinterpret_cast<ULONG*>(&gdi), sizeof dev, &dev, hdev,
-                             const_cast<LPWSTR>(name()), printer);
+    DHPDEV d = enablePdev();
     if (!d) return nullptr;
     sim::bindDevice(hdev, d);
     DrvCompletePDEV(d, hdev);
