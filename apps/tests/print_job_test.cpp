@@ -37,12 +37,14 @@ emu::Label decodeOne(const PrintResult& r, const Options& o) {
   return report.labels.empty() ? emu::Label{} : report.labels[0];
 }
 
+const GreyImage square = blackSquare();
+
 TEST(PrintJob, SquareImageIsCentredOnThePortraitPage) {
   Options o = defaults();
   o.copies = 2;
   PrintResult r;
   std::string error;
-  ASSERT_TRUE(labelprint::printImage(o, blackSquare(), &r, &error)) << error;
+  ASSERT_TRUE(labelprint::printLabel(o, &square, &r, &error)) << error;
   emu::Label label = decodeOne(r, o);
   EXPECT_EQ(label.quantity, 2);
   const int side = std::min(r.pageWidth, r.pageHeight);
@@ -66,7 +68,7 @@ TEST(PrintJob, EveryModeGivesADecodableLabel) {
     o.height = 300;
     PrintResult r;
     std::string error;
-    ASSERT_TRUE(labelprint::printImage(o, blackSquare(), &r, &error)) << error;
+    ASSERT_TRUE(labelprint::printLabel(o, &square, &r, &error)) << error;
     emu::Label label = decodeOne(r, o);
     // A black square prints black in grey mode too (level 0 prints every dot).
     const int side = std::min(r.pageWidth, r.pageHeight);
@@ -80,14 +82,14 @@ TEST(PrintJob, SettingsTheModelCannotTakeAreRefused) {
   std::string error;
   Options o = defaults();
   o.label = 300;
-  EXPECT_FALSE(labelprint::printImage(o, blackSquare(), &r, &error));
+  EXPECT_FALSE(labelprint::printLabel(o, &square, &r, &error));
   EXPECT_EQ(error, "label 300 is not defined for " + std::string(labelprint::driverModel()));
   o = defaults();
   o.model = std::string(labelprint::driverModel()) == "KV830" ? "TR7208" : "KV830";
-  EXPECT_FALSE(labelprint::printImage(o, blackSquare(), &r, &error));
+  EXPECT_FALSE(labelprint::printLabel(o, &square, &r, &error));
   o = defaults();
   o.labelFile = "/nonexistent/labels.lbx";
-  EXPECT_FALSE(labelprint::printImage(o, blackSquare(), &r, &error));
+  EXPECT_FALSE(labelprint::printLabel(o, &square, &r, &error));
   EXPECT_EQ(error, "cannot read label file '/nonexistent/labels.lbx'");
   sim::reset();
 }

@@ -15,7 +15,8 @@ POINTL gPoint{0, 0};
 const HookCase kHooks[] = {
     {"EngBitBlt", [](SURFOBJ* so) { return DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, nullptr, nullptr, nullptr, 0xCCCC); }},
     {"EngStretchBlt", [](SURFOBJ* so) { return DrvStretchBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, &gRect, nullptr, HALFTONE); }},
-    {"EngCopyBits", [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, &gPoint); }},
+    {"EngCopyBits", [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, nullptr); }},
+    {"EngStretchBlt", [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, &gPoint); }},
     {"EngAlphaBlend", [](SURFOBJ* so) { return DrvAlphaBlend(so, so, nullptr, nullptr, &gRect, &gRect, nullptr); }},
     {"EngGradientFill", [](SURFOBJ* so) { return DrvGradientFill(so, nullptr, nullptr, nullptr, 0, nullptr, 0, &gRect, &gPoint, 0); }},
     {"EngPlgBlt", [](SURFOBJ* so) { return DrvPlgBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, HALFTONE); }},

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+struct _BRUSHOBJ;
+
 namespace sim {
 
 // Sleep's bookkeeping: advances the clock and the slept total.
@@ -19,6 +21,10 @@ inline BOOL failWith(DWORD code) {
   SetLastError(code);
   return FALSE;
 }
+
+// Realizes a brush made with sim::makeBrush through the driver's hooks
+// (nothing for other brushes).
+void realizeRegisteredBrush(_BRUSHOBJ* brush);
 
 // UTF-16 <-> UTF-8 helpers for the simulated services.
 std::string toUtf8(const WCHAR* s, int len = -1);

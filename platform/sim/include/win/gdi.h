@@ -175,6 +175,18 @@ typedef struct _TRIVERTEX {
   USHORT Alpha;
 } TRIVERTEX, *PTRIVERTEX;
 
+typedef struct _GRADIENT_RECT {
+  ULONG UpperLeft;
+  ULONG LowerRight;
+} GRADIENT_RECT, *PGRADIENT_RECT;
+
+#define R2_BLACK 1
+#define R2_NOT 6
+#define R2_XORPEN 7
+#define R2_NOP 11
+#define R2_COPYPEN 13
+#define R2_WHITE 16
+
 #define DT_RASPRINTER 2
 #define FW_NORMAL 400
 #define ANSI_CHARSET 0
