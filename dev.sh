@@ -7,6 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+          libfreetype-dev libzint-dev libzbar-dev fonts-dejavu-core fonts-wqy-zenhei
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine wine64)
 
@@ -35,7 +36,13 @@ case "${1:-}" in
     build native
     mkdir -p out
     ./build/native/apps/labelprint --model TR7208 --preview out/sample-preview.png \
-        samples/sample-label.png -o out/sample.prn
+        --box 1,1,102,51,0.5 \
+        --text '4,3,5,"Varodyn 热敏标签 Label"' \
+        --barcode '4,11,code128,"VRD-2026-0042"' \
+        --line 4,23.5,66,23.5,0.4 \
+        --text '4,25,3,"Lot 42 · 2026-12-10"' \
+        --barcode '72,11,qr,"https://varodyn.example/label/0042"' \
+        --image-box 4,30,62,19 samples/sample-label.png -o out/sample.prn
     echo "job stream: out/sample.prn"
     echo "preview:    out/sample-preview.png"
     ;;
