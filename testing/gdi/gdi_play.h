@@ -45,34 +45,34 @@ struct Glyph {
 // Drawing requests in page coordinates (dots from the printable area's
 // top-left corner) and what GDI calls for each.
 struct FillRect {  // DrvBitBlt PATCOPY with a solid brush of `color`
-  RECTL rect;
-  ULONG color;
+  RECTL rect{};
+  ULONG color = kBlack;
 };
 struct Line {  // DrvLineTo for width 1; wider pens are widened into a polygon and filled (DrvFillPath)
-  POINTL from;
-  POINTL to;
-  ULONG color;
-  LONG width;
+  POINTL from{};
+  POINTL to{};
+  ULONG color = kBlack;
+  LONG width = 1;
 };
 struct Polygon {  // DrvFillPath, alternate fill
   std::vector<POINTL> points;
-  ULONG color;
+  ULONG color = kBlack;
 };
 struct Text {  // DrvTextOut with the glyphs' bitmaps and a foreground brush
   std::vector<Glyph> glyphs;
-  ULONG color;
+  ULONG color = kBlack;
 };
 struct StretchImage {  // DrvStretchBlt (COLORONCOLOR asked; the driver decides)
   std::shared_ptr<const Image> image;
-  RECTL dest;
+  RECTL dest{};
 };
 struct CopyImage {  // DrvCopyBits of the whole image, top-left at `at`
   std::shared_ptr<const Image> image;
-  POINTL at;
+  POINTL at{};
 };
 struct BlitImage {  // DrvBitBlt SRCCOPY of the whole image, top-left at `at`
   std::shared_ptr<const Image> image;
-  POINTL at;
+  POINTL at{};
 };
 using Request = std::variant<FillRect, Line, Polygon, Text, StretchImage, CopyImage, BlitImage>;
 
