@@ -133,6 +133,9 @@ class Shell {
   // Shows `form` in its dialog (Form::dialogId) modally, owned by the active
   // window, and returns the result given to FormView::endModal.
   virtual int runModal(Form& form) = 0;
+  // Ends the program (PostQuitMessage): the message loop stops and the
+  // windows still open are destroyed without their onClose.
+  virtual void quit(int exitCode) = 0;
 };
 
 // Base of every window of the tool. The host attaches a view while the
