@@ -183,14 +183,17 @@ bool DeviceContext::printPage(const Page& page) {
     if (!playBand(page, POINTL{0, 0})) ok = false;
   }
   if (!hookAs<decltype(&DrvSendPage)>(INDEX_DrvSendPage)(surface_)) ok = fail("DrvSendPage");
-  for (auto& [image, so] : sources_) {
-    HSURF h = so->hsurf;
-    EngUnlockSurface(so);
-    EngDeleteSurface(h);
-  }
-  sources_.clear();
+  releaseSources();
   return ok;
 }
+
+bool DeviceContext::draw(const Page& page, POINTL bandOrigin) {
+  const bool ok = playBand(page, bandOrigin);
+  releaseSources();
+  return ok;
+}
+
+void DeviceContext::releaseSources() { sources_.clear(); }
 
 bool DeviceContext::playBand(const Page& page, POINTL origin) {
   bool ok = true;
@@ -206,16 +209,26 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
   POINTL patternOrigin{-origin.x, -origin.y};
   CLIPOBJ clip;
 
+  // The application's bitmap as GDI hands it to the driver: a device-
+  // independent bitmap in the application's memory, not an engine bitmap.
   auto source = [&](const Image& image) -> SURFOBJ* {
-    for (auto& [img, so] : sources_)
-      if (img == &image) return so;
-    const ULONG format = image.bitsPerPixel == 24 ? BMF_24BPP : BMF_8BPP;
+    for (auto& src : sources_)
+      if (src->image == &image) return &src->so;
+    auto src = std::make_unique<SourceBitmap>();
     const LONG bytes = image.bitsPerPixel == 24 ? 3 : 1;
-    HBITMAP h = EngCreateBitmap(SIZEL{image.width, image.height}, 0, format, BMF_TOPDOWN, nullptr);
-    SURFOBJ* so = h ? EngLockSurface(reinterpret_cast<HSURF>(h)) : nullptr;
-    if (!so) return nullptr;
+    const LONG stride = (image.width * bytes + 3) / 4 * 4;
+    src->image = &image;
+    src->bits.assign(size_t(stride) * size_t(image.height), 0);
+    SURFOBJ& so = src->so;
+    so.sizlBitmap = SIZEL{image.width, image.height};
+    so.cjBits = ULONG(src->bits.size());
+    so.pvBits = so.pvScan0 = src->bits.data();
+    so.lDelta = stride;
+    so.iBitmapFormat = image.bitsPerPixel == 24 ? BMF_24BPP : BMF_8BPP;
+    so.iType = STYPE_BITMAP;
+    so.fjBitmap = BMF_TOPDOWN;
     for (LONG y = 0; y < image.height; ++y) {
-      BYTE* row = static_cast<BYTE*>(so->pvScan0) + ptrdiff_t(y) * so->lDelta;
+      BYTE* row = src->bits.data() + size_t(y) * size_t(stride);
       const BYTE* from = image.pixels.data() + size_t(y) * size_t(image.width * bytes);
       for (LONG x = 0; x < image.width; ++x) {
         if (bytes == 1) {
@@ -225,8 +238,8 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
         }
       }
     }
-    sources_.emplace_back(&image, so);
-    return so;
+    sources_.push_back(std::move(src));
+    return &sources_.back()->so;
   };
 
   if (const FillRect* f = std::get_if<FillRect>(&request)) {
@@ -322,7 +335,6 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
     RECTL dest = offset(s->dest, origin);
     if (!s->image || !clipFor(dest, size, &clip)) return true;
     SURFOBJ* src = source(*s->image);
-    if (!src) return fail("EngCreateBitmap");
     RECTL from{0, 0, s->image->width, s->image->height};
     return hookAs<decltype(&DrvStretchBlt)>(INDEX_DrvStretchBlt)(surface_, src, nullptr, &clip, nullptr, nullptr,
                                                                 &patternOrigin, &dest, &from, nullptr, kColorOnColor);
@@ -334,7 +346,6 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
   RECTL dest{at.x - origin.x, at.y - origin.y, at.x - origin.x + image->width, at.y - origin.y + image->height};
   if (!clipFor(dest, size, &clip)) return true;
   SURFOBJ* src = source(*image);
-  if (!src) return fail("EngCreateBitmap");
   POINTL from{0, 0};
   if (copy) return hookAs<decltype(&DrvCopyBits)>(INDEX_DrvCopyBits)(surface_, src, &clip, nullptr, &dest, &from);
   return hookAs<decltype(&DrvBitBlt)>(INDEX_DrvBitBlt)(surface_, src, nullptr, &clip, nullptr, &dest, &from, nullptr,

@@ -129,12 +129,21 @@ class DeviceContext {
   bool createDevice(HANDLE printer, LPCWSTR deviceName, const DEVMODEW* devmode);
   bool enableSurface();
   void destroy();
+  // Forgets the device without disabling it (the caller owns it now).
+  void release() {
+    device_ = nullptr;
+    hsurf_ = nullptr;
+    surface_ = nullptr;
+  }
 
   DHPDEV device() const { return device_; }
   SURFOBJ* surface() const { return surface_; }
   const GDIINFO& gdiInfo() const { return gdi_; }
   const DEVINFO& devInfo() const { return dev_; }
   bool banding() const;
+  HDEV hdev() const { return hdev_; }
+  // The pattern handles DrvEnablePDEV filled in (six).
+  const HSURF* patterns() const { return patterns_; }
   const char* step() const { return step_; }
 
   ULONG escape(ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut);
@@ -144,6 +153,9 @@ class DeviceContext {
   // DrvNextBand on a banding surface), DrvSendPage. False when any call
   // failed; the rest of the page is still played, as GDI would.
   bool printPage(const Page& page);
+  // The page's requests on the band bitmap at `bandOrigin`, for a caller
+  // that makes the page and band calls itself.
+  bool draw(const Page& page, POINTL bandOrigin);
   // Band origins reported for the last page.
   const std::vector<POINTL>& bandOrigins() const { return bands_; }
 
@@ -156,6 +168,7 @@ class DeviceContext {
   }
   bool playBand(const Page& page, POINTL origin);
   bool play(const Request& request, POINTL origin);
+  void releaseSources();
 
   DRVENABLEDATA driver_{};
   DHPDEV device_ = nullptr;
@@ -167,8 +180,13 @@ class DeviceContext {
   HSURF patterns_[6] = {};
   const char* step_ = "";
   std::vector<POINTL> bands_;
-  // Source bitmaps of the page being played, by image.
-  std::vector<std::pair<const Image*, SURFOBJ*>> sources_;
+  // Source bitmaps of the page being played, one per image.
+  struct SourceBitmap {
+    const Image* image = nullptr;
+    std::vector<BYTE> bits;
+    SURFOBJ so{};
+  };
+  std::vector<std::unique_ptr<SourceBitmap>> sources_;
 };
 
 }  // namespace gdiplay
