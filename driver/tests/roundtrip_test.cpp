@@ -74,6 +74,19 @@ POINT printedAt(Turn turn, bool grey, LONG w, LONG h, LONG px, LONG py) {
   return {};
 }
 
+// The printer's reading of a job. The clockwise layout's headers keep the
+// unturned band size: the printer is set up for that layout and the
+// surface depth.
+::testing::AssertionResult decodeAsPrinted(const std::vector<BYTE>& bytes, Turn turn, bool grey,
+                                           emu::JobReport* report) {
+  emu::DecodeError error;
+  emu::DecodeOptions options;
+  options.landscapeRotation = turn == Turn::Clockwise;
+  options.greySurface = grey;
+  if (emu::decodeJob(bytes.data(), bytes.size(), *report, error, options)) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << error.describe();
+}
+
 // Compares a printed label with the page as drawn: a page dot prints where
 // its grey level's dither pattern (table 7; the driver's one-bit fills use
 // table 8, built alike) has a clear bit; level 0 prints, 255 does not.
@@ -128,15 +141,8 @@ TEST_P(RoundTripTest, PrintedLabelsMatchTheDrawnPages) {
   }
   const std::vector<WORD> table = ditherTable();
 
-  std::vector<BYTE> bytes = written();
   emu::JobReport report;
-  emu::DecodeError error;
-  // The clockwise layout's headers keep the unturned band size: the
-  // printer is set up for that layout and the surface depth.
-  emu::DecodeOptions options;
-  options.landscapeRotation = c.turn == Turn::Clockwise;
-  options.greySurface = c.grey;
-  ASSERT_TRUE(emu::decodeJob(bytes.data(), bytes.size(), report, error, options)) << error.describe();
+  ASSERT_TRUE(decodeAsPrinted(written(), c.turn, c.grey, &report));
   EXPECT_EQ(report.jobEnds, c.documents);
   ASSERT_EQ(report.labels.size(), drawn.size());
   for (size_t i = 0; i < drawn.size(); ++i) {
@@ -240,13 +246,8 @@ TEST_P(DrawnRoundTrip, EveryRequestLandsAsDrawn) {
   ASSERT_TRUE(dc->startDoc(reinterpret_cast<LPCWSTR>(u"label"), 3));
   ASSERT_TRUE(dc->printPage(drawing)) << dc->step();
   ASSERT_TRUE(dc->endDoc());
-  std::vector<BYTE> bytes = written();
   emu::JobReport report;
-  emu::DecodeError error;
-  emu::DecodeOptions options;
-  options.landscapeRotation = c.turn == Turn::Clockwise;
-  options.greySurface = c.grey;
-  ASSERT_TRUE(emu::decodeJob(bytes.data(), bytes.size(), report, error, options)) << error.describe();
+  ASSERT_TRUE(decodeAsPrinted(written(), c.turn, c.grey, &report));
   ASSERT_EQ(report.labels.size(), 1u);
   expectShows(report.labels[0], expected, ditherTable(), c.turn, c.grey, c.name);
 }

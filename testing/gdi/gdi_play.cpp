@@ -242,6 +242,26 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
     return &sources_.back()->so;
   };
 
+  // A closed band-coordinate outline filled through DrvFillPath.
+  auto fillOutline = [&](const std::vector<POINTFIX>& outline, ULONG color) -> bool {
+    RECTL bounds = kNoBounds;
+    for (const POINTFIX& p : outline) {
+      bounds.left = std::min<LONG>(bounds.left, p.x >> 4), bounds.top = std::min<LONG>(bounds.top, p.y >> 4);
+      bounds.right = std::max<LONG>(bounds.right, (p.x >> 4) + 1);
+      bounds.bottom = std::max<LONG>(bounds.bottom, (p.y >> 4) + 1);
+    }
+    if (!clipFor(bounds, size, &clip)) return true;
+    PATHOBJ* path = EngCreatePath();
+    PATHOBJ_bMoveTo(path, outline[0]);
+    PATHOBJ_bPolyLineTo(path, const_cast<POINTFIX*>(outline.data()) + 1, ULONG(outline.size() - 1));
+    PATHOBJ_bCloseFigure(path);
+    Brush brush(surface_, color);
+    const BOOL ok = hookAs<decltype(&DrvFillPath)>(INDEX_DrvFillPath)(surface_, path, &clip, &brush.obj,
+                                                                    &patternOrigin, kCopyPen, FP_ALTERNATEMODE);
+    EngDeletePath(path);
+    return ok;
+  };
+
   if (const FillRect* f = std::get_if<FillRect>(&request)) {
     RECTL target = offset(f->rect, origin);
     if (!clipFor(target, size, &clip)) return true;
@@ -260,44 +280,13 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
                                                           l->from.y - origin.y, l->to.x - origin.x,
                                                           l->to.y - origin.y, &bounds, kCopyPen);
     }
-    const std::vector<POINTFIX> outline = widened(l->from, l->to, l->width, origin);
-    RECTL bounds = kNoBounds;
-    for (const POINTFIX& p : outline) {
-      bounds.left = std::min<LONG>(bounds.left, p.x >> 4), bounds.top = std::min<LONG>(bounds.top, p.y >> 4);
-      bounds.right = std::max<LONG>(bounds.right, (p.x >> 4) + 1);
-      bounds.bottom = std::max<LONG>(bounds.bottom, (p.y >> 4) + 1);
-    }
-    if (!clipFor(bounds, size, &clip)) return true;
-    PATHOBJ* path = EngCreatePath();
-    PATHOBJ_bMoveTo(path, outline[0]);
-    PATHOBJ_bPolyLineTo(path, const_cast<POINTFIX*>(outline.data()) + 1, ULONG(outline.size() - 1));
-    PATHOBJ_bCloseFigure(path);
-    Brush brush(surface_, l->color);
-    BOOL ok = hookAs<decltype(&DrvFillPath)>(INDEX_DrvFillPath)(surface_, path, &clip, &brush.obj, &patternOrigin,
-                                                              kCopyPen, FP_ALTERNATEMODE);
-    EngDeletePath(path);
-    return ok;
+    return fillOutline(widened(l->from, l->to, l->width, origin), l->color);
   }
   if (const Polygon* p = std::get_if<Polygon>(&request)) {
     if (p->points.size() < 3) return true;
-    RECTL bounds = kNoBounds;
     std::vector<POINTFIX> outline;
-    for (const POINTL& q : p->points) {
-      outline.push_back(POINTFIX{(q.x - origin.x) * 16, (q.y - origin.y) * 16});
-      bounds.left = std::min(bounds.left, q.x - origin.x), bounds.top = std::min(bounds.top, q.y - origin.y);
-      bounds.right = std::max(bounds.right, q.x - origin.x + 1);
-      bounds.bottom = std::max(bounds.bottom, q.y - origin.y + 1);
-    }
-    if (!clipFor(bounds, size, &clip)) return true;
-    PATHOBJ* path = EngCreatePath();
-    PATHOBJ_bMoveTo(path, outline[0]);
-    PATHOBJ_bPolyLineTo(path, outline.data() + 1, ULONG(outline.size() - 1));
-    PATHOBJ_bCloseFigure(path);
-    Brush brush(surface_, p->color);
-    BOOL ok = hookAs<decltype(&DrvFillPath)>(INDEX_DrvFillPath)(surface_, path, &clip, &brush.obj, &patternOrigin,
-                                                              kCopyPen, FP_ALTERNATEMODE);
-    EngDeletePath(path);
-    return ok;
+    for (const POINTL& q : p->points) outline.push_back(POINTFIX{(q.x - origin.x) * 16, (q.y - origin.y) * 16});
+    return fillOutline(outline, p->color);
   }
   if (const Text* t = std::get_if<Text>(&request)) {
     if (t->glyphs.empty()) return true;
