@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Developer entry point.
 #   ./dev.sh main    print the bundled sample label through the driver
-#   ./dev.sh test    build native, win32 and win64 and run every test
-# Both install whatever Debian packages are missing first.
+#   ./dev.sh test    build native, native-asan, win32 and win64 and run every
+#                    test (the sanitizer build also runs each fuzz target briefly)
+#   ./dev.sh fuzz [SECONDS]  run every fuzz target longer (default 600 s each)
+# Each installs whatever Debian packages are missing first.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine wine64)
+          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev)
 
 ensure_packages() {
   local missing=()
@@ -22,6 +24,26 @@ ensure_packages() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+}
+
+# The x86 deliverables run under 32-bit Wine, which needs the i386
+# architecture; a machine that cannot have it still runs everything else.
+have_wine32() {
+  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  {
+    $sudo dpkg --add-architecture i386 &&
+      $sudo apt-get update -qq &&
+      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine32:i386
+  } >/dev/null 2>&1 || return 1
+}
+
+# smoke <build dir>: the deliverables of one Windows build, loaded and
+# called under Wine.
+smoke() {
+  WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all timeout 300 \
+    wine "$1/tests/windows/windows_smoke.exe" "Z:$(pwd -P | tr / '\\')\\${1//\//\\}"
 }
 
 build() {
@@ -43,14 +65,24 @@ case "${1:-}" in
     ensure_packages
     build native
     ctest --preset native
+    build native-asan
+    ctest --preset native-asan
     build win32
     build win64
-    # The x64 deliverables, loaded and called under Wine.
-    WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all timeout 300 \
-      wine build/win64/tests/windows/windows_smoke.exe "Z:$(pwd -P | tr / '\\')\\build\\win64"
+    smoke build/win64
+    if have_wine32; then
+      smoke build/win32
+    else
+      echo "wine32 (i386) cannot be installed on this machine: the x86 DLLs were built but not run"
+    fi
+    ;;
+  fuzz)
+    ensure_packages
+    build native-asan
+    fuzz/run.sh build/native-asan "${2:-600}"
     ;;
   *)
-    echo "usage: ./dev.sh main | test" >&2
+    echo "usage: ./dev.sh main | test | fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac
