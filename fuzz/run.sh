@@ -17,11 +17,14 @@ status=0
 for name in "${targets[@]}"; do
   work="$build/fuzz/corpus/$name"
   mkdir -p "$work"
+  # One model's build of a driver target shares the seeds and dictionary.
+  base=${name%_TR722}
+  base=${base%_KV830}
   dict=()
-  [ -f "$here/dict/$name.dict" ] && dict=(-dict="$here/dict/$name.dict")
+  [ -f "$here/dict/$base.dict" ] && dict=(-dict="$here/dict/$base.dict")
   log="$build/fuzz/$name.log"
   if "$build/fuzz/fuzz_$name" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
-      -print_final_stats=1 "$work" "$here/corpus/$name" >"$log" 2>&1; then
+      -print_final_stats=1 "$work" "$here/corpus/$base" >"$log" 2>&1; then
     result=ok
   else
     result=FAILED
