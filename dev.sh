@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Developer entry point.
 #   ./dev.sh main    print the bundled sample label through the driver
-#   ./dev.sh test    build native, native-asan, win32 and win64 and run every
-#                    test (the sanitizer build also runs each fuzz target briefly)
+#   ./dev.sh test    build native, win32 and win64 and run every test
+#   ./dev.sh asan    the whole suite under ASan and UBSan, with a short run of
+#                    every fuzz target
 #   ./dev.sh fuzz [SECONDS]  run every fuzz target longer (default 600 s each)
 # Each installs whatever Debian packages are missing first.
 set -euo pipefail
@@ -29,7 +30,14 @@ ensure_packages() {
 # The x86 deliverables run under 32-bit Wine, which needs the i386
 # architecture; a machine that cannot have it still runs everything else.
 have_wine32() {
-  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" && return 0
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    install_wine32 || return 1
+  fi
+  # Installed is not enough: the kernel must also run 32-bit programs.
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+install_wine32() {
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
   {
@@ -65,16 +73,19 @@ case "${1:-}" in
     ensure_packages
     build native
     ctest --preset native
-    build native-asan
-    ctest --preset native-asan
     build win32
     build win64
     smoke build/win64
     if have_wine32; then
       smoke build/win32
     else
-      echo "wine32 (i386) cannot be installed on this machine: the x86 DLLs were built but not run"
+      echo "wine32 (i386) cannot be installed or run on this machine: the x86 DLLs were built but not run"
     fi
+    ;;
+  asan)
+    ensure_packages
+    build native-asan
+    ctest --preset native-asan
     ;;
   fuzz)
     ensure_packages
@@ -82,7 +93,7 @@ case "${1:-}" in
     fuzz/run.sh build/native-asan "${2:-600}"
     ;;
   *)
-    echo "usage: ./dev.sh main | test | fuzz [SECONDS]" >&2
+    echo "usage: ./dev.sh main | test | asan | fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac
