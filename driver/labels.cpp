@@ -265,4 +265,12 @@ bool CopyLabel(LONG index, LabelListEntry* entry) {
   return true;
 }
 
+int CopyLabelList(LabelListEntry* entries) {
+  HoldList hold;
+  int n = 0;
+  while (n < kLabelListCapacity && g_labelList[n].name[0]) ++n;
+  CopyMemory(entries, g_labelList, (n + 1) * sizeof(LabelListEntry));
+  return n;
+}
+
 const LabelListEntry* LabelList() { return g_labelList; }
