@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine wine64)
+          binutils-mingw-w64-x86-64 wine wine64 wine32:i386)
 
 ensure_packages() {
   local missing=()
@@ -19,9 +19,34 @@ ensure_packages() {
     echo "installing: ${missing[*]}"
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo=sudo
+    # wine32 is an i386 package.
+    dpkg --print-foreign-architectures | grep -qx i386 || $sudo dpkg --add-architecture i386
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+}
+
+# The Wine loader for 64- or 32-bit programs (Debian keeps them beside each
+# other; the wine script itself picks the 32-bit one whenever installed).
+wine_loader() {
+  if [ "$1" = 64 ]; then
+    command -v wine64 2>/dev/null || echo /usr/lib/wine/wine64
+  else
+    echo /usr/lib/wine/wine
+  fi
+}
+
+# The Windows deliverables of one build under Wine: each loaded and called,
+# then each model's driver and interface DLL installed in Wine's spooler and
+# used by an application.
+wine_checks() {
+  local build=$1 loader=$2
+  local dir="Z:$(pwd -P | tr / '\\')\\build\\$build"
+  export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
+  timeout 300 "$loader" "build/$build/tests/windows/windows_smoke.exe" "$dir"
+  for model in TR722 KV830; do
+    timeout 300 "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
+  done
 }
 
 build() {
@@ -45,9 +70,14 @@ case "${1:-}" in
     ctest --preset native
     build win32
     build win64
-    # The x64 deliverables, loaded and called under Wine.
-    WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all timeout 300 \
-      wine build/win64/tests/windows/windows_smoke.exe "Z:$(pwd -P | tr / '\\')\\build\\win64"
+    wine_checks win64 "$(wine_loader 64)"
+    # x86 needs the 32-bit loader, which runs only where the kernel runs
+    # 32-bit programs.
+    if loader32=$(wine_loader 32) && "$loader32" --version >/dev/null 2>&1; then
+      wine_checks win32 "$loader32"
+    else
+      echo "x86 Wine checks skipped: this machine cannot run 32-bit programs"
+    fi
     ;;
   *)
     echo "usage: ./dev.sh main | test" >&2

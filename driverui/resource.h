@@ -51,7 +51,6 @@
 #define IDS_BINARY_ROWS 205
 #define IDS_BY_DRIVER 206
 #define IDS_BY_PROCESSOR 207
-#define IDS_EMPTY_SLOT 208
 #define IDS_PRINT_MODE_1 211
 #define IDS_PRINT_MODE_2 212
 #define IDS_PRINT_MODE_3 213
@@ -66,8 +65,6 @@
 #define IDS_PAGE_PREFERENCES 305
 #define IDS_PAGE_DEVICE 306
 
-// The model tables' display string ids (resolution, paper source,
-// threshold patterns) name strings of the same ids.
-#define IDS_RESOLUTION 64035
-#define IDS_SOURCE_AUTO 64026
+// The threshold-pattern table's display string ids name the pattern
+// choices (64041 to 64044).
 #define IDS_PATTERN_0 64041
