@@ -48,11 +48,27 @@ install_wine32() {
   } >/dev/null 2>&1 || return 1
 }
 
-# smoke <build dir>: the deliverables of one Windows build, loaded and
-# called under Wine.
-smoke() {
-  WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all timeout 300 \
-    wine "$1/tests/windows/windows_smoke.exe" "Z:$(pwd -P | tr / '\\')\\${1//\//\\}"
+# The Wine loader for 64- or 32-bit programs (Debian keeps them beside each
+# other; the wine script itself picks the 32-bit one whenever installed).
+wine_loader() {
+  if [ "$1" = 64 ]; then
+    command -v wine64 2>/dev/null || echo /usr/lib/wine/wine64
+  else
+    echo /usr/lib/wine/wine
+  fi
+}
+
+# The Windows deliverables of one build under Wine: each loaded and called,
+# then each model's driver and interface DLL installed in Wine's spooler and
+# used by an application.
+wine_checks() {
+  local build=$1 loader=$2
+  local dir="Z:$(pwd -P | tr / '\\')\\build\\$build"
+  export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
+  timeout 300 "$loader" "build/$build/tests/windows/windows_smoke.exe" "$dir"
+  for model in TR722 KV830; do
+    timeout 300 "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
+  done
 }
 
 build() {
@@ -82,9 +98,11 @@ case "${1:-}" in
     ctest --preset native
     build win32
     build win64
-    smoke build/win64
+    wine_checks win64 "$(wine_loader 64)"
+    # x86 needs the 32-bit loader, which runs only where the kernel runs
+    # 32-bit programs.
     if have_wine32; then
-      smoke build/win32
+      wine_checks win32 "$(wine_loader 32)"
     else
       echo "wine32 (i386) cannot be installed or run on this machine: the x86 DLLs were built but not run"
     fi
