@@ -118,11 +118,9 @@ INT_PTR CALLBACK FormWindow::DialogProc(HWND window, UINT message, WPARAM wParam
   });
 }
 
-HWND CreateTopLevelWindow(HINSTANCE instance, FormWindow& host, int show) {
-  HWND window = CreateDialogParamW(instance, MAKEINTRESOURCEW(host.dialogId()), nullptr, FormWindow::DialogProc,
-                                   reinterpret_cast<LPARAM>(&host));
-  if (window) ShowWindow(window, show);
-  return window;
+HWND CreateTopLevelWindow(HINSTANCE instance, FormWindow& host) {
+  return CreateDialogParamW(instance, MAKEINTRESOURCEW(host.dialogId()), nullptr, FormWindow::DialogProc,
+                            reinterpret_cast<LPARAM>(&host));
 }
 
 int RunMessageLoop(HWND topLevel) {

@@ -70,9 +70,9 @@ class FormWindow final : public FormView {
   std::map<UINT, std::unique_ptr<WindowTimer>> timers_;
 };
 
-// Creates the form's window as the program's top-level window and shows it.
-// Null when the template cannot be loaded.
-HWND CreateTopLevelWindow(HINSTANCE instance, FormWindow& host, int show);
+// Creates the form's window as the program's top-level window (hidden);
+// null when the template cannot be loaded.
+HWND CreateTopLevelWindow(HINSTANCE instance, FormWindow& host);
 
 // The message loop of the top-level window; returns the exit code given to
 // PostQuitMessage.

@@ -60,6 +60,18 @@ bool Win32Shell::chooseFile(const OpenFileDialog& request, std::string& path) {
 
 int Win32Shell::runModal(Form& form) { return RunModalDialog(instance_, form, GetActiveWindow()); }
 
+int Win32Shell::runMainWindow(Form& form, int show) {
+  FormWindow host(form, FormWindow::Kind::TopLevel);
+  HWND window = CreateTopLevelWindow(instance_, host);
+  if (!window) return 1;
+  if (!quitting_) ShowWindow(window, show);
+  int exitCode = RunMessageLoop(window);
+  // Windows still open at quit go without their onClose.
+  form.attach(nullptr);
+  if (IsWindow(window)) DestroyWindow(window);
+  return exitCode;
+}
+
 void Win32Shell::quit(int exitCode) {
   quitting_ = true;
   PostQuitMessage(exitCode);

@@ -20,8 +20,10 @@ class Win32Shell final : public Shell {
   int runModal(Form& form) override;
   void quit(int exitCode) override;
 
-  // True once quit was asked for, e.g. by the main window's start-up.
-  bool quitting() const { return quitting_; }
+  // Shows `form` as the program's top-level window and runs the message
+  // loop until quit or until that window is closed; returns the exit code.
+  // A form that quits while it is being created is never shown.
+  int runMainWindow(Form& form, int show);
 
  private:
   HINSTANCE instance_;

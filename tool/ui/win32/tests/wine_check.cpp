@@ -15,6 +15,7 @@
 // the run with its text. Prints one line per check; exit code 0 when all
 // passed.
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 #include <winspool.h>
 #include <wtext.h>
@@ -252,15 +253,50 @@ const Expected kMainTexts[] = {
     {IDC_MAIN_BUTTON15, WTEXT("传感器设置")},
 };
 
+// The sensor window's texts.
+const Expected kSensorTexts[] = {
+    {IDC_SENSOR_GAP_GROUP, WTEXT("透光传感器  ")},
+    {IDC_SENSOR_GAP_RANGE, WTEXT("1 - 100")},
+    {IDC_SENSOR_BUTTON13, WTEXT("自动设置")},
+    {IDC_SENSOR_BUTTON1, WTEXT("手动设置")},
+    {IDC_SENSOR_MARK_GROUP, WTEXT("黑标传感器 ")},
+    {IDC_SENSOR_MARK_RANGE, WTEXT("1 - 100")},
+    {IDC_SENSOR_BUTTON12, WTEXT("自动设置")},
+    {IDC_SENSOR_BUTTON2, WTEXT("手动设置")},
+};
+
+constexpr const WCHAR* kCommFailure =
+    WTEXT("\r\n通信失败!请检查确认一下：\r\n1.打印机是否处于联机状态（打印）\r\n2.USB的连接线是否正确连接到打印机上？")
+        WTEXT("\r\n3.是否正确选择了打印机名称（与实际编辑软件联机打印时选择的打印机匹配）");
+
 constexpr const WCHAR* kMainCaption = WTEXT("KV830设定工具(V1.1)");
 constexpr const WCHAR* kInfoCaption = WTEXT("系统提示");
 
-void checkMainTexts(HWND main) {
-  for (const Expected& expected : kMainTexts) {
-    Text got = windowText(GetDlgItem(main, static_cast<int>(expected.id)));
+template <size_t N>
+void checkTexts(HWND window, const Expected (&texts)[N]) {
+  for (const Expected& expected : texts) {
+    Text got = windowText(GetDlgItem(window, static_cast<int>(expected.id)));
     check(got == expected.text, "control " + std::to_string(expected.id) + " reads \"" + utf8(expected.text) +
                                      "\" (got \"" + utf8(got) + "\")");
   }
+}
+
+// A level box, its up-down control bound to it with the range 1 to 100,
+// and its text.
+void checkLevel(HWND sensor, UINT edit, UINT upDown, const WCHAR* text) {
+  HWND box = GetDlgItem(sensor, static_cast<int>(edit));
+  HWND arrows = GetDlgItem(sensor, static_cast<int>(upDown));
+  LRESULT range = SendMessageW(arrows, UDM_GETRANGE, 0, 0);
+  check(reinterpret_cast<HWND>(SendMessageW(arrows, UDM_GETBUDDY, 0, 0)) == box && HIWORD(range) == 1 &&
+            LOWORD(range) == 100,
+        "up-down " + std::to_string(upDown) + " bound to box " + std::to_string(edit) + ", range " +
+            std::to_string(HIWORD(range)) + " - " + std::to_string(LOWORD(range)));
+  check(windowText(box) == text, "level box " + std::to_string(edit) + " shows " + utf8(text) + " (got \"" +
+                                     utf8(windowText(box)) + "\")");
+}
+
+void checkMainTexts(HWND main) {
+  checkTexts(main, kMainTexts);
   HWND printers = GetDlgItem(main, IDC_MAIN_COMBOBOX1);
   WCHAR item[256] = {};
   LRESULT count = SendMessageW(printers, CB_GETCOUNT, 0, 0);
@@ -324,6 +360,22 @@ std::string embeddedLibrary(const Text& module) {
   return data;
 }
 
+// "a.b.c.d" from the fixed part of the version resource; empty without one.
+std::string fileVersion(const Text& path) {
+  DWORD ignored = 0;
+  DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+  if (!size) return {};
+  std::vector<BYTE> data(size);
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data()) ||
+      !VerQueryValueW(data.data(), WTEXT("\\"), reinterpret_cast<void**>(&info), &length) || !info) {
+    return {};
+  }
+  return std::to_string(HIWORD(info->dwFileVersionMS)) + "." + std::to_string(LOWORD(info->dwFileVersionMS)) + "." +
+         std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
+}
+
 Text folderOf(const Text& path) {
   size_t slash = path.find_last_of(WTEXT("\\/"));
   return slash == Text::npos ? Text() : path.substr(0, slash + 1);
@@ -335,6 +387,9 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
   DeleteFileW(ini.c_str());
   DeleteFileW((folder + WTEXT("VRDUSBHid.dll")).c_str());
   DeleteFileW(portFile.c_str());
+
+  std::string version = fileVersion(exe);
+  check(version == "1.1.0.0", "version resource 1.1.0.0 (got \"" + version + "\")");
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -380,6 +435,24 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
           "port file got exactly \"DEF BZ=1\\r\\n\" (got \"" +
               printable(after.size() >= before.size() ? after.substr(before.size()) : after) + "\")");
 
+    // The sensor window: opened modally, reads the sensor values at its first
+    // activation (failing without a printer), shows the stored levels, and
+    // stores them when closed.
+    PostMessageW(GetDlgItem(main, IDC_MAIN_BUTTON15), BM_CLICK, 0, 0);
+    HWND sensor = waitForWindow(WTEXT("传感器设置"), 15, "sensor window");
+    check(sensor != nullptr, "sensor window \"传感器设置\" shown");
+    check(waitForWindow(WTEXT("获取传感器值"), 15, "sensor values read") != nullptr,
+          "read dialog \"获取传感器值\" shown");
+    answerBox(kInfoCaption, kCommFailure, 60, "failed sensor values read");
+    if (sensor) {
+      checkTexts(sensor, kSensorTexts);
+      checkLevel(sensor, IDC_SENSORLEVELGAP_EDIT, IDC_SENSORLEVELGAP_UPDOWN, WTEXT("27"));
+      checkLevel(sensor, IDC_SENSORLEVELMARK_EDIT, IDC_SENSORLEVELMARK_UPDOWN, WTEXT("45"));
+      PostMessageW(sensor, WM_CLOSE, 0, 0);
+      for (int tick = 0; tick < 100 && IsWindow(sensor); ++tick) Sleep(100);
+      check(!IsWindow(sensor), "sensor window closed");
+    }
+
     // Closing ends the program and stores the choices.
     PostMessageW(main, WM_CLOSE, 0, 0);
     ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
@@ -393,8 +466,9 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
       const WCHAR* name;
       int value;
     };
-    const Key keys[] = {{WTEXT("Buzzer"), 1},   {WTEXT("AutoHeadCheck"), 0}, {WTEXT("AutoStopPos"), 2},
-                        {WTEXT("AutoFeed"), 0}, {WTEXT("CloseAction"), 1}};
+    const Key keys[] = {{WTEXT("Buzzer"), 1},      {WTEXT("AutoHeadCheck"), 0},  {WTEXT("AutoStopPos"), 2},
+                        {WTEXT("AutoFeed"), 0},    {WTEXT("CloseAction"), 1},    {WTEXT("SensorLevelGap"), 27},
+                        {WTEXT("SensorLevelMark"), 45}};
     for (const Key& key : keys) {
       int got = static_cast<int>(GetPrivateProfileIntW(WTEXT("Setting"), key.name, -1, ini.c_str()));
       check(got == key.value, "INI [Setting] " + utf8(key.name) + "=" + std::to_string(key.value) + " (got " +
