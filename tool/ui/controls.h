@@ -146,6 +146,9 @@ class Shell {
   // unless that handler ended the dialog with its own result, the dialog
   // ends with kResultCancel.
   virtual int runModal(Form& form) = 0;
+  // Ends the program (PostQuitMessage): the message loop stops and the
+  // windows still open are destroyed without their onClose.
+  virtual void quit(int exitCode) = 0;
 };
 
 // Base of every window of the tool. The host attaches a view while the

@@ -271,11 +271,17 @@ class FakeShell : public Shell {
   // The view of the modal dialog running now (null outside one).
   FakeView* activeModal() { return active_.empty() ? nullptr : active_.back(); }
 
+  // ---- end of the program -------------------------------------------------
+  std::optional<int> quitCode() const { return quitCode_; }
+
   int messageBox(const UiText& text, const UiText& caption, UINT type) override;
   bool chooseFile(const OpenFileDialog& dialog, std::string& path) override;
   // onCreate, onActivate, then the dialog's running timers tick on the
   // virtual clock until it ends (or the bound is reached).
   int runModal(Form& form) override;
+  void quit(int exitCode) override {
+    if (!quitCode_) quitCode_ = exitCode;
+  }
 
  private:
   std::deque<int> answers_;
@@ -286,6 +292,7 @@ class FakeShell : public Shell {
   int tickBound_ = 100000;
   std::vector<ModalRun> modals_;
   std::vector<FakeView*> active_;
+  std::optional<int> quitCode_;
 };
 
 // The answer Enter gives on a box of this type (its default button).
