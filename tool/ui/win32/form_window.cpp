@@ -65,6 +65,10 @@ void FormWindow::created(HWND window) {
   ApplyLayout(window, form_.dialogId(), layout_);
   form_.attach(this);
   form_.onCreate();
+  // A modal dialog is on screen before its first activation reaches the
+  // form (the dialog manager would otherwise show it only once its message
+  // queue runs empty, which a form busy in onActivate may never let happen).
+  if (kind_ == Kind::Modal && window_ && !ending_) ShowWindow(window_, SW_SHOWNORMAL);
 }
 
 void FormWindow::destroyed() {

@@ -56,9 +56,12 @@ bool check(bool ok, const std::string& what) {
   return ok;
 }
 
+// WM_GETTEXT, which reaches an edit box's current text (GetWindowText of
+// another process's window returns only the text stored with the window).
 Text windowText(HWND window) {
   WCHAR buffer[1024] = {};
-  GetWindowTextW(window, buffer, 1024);
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &copied);
   return buffer;
 }
 
@@ -155,6 +158,22 @@ BOOL CALLBACK findOwnWindow(HWND window, LPARAM data) {
   return TRUE;
 }
 
+BOOL CALLBACK listOwnWindow(HWND window, LPARAM data) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == g_process && IsWindowVisible(window)) {
+    *reinterpret_cast<std::string*>(data) += " \"" + utf8(windowText(window)) + "\"";
+  }
+  return TRUE;
+}
+
+// The captions of the tool's visible top-level windows, for failure lines.
+std::string shownWindows() {
+  std::string list;
+  EnumWindows(listOwnWindow, reinterpret_cast<LPARAM>(&list));
+  return list.empty() ? " none" : list;
+}
+
 HWND visibleWindow(const WCHAR* caption) {
   Found found = {caption, nullptr};
   EnumWindows(findOwnWindow, reinterpret_cast<LPARAM>(&found));
@@ -193,12 +212,13 @@ HWND waitForWindow(const WCHAR* caption, int seconds, const std::string& what) {
     if (HWND window = visibleWindow(caption)) return window;
     for (HWND box : openBoxes()) {
       check(false, what + ": unexpected message box \"" + utf8(windowText(box)) + "\": \"" +
-                       utf8(messageBoxText(box)) + "\"");
+                       utf8(messageBoxText(box)) + "\" (windows shown:" + shownWindows() + ")");
       return nullptr;
     }
     Sleep(100);
   }
-  check(false, what + ": no window \"" + utf8(caption) + "\" within " + std::to_string(seconds) + " s");
+  check(false, what + ": no window \"" + utf8(caption) + "\" within " + std::to_string(seconds) +
+                   " s (windows shown:" + shownWindows() + ")");
   return nullptr;
 }
 
