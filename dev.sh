@@ -72,14 +72,6 @@ case "${1:-}" in
     # installed.
     WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64 timeout 300 \
       /usr/lib/wine/wine64 build/win64/tests/windows/windows_smoke.exe "Z:$(pwd -P | tr / '\\')\\build\\win64"
-    # kvtool.exe itself on a virtual screen, x64 and (where this machine can
-    # run x86 programs) x86.
-    bash tool/ui/win32/tests/run-under-wine.sh build win64
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
-      bash tool/ui/win32/tests/run-under-wine.sh build win32
-    else
-      echo "kvtool x86 under Wine: skipped (this machine cannot run the x86 Wine loader)"
-    fi
     ;;
   *)
     echo "usage: ./dev.sh main | test" >&2
