@@ -2,13 +2,17 @@
 # Developer entry point.
 #   ./dev.sh main    print the bundled sample label through the driver
 #   ./dev.sh test    build native, win32 and win64 and run every test
-# Both install whatever Debian packages are missing first.
+#   ./dev.sh asan    the whole suite under ASan and UBSan, with a short run of
+#                    every fuzz target
+#   ./dev.sh fuzz [SECONDS]  run every fuzz target longer (default 600 s each)
+# Each installs whatever Debian packages are missing first.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine wine64 xvfb xauth fonts-wqy-zenhei locales imagemagick)
+          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
+          xvfb xauth fonts-wqy-zenhei locales imagemagick)
 
 ensure_packages() {
   local missing=()
@@ -24,16 +28,6 @@ ensure_packages() {
   fi
 }
 
-# The x86 Wine loader (wine32 from the i386 architecture), for running the
-# x86 programs; optional: without it the x86 run is skipped with one line.
-ensure_wine32() {
-  dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed" && return 0
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  { $sudo dpkg --add-architecture i386 && $sudo apt-get update -qq &&
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine32:i386 >/dev/null; } 2>/dev/null || true
-}
-
 # Without a Chinese locale Wine draws the tool's texts as boxes.
 ensure_locale() {
   locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' && return 0
@@ -42,6 +36,49 @@ ensure_locale() {
   $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
+}
+
+# The x86 deliverables run under 32-bit Wine, which needs the i386
+# architecture; a machine that cannot have it still runs everything else.
+have_wine32() {
+  if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    install_wine32 || return 1
+  fi
+  # Installed is not enough: the kernel must also run 32-bit programs.
+  /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+
+install_wine32() {
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  {
+    $sudo dpkg --add-architecture i386 &&
+      $sudo apt-get update -qq &&
+      DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq wine32:i386
+  } >/dev/null 2>&1 || return 1
+}
+
+# The Wine loader for 64- or 32-bit programs (Debian keeps them beside each
+# other; the wine script itself picks the 32-bit one whenever installed).
+wine_loader() {
+  if [ "$1" = 64 ]; then
+    command -v wine64 2>/dev/null || echo /usr/lib/wine/wine64
+  else
+    echo /usr/lib/wine/wine
+  fi
+}
+
+# The Windows deliverables of one build under Wine: each loaded and called,
+# then each model's driver and interface DLL installed in Wine's spooler and
+# used by an application.
+wine_checks() {
+  local build=$1 loader=$2
+  local dir="Z:$(pwd -P | tr / '\\')\\build\\$build"
+  export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
+  timeout 300 "$loader" "build/$build/tests/windows/windows_smoke.exe" "$dir"
+  for model in TR722 KV830; do
+    timeout 300 "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
+  done
 }
 
 build() {
@@ -61,20 +98,32 @@ case "${1:-}" in
     ;;
   test)
     ensure_packages
-    ensure_wine32
     ensure_locale
     build native
     ctest --preset native
     build win32
     build win64
-    # The x64 deliverables, loaded and called under Wine. The 64-bit loader
-    # is named directly: the "wine" wrapper prefers the x86 one when it is
-    # installed.
-    WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all WINELOADER=/usr/lib/wine/wine64 timeout 300 \
-      /usr/lib/wine/wine64 build/win64/tests/windows/windows_smoke.exe "Z:$(pwd -P | tr / '\\')\\build\\win64"
+    wine_checks win64 "$(wine_loader 64)"
+    # x86 needs the 32-bit loader, which runs only where the kernel runs
+    # 32-bit programs.
+    if have_wine32; then
+      wine_checks win32 "$(wine_loader 32)"
+    else
+      echo "wine32 (i386) cannot be installed or run on this machine: the x86 DLLs were built but not run"
+    fi
+    ;;
+  asan)
+    ensure_packages
+    build native-asan
+    ctest --preset native-asan
+    ;;
+  fuzz)
+    ensure_packages
+    build native-asan
+    fuzz/run.sh build/native-asan "${2:-600}"
     ;;
   *)
-    echo "usage: ./dev.sh main | test" >&2
+    echo "usage: ./dev.sh main | test | asan | fuzz [SECONDS]" >&2
     exit 2
     ;;
 esac
