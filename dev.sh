@@ -12,7 +12,8 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
           libfreetype-dev libzint-dev libzbar-dev fonts-dejavu-core fonts-wqy-zenhei
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev)
+          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
+          xvfb xauth fonts-wqy-zenhei locales imagemagick)
 
 ensure_packages() {
   local missing=()
@@ -26,6 +27,16 @@ ensure_packages() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+}
+
+# Without a Chinese locale Wine draws the tool's texts as boxes.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
 }
 
 # The x86 deliverables run under 32-bit Wine, which needs the i386
@@ -94,6 +105,7 @@ case "${1:-}" in
     ;;
   test)
     ensure_packages
+    ensure_locale
     build native
     ctest --preset native
     build win32
