@@ -17,6 +17,7 @@ esac
 # deliverable file : .def listing its exports
 binaries=()
 [ -f "$here/driver/driver.def" ] && binaries+=("driver/TR722.dll:driver/driver.def" "driver/KV830.dll:driver/driver.def")
+[ -f "$here/driverui/driverui.def" ] && binaries+=("driverui/TR722UI.dll:driverui/driverui.def" "driverui/KV830UI.dll:driverui/driverui.def")
 [ -f "$here/monitor/TRMON.def" ] && binaries+=("monitor/TRMON.dll:monitor/TRMON.def")
 [ -f "$here/hidlink/VRDUSBHid.def" ] && binaries+=("hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def")
 
