@@ -168,6 +168,27 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                      templateFile);
 }
 
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
+  if (sim::faulted("GetFileAttributesA")) return INVALID_FILE_ATTRIBUTES;
+  if (!fileName || !*fileName) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  int n = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);
+  if (n <= 0) return INVALID_FILE_ATTRIBUTES;
+  std::vector<WCHAR> wide(static_cast<size_t>(n));
+  MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide.data(), n);
+  std::string host = sim::toUtf8(wide.data());
+  for (char& c : host)
+    if (c == '\\') c = '/';
+  struct stat st {};
+  if (::stat(host.c_str(), &st) != 0) {
+    SetLastError(sim::errorFromErrno(errno));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high) {
   auto f = sim::handleAs<sim::HostFile>(file);
   struct stat st {};
