@@ -46,6 +46,10 @@ uint8_t* SettingsImage();
 // shell nothing is shown. The shell must outlive its registration.
 void SetLinkShell(kvui::Shell* shell);
 
+// The running executable's folder with its trailing separator (ANSI);
+// empty when it cannot be found.
+std::string ProgramFolder();
+
 // ---- spooler path -------------------------------------------------------------
 
 // Document name every window passes.
@@ -166,8 +170,12 @@ int HidReadUntil(char* buffer, int capacity, int idleLimitMs, const char* termin
 // ---- USB mode switch ----------------------------------------------------------
 
 // Enter HID mode: cancels the queue's jobs and sends "USBS CLS=1" as a
-// setting job. -1 when the job could not be started.
+// setting job (not waiting for delivery). -1 when the job could not be
+// started; 1 otherwise.
 int SendEnterHidMode();
+// "USBS CLS=2\r\n" when the current port contains "LPT", else
+// "USBS CLS=0\r\n".
+std::string LeaveHidModeCommand();
 // Over an open link: "USBS CLS=2" when the current port contains "LPT",
 // else "USBS CLS=0". Opens and closes the link itself; false (nothing sent)
 // when it does not open.

@@ -112,6 +112,18 @@ HANDLE openHostFile(const std::u16string& path, DWORD access, DWORD disposition)
   return h;
 }
 
+// An ANSI path as the host file it names.
+std::string hostPathOf(LPCSTR fileName) {
+  int n = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);
+  if (n <= 0) return {};
+  std::vector<WCHAR> wide(static_cast<size_t>(n));
+  MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide.data(), n);
+  std::string host = toUtf8(wide.data());
+  for (char& c : host)
+    if (c == '\\') c = '/';
+  return host;
+}
+
 }  // namespace
 
 void addDeviceOpener(DeviceOpener opener) {
@@ -174,19 +186,23 @@ DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_FILE_ATTRIBUTES;
   }
-  int n = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);
-  if (n <= 0) return INVALID_FILE_ATTRIBUTES;
-  std::vector<WCHAR> wide(static_cast<size_t>(n));
-  MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide.data(), n);
-  std::string host = sim::toUtf8(wide.data());
-  for (char& c : host)
-    if (c == '\\') c = '/';
+  std::string host = sim::hostPathOf(fileName);
   struct stat st {};
   if (::stat(host.c_str(), &st) != 0) {
     SetLastError(sim::errorFromErrno(errno));
     return INVALID_FILE_ATTRIBUTES;
   }
   return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR fileName) {
+  if (sim::faulted("DeleteFileA")) return FALSE;
+  if (!fileName || !*fileName) return sim::failWith(ERROR_INVALID_PARAMETER);
+  std::string host = sim::hostPathOf(fileName);
+  struct stat st {};
+  if (::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return sim::failWith(ERROR_ACCESS_DENIED);
+  if (::unlink(host.c_str()) != 0) return sim::failWith(sim::errorFromErrno(errno));
+  return TRUE;
 }
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high) {

@@ -51,6 +51,8 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
 // Host files only: FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_NORMAL, or
 // INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND.
 DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
+// Host files only.
+BOOL WINAPI DeleteFileA(LPCSTR fileName);
 // Files only (not devices); the high half is stored when `high` is given.
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);
