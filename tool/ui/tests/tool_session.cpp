@@ -112,6 +112,11 @@ void ToolSession::createMain() {
   select_ = std::make_unique<TSelectPrintForm>(shell);
   main_ = std::make_unique<TUserMainForm>(shell, *read_, *select_);
   mainView_ = std::make_unique<fake::FakeView>(*main_);
+  // The window's radio groups, as its template groups them.
+  mainView_->radioGroup({IDC_BUZZER_RADIOBUTTON, IDC_NOBUZZER_RADIOBUTTON});
+  mainView_->radioGroup({IDC_AUTOHEADCHECK_ON_RADIOBUTTON, IDC_AUTOHEADCHECK_OFF_RADIOBUTTON});
+  mainView_->radioGroup(
+      {IDC_AUTOSTOPPOS_OFF_RADIOBUTTON, IDC_AUTOSTOPPOS_FEED_RADIOBUTTON, IDC_AUTOSTOPPOS_ON_RADIOBUTTON});
   mainView_->create();
 }
 
