@@ -118,6 +118,9 @@ case "${1:-}" in
     else
       echo "wine32 (i386) cannot be installed or run on this machine: the x86 DLLs were built but not run"
     fi
+    # kvtool.exe itself on a virtual screen, x64 and, where 32-bit Wine runs, x86.
+    bash tool/ui/win32/tests/run-under-wine.sh build win64
+    if have_wine32; then bash tool/ui/win32/tests/run-under-wine.sh build win32; fi
     ;;
   asan)
     ensure_packages
