@@ -46,18 +46,18 @@ bool millimetres(const std::string& text, double lo, double hi, double* out) {
   return true;
 }
 
-// Splits `spec` at its first `count` commas (the rest, commas included, is
+// Splits `arg` at its first `count` commas (the rest, commas included, is
 // the last field) and removes one pair of double quotes around that field.
-std::vector<std::string> fields(const std::string& spec, size_t count) {
+std::vector<std::string> fields(const std::string& arg, size_t count) {
   std::vector<std::string> out;
   size_t start = 0;
   while (out.size() < count) {
-    size_t comma = spec.find(',', start);
+    size_t comma = arg.find(',', start);
     if (comma == std::string::npos) break;
-    out.push_back(spec.substr(start, comma - start));
+    out.push_back(arg.substr(start, comma - start));
     start = comma + 1;
   }
-  std::string last = spec.substr(start);
+  std::string last = arg.substr(start);
   if (last.size() >= 2 && last.front() == '"' && last.back() == '"') last = last.substr(1, last.size() - 2);
   out.push_back(last);
   return out;
@@ -66,7 +66,7 @@ std::vector<std::string> fields(const std::string& spec, size_t count) {
 constexpr double kMaxMillimetres = 1000;
 
 // Parses one item option's value into *item; a one-line reason otherwise.
-bool parseItem(const std::string& option, const std::string& spec, Item* item, std::string* error) {
+bool parseItem(const std::string& option, const std::string& arg, Item* item, std::string* error) {
   auto bad = [&](const std::string& why) {
     *error = option + " " + why;
     return false;
@@ -77,7 +77,7 @@ bool parseItem(const std::string& option, const std::string& spec, Item* item, s
     return true;
   };
   if (option == "--text" || option == "--barcode") {
-    std::vector<std::string> f = fields(spec, 3);
+    std::vector<std::string> f = fields(arg, 3);
     if (f.size() != 4) return bad(option == "--text" ? "needs X,Y,SIZE,TEXT" : "needs X,Y,TYPE,DATA");
     double* xy[] = {&item->x, &item->y};
     if (!coordinates(f, 2, xy, 0)) return bad("position '" + f[0] + "," + f[1] + "' is not two millimetre values");
@@ -95,12 +95,12 @@ bool parseItem(const std::string& option, const std::string& spec, Item* item, s
     return true;
   }
   // --box X,Y,W,H[,T] and --line X1,Y1,X2,Y2[,T]
-  std::vector<std::string> f = fields(spec, 4);
+  std::vector<std::string> f = fields(arg, 4);
   if (f.size() == 5 && f[4].find(',') != std::string::npos) f.clear();
   if (f.size() != 4 && f.size() != 5) return bad(option == "--box" ? "needs X,Y,W,H[,T]" : "needs X1,Y1,X2,Y2[,T]");
   item->kind = option == "--box" ? Item::Kind::Box : Item::Kind::Line;
   double* values[] = {&item->x, &item->y, &item->a, &item->b};
-  if (!coordinates(f, 4, values, 0)) return bad("value '" + spec + "' is not four millimetre values");
+  if (!coordinates(f, 4, values, 0)) return bad("value '" + arg + "' is not four millimetre values");
   if (item->kind == Item::Kind::Box && (item->a <= 0 || item->b <= 0)) return bad("needs a width and height above 0");
   if (f.size() == 5 && !millimetres(f[4], 0.05, 50, &item->thickness))
     return bad("pen width '" + f[4] + "' is out of range 0.05..50 mm");
