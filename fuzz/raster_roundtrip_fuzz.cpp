@@ -5,6 +5,7 @@
 // band must leave the output and the bitmap untouched.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -20,8 +21,11 @@ namespace {
 
 using Bytes = std::vector<BYTE>;
 
+// The band being tried, printed with a failure.
+char g_band[256];
+
 void fail(const char* what, long x = -1, long y = -1) {
-  std::fprintf(stderr, "raster round trip: %s (%ld, %ld)\n", what, x, y);
+  std::fprintf(stderr, "raster round trip: %s (%ld, %ld)\n%s\n", what, x, y, g_band);
   std::abort();
 }
 
@@ -43,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool hexRows = in.ConsumeBool();
   const bool mismatchedMode = in.ConsumeIntegralInRange(0, 15) == 0;
   const LONG width = in.ConsumeIntegralInRange<LONG>(1, 640);
-  const LONG height = in.ConsumeIntegralInRange<LONG>(1, std::max<LONG>(1, 24000 / width));
+  // At most 4000 rows, so that even a turned band (its rows become printed
+  // dots of one line) fits the emulator's image.
+  const LONG height = in.ConsumeIntegralInRange<LONG>(1, std::min<LONG>(4000, std::max<LONG>(1, 24000 / width)));
   // The surface is usually the band rounded as the driver allocates it,
   // sometimes a little off in either direction.
   const LONG allocWidth = std::max<LONG>(1, (grey ? (width + 3) / 4 * 4 : (width + 31) / 32 * 32) +
@@ -57,6 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const LONG printableWidth = bandX + width + in.ConsumeIntegralInRange<LONG>(-3, 64);
   const uint32_t seed = in.ConsumeIntegral<uint32_t>();
   const bool thresholdTable = in.ConsumeBool();
+  std::snprintf(g_band, sizeof g_band,
+                "band %ldx%ld at (%ld, %ld), surface %ldx%ld stride %ld, printable width %ld, %s, layout %d, %s rows%s",
+                long(width), long(height), long(bandX), long(bandY), long(allocWidth), long(allocHeight), long(stride),
+                long(printableWidth), grey ? "grey" : "one bit", layout, hexRows ? "hex" : "binary",
+                mismatchedMode ? ", surface of the other colour mode" : "");
 
   std::mt19937 rng(seed);
   std::vector<WORD> table(kDitherTableWords);

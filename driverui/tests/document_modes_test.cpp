@@ -173,9 +173,6 @@ const InputCase kInputs[] = {
        EXPECT_EQ(s.Private.LandscapeRotation, 1);
        EXPECT_EQ(s.Private.GraphicsMode, 0);
      }},
-    {"ClaimedSizeBeyondTheBufferIsNotRead", 220, 144, true,
-     [](DriverSettings& s) { s.Public.dmFields = 0; },
-     [](const DriverSettings& s) { EXPECT_EQ(s.Private.Copies, 1); }},
 };
 
 class InputTest : public UiTest, public ::testing::WithParamInterface<InputCase> {};

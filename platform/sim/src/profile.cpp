@@ -2,11 +2,15 @@
 // directory.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <vector>
@@ -130,12 +134,84 @@ std::vector<Section> parse(const std::u16string& text) {
   return sections;
 }
 
-bool load(const std::string& path, std::vector<Section>* sections) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream ss;
-  ss << in.rdbuf();
-  *sections = parse(decode(ss.str()));
+using Sections = std::vector<Section>;
+
+// Plain system calls: the stream classes' buffers and locale set-up cost
+// more than the small files read here.
+bool readWholeFile(const std::string& path, std::string* bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bytes->clear();
+  char chunk[16384];
+  ssize_t n;
+  while ((n = ::read(fd, chunk, sizeof chunk)) != 0) {
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return false;
+    }
+    bytes->append(chunk, size_t(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += size_t(n);
+  }
+  return ::close(fd) == 0 && done == bytes.size();
+}
+
+// The last file parsed, with the bytes it was parsed from. The driver reads
+// one label file hundreds of times for one device, and parsing it again for
+// every key was most of the time of the driver's tests under the
+// sanitizers; the file is still read each time, and parsed again when its
+// bytes changed.
+struct ParsedFile {
+  std::string path;
+  std::string bytes;
+  std::shared_ptr<const Sections> sections;
+};
+
+std::mutex g_parsedLock;
+ParsedFile& parsed() {
+  static ParsedFile* p = new ParsedFile;
+  return *p;
+}
+
+const bool g_parsedReset = [] {
+  onReset([] {
+    std::lock_guard<std::mutex> g(g_parsedLock);
+    parsed() = ParsedFile{};
+  });
+  return true;
+}();
+
+// The file's sections, or null when it cannot be read.
+std::shared_ptr<const Sections> loadShared(const std::string& path) {
+  std::string bytes;
+  if (!readWholeFile(path, &bytes)) return nullptr;
+  std::lock_guard<std::mutex> g(g_parsedLock);
+  ParsedFile& p = parsed();
+  if (!p.sections || p.path != path || p.bytes != bytes) {
+    p.sections = std::make_shared<const Sections>(parse(decode(bytes)));
+    p.path = path;
+    p.bytes = std::move(bytes);
+  }
+  return p.sections;
+}
+
+bool load(const std::string& path, Sections* sections) {
+  std::shared_ptr<const Sections> p = loadShared(path);
+  if (!p) return false;
+  *sections = *p;
   return true;
 }
 
@@ -145,25 +221,25 @@ bool save(const std::string& path, const std::vector<Section>& sections) {
     if (s.header) text += s.headerText + u"\r\n";
     for (const Line& l : s.lines) text += l.text + u"\r\n";
   }
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  out.put(char(0xFF));
-  out.put(char(0xFE));
+  std::string bytes("\xFF\xFE");
+  bytes.reserve(2 + 2 * text.size());
   for (char16_t c : text) {
-    out.put(char(c & 0xFF));
-    out.put(char(c >> 8));
+    bytes.push_back(char(c & 0xFF));
+    bytes.push_back(char(c >> 8));
   }
-  return bool(out);
+  return writeWholeFile(path, bytes);
 }
 
-Section* findSection(std::vector<Section>& sections, const std::u16string& name) {
-  for (Section& s : sections)
+template <class S>  // Sections or const Sections
+auto findSection(S& sections, const std::u16string& name) -> decltype(&sections[0]) {
+  for (auto& s : sections)
     if (s.header && sameName(s.name, name)) return &s;
   return nullptr;
 }
 
-Line* findKey(Section& section, const std::u16string& key) {
-  for (Line& l : section.lines)
+template <class S>  // Section or const Section
+auto findKey(S& section, const std::u16string& key) -> decltype(&section.lines[0]) {
+  for (auto& l : section.lines)
     if (l.isKey && sameName(l.key, key)) return &l;
   return nullptr;
 }
@@ -265,15 +341,17 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
     if (nSize) lpReturnedString[0] = 0;
     return 0;
   }
-  std::vector<Section> sections;
-  bool exists = load(hostPath(lpFileName), &sections);
+  const std::shared_ptr<const Sections> loaded = loadShared(hostPath(lpFileName));
+  const bool exists = loaded != nullptr;
+  static const Sections kNoFile;
+  const Sections& sections = exists ? *loaded : kNoFile;
   if (!lpAppName) {
     std::vector<std::u16string> names;
     for (const Section& s : sections)
       if (s.header) names.push_back(s.name);
     return copyList(names, lpReturnedString, nSize);
   }
-  Section* section = exists ? findSection(sections, lpAppName) : nullptr;
+  const Section* section = exists ? findSection(sections, lpAppName) : nullptr;
   if (!lpKeyName) {
     std::vector<std::u16string> keys;
     if (section)
@@ -281,7 +359,7 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
         if (l.isKey) keys.push_back(l.key);
     return copyList(keys, lpReturnedString, nSize);
   }
-  Line* line = section ? findKey(*section, lpKeyName) : nullptr;
+  const Line* line = section ? findKey(*section, lpKeyName) : nullptr;
   if (line) return copyString(line->value, lpReturnedString, nSize);
   // The default loses its trailing blanks, as on Windows.
   std::u16string def = lpDefault ? std::u16string(lpDefault) : std::u16string();
@@ -293,10 +371,10 @@ DWORD WINAPI GetPrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPCW
 UINT WINAPI GetPrivateProfileIntW(LPCWSTR lpAppName, LPCWSTR lpKeyName, INT nDefault, LPCWSTR lpFileName) {
   if (!lpAppName || !lpKeyName || !lpFileName) return UINT(nDefault);
   if (faulted("GetPrivateProfileIntW")) return UINT(nDefault);
-  std::vector<Section> sections;
-  if (!load(hostPath(lpFileName), &sections)) return UINT(nDefault);
-  Section* section = findSection(sections, lpAppName);
-  Line* line = section ? findKey(*section, lpKeyName) : nullptr;
+  const std::shared_ptr<const Sections> sections = loadShared(hostPath(lpFileName));
+  if (!sections) return UINT(nDefault);
+  const Section* section = findSection(*sections, lpAppName);
+  const Line* line = section ? findKey(*section, lpKeyName) : nullptr;
   if (!line || line->value.empty()) return UINT(nDefault);
   const std::u16string& v = line->value;
   size_t i = 0;

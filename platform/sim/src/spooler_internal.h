@@ -46,8 +46,11 @@ class InfoPacker {
   BOOL finish(const void* fixedPart, DWORD fixedSize, LPDWORD pcbNeeded);
 
  private:
+  // Strings start on their character's alignment, as the spooler lays
+  // them out, whatever size the blocks before them had.
   template <class C>
   C* place(const C* s, size_t n) {
+    used_ = (used_ + DWORD(alignof(C)) - 1) / DWORD(alignof(C)) * DWORD(alignof(C));
     DWORD bytes = DWORD((n + 1) * sizeof(C));
     C* at = fits(bytes) ? reinterpret_cast<C*>(buf_ + used_) : nullptr;
     if (at) {
