@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "device.h"
+#include "label_file.h"
 #include "model_profile.h"
 #include "settings.h"
 #include "sim/engine.h"

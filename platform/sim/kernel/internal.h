@@ -1,0 +1,29 @@
+// Shared pieces of the simulated host's implementation (not for tests).
+#pragma once
+
+#include <string>
+
+#include <windows.h>
+
+#include "sim/world.h"
+
+namespace sim {
+
+// Sleep's bookkeeping: advances the clock and the slept total.
+void noteSleep(ULONGLONG ms);
+
+// Runs `api`'s scripted fault check; on a fault sets the last error and
+// returns true, so a simulated API can `if (faulted(api::X)) return FALSE;`.
+bool faulted(Api api);
+
+// Sets the last error and returns FALSE, the failure shape of most calls.
+inline BOOL failWith(DWORD code) {
+  SetLastError(code);
+  return FALSE;
+}
+
+// UTF-16 <-> UTF-8 helpers for the simulated services.
+std::string toUtf8(const WCHAR* s, int len = -1);
+std::u16string fromUtf8(const std::string& s);
+
+}  // namespace sim
