@@ -25,5 +25,8 @@ inline BOOL failWith(DWORD code) {
 // UTF-16 <-> UTF-8 helpers for the simulated services.
 std::string toUtf8(const WCHAR* s, int len = -1);
 std::u16string fromUtf8(const std::string& s);
+// UTF-16 <-> ANSI code page (CP_ACP) helpers, for the simulated A functions.
+std::string toAnsi(const std::u16string& s);
+std::u16string fromAnsi(const char* s);
 
 }  // namespace sim

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -379,6 +380,34 @@ UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize) {
   std::memcpy(lpBuffer, dir.data(), len * sizeof(WCHAR));
   lpBuffer[len] = 0;
   return len;
+}
+
+}  // extern "C"
+
+extern "C" {
+
+DWORD WINAPI GetProfileStringA(LPCSTR lpAppName, LPCSTR lpKeyName, LPCSTR lpDefault, LPSTR lpReturnedString,
+                               DWORD nSize) {
+  if (!lpReturnedString || nSize == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::u16string def = fromAnsi(lpDefault);
+  std::u16string value = def;
+  std::string path = windowsFilePath(u"win.ini");
+  if (!path.empty() && lpAppName && lpKeyName) {
+    std::u16string file = fromUtf8(path), app = fromAnsi(lpAppName), key = fromAnsi(lpKeyName);
+    std::vector<WCHAR> buf(32768);
+    DWORD n = GetPrivateProfileStringW(app.c_str(), key.c_str(), def.c_str(), buf.data(), DWORD(buf.size()),
+                                       file.c_str());
+    value.assign(buf.data(), n);
+  }
+  std::string ansi = toAnsi(value);
+  DWORD n = DWORD(ansi.size());
+  if (n >= nSize) n = nSize - 1;
+  std::memcpy(lpReturnedString, ansi.data(), n);
+  lpReturnedString[n] = 0;
+  return n;
 }
 
 }  // extern "C"

@@ -31,14 +31,6 @@ struct ClientState {
 // Guarded by the spooler lock.
 ClientState& client() { return service<ClientState>(); }
 
-std::string toAnsi(const std::u16string& s) {
-  if (s.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_ACP, 0, s.data(), int(s.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(n > 0 ? size_t(n) : 0, '\0');
-  if (n > 0) WideCharToMultiByte(CP_ACP, 0, s.data(), int(s.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
 QueueJobs& jobsOf(QueueState& q) { return client().queues[fold(q.setup.name)]; }
 
 ClientJob* findJob(QueueState& q, DWORD id) {

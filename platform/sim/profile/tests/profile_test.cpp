@@ -134,3 +134,28 @@ TEST(WindowsDirectoryTest, ReportsTheChosenDirectoryOrFails) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SystemProfileTest, ReadsWinIniOfTheWindowsDirectoryInTheAnsiCodePage) {
+  sim::reset();
+  CHAR buf[64];
+  // No Windows directory: every key is missing.
+  EXPECT_EQ(GetProfileStringA("Devices", "KV830", "none", buf, sizeof buf), 4u);
+  EXPECT_STREQ(buf, "none");
+
+  sim::makeTempWindowsDirectory();
+  // "打印机" in GBK as the key, the way an ANSI caller names a queue.
+  sim::writeUtf8File(sim::windowsFilePath(u"win.ini"), "[Devices]\r\n打印机=winspool,Ne01:\r\n");
+  const char key[] = "\xB4\xF2\xD3\xA1\xBB\xFA";
+  EXPECT_EQ(GetProfileStringA("devices", key, "", buf, sizeof buf), 14u);
+  EXPECT_STREQ(buf, "winspool,Ne01:");
+  // Cut to the buffer, terminated.
+  EXPECT_EQ(GetProfileStringA("Devices", key, "", buf, 5), 4u);
+  EXPECT_STREQ(buf, "wins");
+  EXPECT_EQ(GetProfileStringA("Devices", "other", "", buf, sizeof buf), 0u);
+  EXPECT_STREQ(buf, "");
+  sim::reset();
+}
+
+}  // namespace

@@ -70,6 +70,7 @@ inline constexpr Api EndPagePrinter{"EndPagePrinter"};
 inline constexpr Api EndDocPrinter{"EndDocPrinter"};
 inline constexpr Api SetJobA{"SetJobA"};
 inline constexpr Api EnumJobsA{"EnumJobsA"};
+inline constexpr Api EnumPrintersA{"EnumPrintersA"};
 inline constexpr Api GetJobW{"GetJobW"};
 inline constexpr Api GetPrinterDriverW{"GetPrinterDriverW"};
 inline constexpr Api GetPrinterDriverA{"GetPrinterDriverA"};

@@ -109,4 +109,43 @@ TEST_F(SpoolClient, DriverInformationIsSizedThenFilled) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
 }
 
+TEST(EnumPrintersTest, ListsEveryQueueWithPortAndDriverAndSizesTheBuffer) {
+  sim::reset();
+  sim::QueueSetup a;
+  a.name = u"B queue";
+  a.port = u"LPT1:";
+  a.driver = u"Varodyn KV830";
+  sim::addQueue(a);
+  sim::QueueSetup b;
+  b.name = u"A queue";
+  b.port = u"";
+  sim::addQueue(b);
+
+  DWORD needed = 0, count = 7;
+  SetLastError(0);
+  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, nullptr, 0, &needed, &count));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(count, 0u);
+  ASSERT_GT(needed, 2 * sizeof(PRINTER_INFO_2A));
+  std::vector<BYTE> buf(needed);
+  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buf.data(), needed - 1, &needed, &count));
+  ASSERT_TRUE(EnumPrintersA(PRINTER_ENUM_LOCAL | PRINTER_ENUM_CONNECTIONS, nullptr, 2, buf.data(), needed, &needed,
+                            &count));
+  ASSERT_EQ(count, 2u);
+  auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buf.data());
+  EXPECT_STREQ(info[0].pPrinterName, "A queue");
+  EXPECT_EQ(info[0].pPortName, nullptr);  // no port: callers look in the profile
+  EXPECT_STREQ(info[1].pPrinterName, "B queue");
+  EXPECT_STREQ(info[1].pPortName, "LPT1:");
+  EXPECT_STREQ(info[1].pDriverName, "Varodyn KV830");
+
+  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 4, buf.data(), needed, &needed, &count));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_LEVEL));
+  sim::failNth(sim::api::EnumPrintersA, 1, ERROR_ACCESS_DENIED);
+  EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, nullptr, 2, buf.data(), needed, &needed, &count));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  sim::reset();
+}
+
 }  // namespace
+
