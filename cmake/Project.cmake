@@ -41,3 +41,19 @@ function(kv_gtest name)
   # register distinct names.
   gtest_discover_tests(${name} TEST_PREFIX "${name}." DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
 endfunction()
+
+# KV_SANITIZE: AddressSanitizer and UndefinedBehaviorSanitizer on everything,
+# stopping at the first report. KV_FUZZ (clang only): the code is also built
+# with libFuzzer's coverage hooks and the fuzz/ targets are added.
+option(KV_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(KV_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(KV_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+if(KV_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "KV_FUZZ needs clang: libFuzzer comes with it")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()

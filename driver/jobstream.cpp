@@ -3,6 +3,8 @@
 
 #include <winspool.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 
@@ -54,7 +56,12 @@ BOOL OutputStage::flush() {
   return !failed();
 }
 
-int tenthsToDots(int tenths, int factor) { return (tenths / 10) * factor / 10; }
+int tenthsToDots(int tenths, int factor) {
+  // A corrupt label file or device mode can hold any length; the product is
+  // taken in 64 bits and held to the int range instead of overflowing.
+  const long long dots = static_cast<long long>(tenths / 10) * factor / 10;
+  return static_cast<int>(std::clamp<long long>(dots, INT_MIN, INT_MAX));
+}
 
 namespace {
 

@@ -97,7 +97,8 @@ struct DefValues {
   int bottomMargin;
 };
 
-// Whole millimetres of `tenths` times `factor` / 10, truncating.
+// Whole millimetres of `tenths` times `factor` / 10, truncating; results
+// beyond the int range are held at INT_MIN or INT_MAX.
 int tenthsToDots(int tenths, int factor);
 
 // Formats the complete DEF line, CR LF included, into `out`. Returns its

@@ -359,7 +359,9 @@ TEST(TenthsToDots, WholeMillimetresFirst) {
   struct {
     int tenths, factor, dots;
   } cases[] = {{1100, 80, 880}, {1105, 80, 880}, {535, 80, 424}, {1040, 118, 1227}, {500, 120, 600},
-               {9, 120, 0},     {-15, 80, -8}};
+               {9, 120, 0},     {-15, 80, -8},
+               {2147483647, 120, 2147483647}, {-2147483647 - 1, 120, -2147483647 - 1},
+               {-2147483647 - 1, 80, -1717986912}};
   for (auto& c : cases) EXPECT_EQ(tenthsToDots(c.tenths, c.factor), c.dots) << c.tenths << " x " << c.factor;
 }
 

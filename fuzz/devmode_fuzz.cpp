@@ -1,0 +1,118 @@
+// The device-mode path of the driver: an application device mode, the
+// queue's stored device mode, its "Private DevMode" printer data and the
+// label-definition file, each of any size and content (or a default one
+// patched at chosen places), through DrvEnablePDEV, DrvCompletePDEV and
+// DrvEnableSurface and back. Every block the driver takes from the heap
+// must be given back when the device is disabled.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <windows.h>
+#include <winddi.h>
+#include <winspool.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "model_profile.h"
+#include "settings.h"
+#include "sim/engine.h"
+#include "sim/profile.h"
+#include "sim/spooler.h"
+#include "sim/world.h"
+
+namespace {
+
+void fail(const char* what) {
+  std::fprintf(stderr, "device mode path: %s\n", what);
+  std::abort();
+}
+
+const char16_t kQueue[] = u"Label Printer";
+
+// A block of any content, or the default stored device mode with a few
+// ranges overwritten, or nothing.
+std::vector<BYTE> block(FuzzedDataProvider& in, const std::vector<BYTE>& defaults) {
+  switch (in.ConsumeIntegralInRange(0, 3)) {
+    case 0:
+      return {};
+    case 1:
+      return in.ConsumeBytes<BYTE>(in.ConsumeIntegralInRange<size_t>(0, 600));
+    default: {
+      std::vector<BYTE> b = defaults;
+      b.resize(std::max<size_t>(0, b.size() + in.ConsumeIntegralInRange<int>(-8, 8)));
+      for (int patches = in.ConsumeIntegralInRange(0, 6); patches > 0 && !b.empty(); --patches) {
+        size_t at = in.ConsumeIntegralInRange<size_t>(0, b.size() - 1);
+        for (BYTE v : in.ConsumeBytes<BYTE>(in.ConsumeIntegralInRange<size_t>(1, 8)))
+          if (at < b.size()) b[at++] = v;
+      }
+      return b;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  FuzzedDataProvider in(data, size);
+  sim::reset();
+  sim::makeTempWindowsDirectory();
+  sim::QueueSetup q;
+  q.name = kQueue;
+  q.driver = kModel.userSlotCount > 0 ? u"Varodyn TR7208" : u"Varodyn KV830";
+  sim::addQueue(q);
+
+  DriverSettings defaults;
+  DefaultSettings(&defaults, reinterpret_cast<LPCWSTR>(kQueue));
+  defaults.SettingsSignature = kSettingsSignature;
+  const BYTE* d = reinterpret_cast<const BYTE*>(&defaults);
+  const std::vector<BYTE> defaultDevMode(d, d + kStoredDevModeBytes);
+  const BYTE* p = reinterpret_cast<const BYTE*>(&defaults.PrinterData);
+  const std::vector<BYTE> defaultBlock(p, p + sizeof defaults.PrinterData);
+
+  sim::setQueueDevMode(kQueue, block(in, defaultDevMode));
+  if (in.ConsumeBool()) sim::setPrinterData(kQueue, u"Private DevMode", REG_BINARY, block(in, defaultBlock));
+  if (in.ConsumeBool()) sim::writeUtf8File(sim::windowsFilePath(kModel.labelFileName), in.ConsumeRandomLengthString(3000));
+
+  // The application's device mode: GDI hands over one whose dmSize and
+  // dmDriverExtra describe the buffer, so the buffer is cut or zero-padded
+  // to exactly what those fields say.
+  std::vector<BYTE> app = block(in, defaultDevMode);
+  const bool hasApp = !app.empty();
+  if (hasApp) {
+    app.resize(std::max(app.size(), offsetof(DEVMODEW, dmDriverExtra) + sizeof(WORD)));
+    DEVMODEW head;
+    std::memcpy(&head, app.data(), std::min(app.size(), sizeof head));
+    app.resize(size_t(head.dmSize) + head.dmDriverExtra);
+    app.resize(std::max(app.size(), offsetof(DEVMODEW, dmDriverExtra) + sizeof(WORD)));
+  }
+
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kQueue)), &printer, nullptr)) fail("no queue");
+  const size_t baseline = sim::liveAllocations();
+  GDIINFO gdiInfo{};
+  DEVINFO devInfo{};
+  HSURF patterns[6] = {};
+  const HDEV hdev = reinterpret_cast<HDEV>(0x4D00);
+  DHPDEV device = DrvEnablePDEV(hasApp ? reinterpret_cast<DEVMODEW*>(app.data()) : nullptr,
+                                const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(u"USB001")), 6, patterns, sizeof gdiInfo,
+                                reinterpret_cast<ULONG*>(&gdiInfo), sizeof devInfo, &devInfo, hdev,
+                                const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(kQueue)), printer);
+  if (device) {
+    sim::bindDevice(hdev, device);
+    DrvCompletePDEV(device, hdev);
+    if (HSURF surface = DrvEnableSurface(device)) {
+      (void)surface;
+      DrvDisableSurface(device);
+    }
+    DrvDisablePDEV(device);
+  }
+  if (sim::liveAllocations() != baseline) fail("heap blocks left after the device was disabled");
+  ClosePrinter(printer);
+  return 0;
+}
