@@ -10,8 +10,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
+          libfreetype-dev libzint-dev libzbar-dev fonts-dejavu-core fonts-wqy-zenhei
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev)
+          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
+          xvfb xauth fonts-wqy-zenhei locales imagemagick)
 
 ensure_packages() {
   local missing=()
@@ -25,6 +27,16 @@ ensure_packages() {
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
   fi
+}
+
+# Without a Chinese locale Wine draws the tool's texts as boxes.
+ensure_locale() {
+  locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' && return 0
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
+  $sudo locale-gen >/dev/null
 }
 
 # The x86 deliverables run under 32-bit Wine, which needs the i386
@@ -47,11 +59,27 @@ install_wine32() {
   } >/dev/null 2>&1 || return 1
 }
 
-# smoke <build dir>: the deliverables of one Windows build, loaded and
-# called under Wine.
-smoke() {
-  WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all timeout 300 \
-    wine "$1/tests/windows/windows_smoke.exe" "Z:$(pwd -P | tr / '\\')\\${1//\//\\}"
+# The Wine loader for 64- or 32-bit programs (Debian keeps them beside each
+# other; the wine script itself picks the 32-bit one whenever installed).
+wine_loader() {
+  if [ "$1" = 64 ]; then
+    command -v wine64 2>/dev/null || echo /usr/lib/wine/wine64
+  else
+    echo /usr/lib/wine/wine
+  fi
+}
+
+# The Windows deliverables of one build under Wine: each loaded and called,
+# then each model's driver and interface DLL installed in Wine's spooler and
+# used by an application.
+wine_checks() {
+  local build=$1 loader=$2
+  local dir="Z:$(pwd -P | tr / '\\')\\build\\$build"
+  export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
+  timeout 300 "$loader" "build/$build/tests/windows/windows_smoke.exe" "$dir"
+  for model in TR722 KV830; do
+    timeout 300 "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
+  done
 }
 
 build() {
@@ -65,22 +93,34 @@ case "${1:-}" in
     build native
     mkdir -p out
     ./build/native/apps/labelprint --model TR7208 --preview out/sample-preview.png \
-        samples/sample-label.png -o out/sample.prn
+        --box 1,1,102,51,0.5 \
+        --text '4,3,5,"Varodyn 热敏标签 Label"' \
+        --barcode '4,11,code128,"VRD-2026-0042"' \
+        --line 4,23.5,66,23.5,0.4 \
+        --text '4,25,3,"Lot 42 · 2026-12-10"' \
+        --barcode '72,11,qr,"https://varodyn.example/label/0042"' \
+        --image-box 4,30,62,19 samples/sample-label.png -o out/sample.prn
     echo "job stream: out/sample.prn"
     echo "preview:    out/sample-preview.png"
     ;;
   test)
     ensure_packages
+    ensure_locale
     build native
     ctest --preset native
     build win32
     build win64
-    smoke build/win64
+    wine_checks win64 "$(wine_loader 64)"
+    # x86 needs the 32-bit loader, which runs only where the kernel runs
+    # 32-bit programs.
     if have_wine32; then
-      smoke build/win32
+      wine_checks win32 "$(wine_loader 32)"
     else
       echo "wine32 (i386) cannot be installed or run on this machine: the x86 DLLs were built but not run"
     fi
+    # kvtool.exe itself on a virtual screen, x64 and, where 32-bit Wine runs, x86.
+    bash tool/ui/win32/tests/run-under-wine.sh build win64
+    if have_wine32; then bash tool/ui/win32/tests/run-under-wine.sh build win32; fi
     ;;
   asan)
     ensure_packages

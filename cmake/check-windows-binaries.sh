@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # check-windows-binaries.sh BUILD_DIR pe32|pe32+
 # For every Windows deliverable listed below: the file exists, has the
-# expected PE format, exports exactly the names of its .def file and
-# imports only DLLs that ship with Windows.
+# expected PE format, exports exactly the names of its .def file (nothing
+# for a program) and imports only DLLs that ship with Windows; kvtool.exe
+# carries the built VRDUSBHid.dll byte for byte.
 set -euo pipefail
 dir=$1
 format=$2
@@ -17,8 +18,10 @@ esac
 # deliverable file : .def listing its exports
 binaries=()
 [ -f "$here/driver/driver.def" ] && binaries+=("driver/TR722.dll:driver/driver.def" "driver/KV830.dll:driver/driver.def")
+[ -f "$here/driverui/driverui.def" ] && binaries+=("driverui/TR722UI.dll:driverui/driverui.def" "driverui/KV830UI.dll:driverui/driverui.def")
 [ -f "$here/monitor/TRMON.def" ] && binaries+=("monitor/TRMON.dll:monitor/TRMON.def")
 [ -f "$here/hidlink/VRDUSBHid.def" ] && binaries+=("hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def")
+binaries+=("tool/ui/win32/kvtool.exe:")
 
 system_dlls="kernel32.dll user32.dll gdi32.dll winspool.drv advapi32.dll msvcrt.dll shell32.dll comctl32.dll
 comdlg32.dll setupapi.dll hid.dll ole32.dll oleaut32.dll version.dll shlwapi.dll ntdll.dll"
@@ -26,12 +29,13 @@ comdlg32.dll setupapi.dll hid.dll ole32.dll oleaut32.dll version.dll shlwapi.dll
 fail=0
 for entry in "${binaries[@]}"; do
   bin="$dir/${entry%%:*}"
-  def="$here/${entry##*:}"
+  def=${entry##*:}
   if [ ! -f "$bin" ]; then echo "MISSING $bin"; fail=1; continue; fi
   got=$($objdump -f "$bin" | sed -n 's/.*file format \(.*\)/\1/p')
   if [ "$got" != "$want" ]; then echo "FORMAT $bin: $got, want $want"; fail=1; fi
   exports=$($objdump -p "$bin" | awk '/\[Ordinal\/Name Pointer\] Table/{t=1;next} t&&/^[ \t]*\[/{print $NF;next} t&&!/^[ \t]*\[/{t=0}' | sort)
-  expected=$(awk 'toupper($1)=="EXPORTS"{e=1;next} e&&NF{print $1}' "$def" | sort)
+  expected=""
+  [ -z "$def" ] || expected=$(awk 'toupper($1)=="EXPORTS"{e=1;next} e&&NF{print $1}' "$here/$def" | sort)
   if [ "$exports" != "$expected" ]; then
     echo "EXPORTS $bin:"; diff <(echo "$expected") <(echo "$exports") || true; fail=1
   fi
@@ -43,4 +47,14 @@ for entry in "${binaries[@]}"; do
   done
   echo "ok $bin ($want; exports: $(echo $exports))"
 done
+# The library inside the tool is the one built beside it.
+tool="$dir/tool/ui/win32/kvtool.exe"
+library="$dir/hidlink/VRDUSBHid.dll"
+if [ -f "$tool" ]; then
+  if perl "$here/cmake/pe-resource.pl" "$tool" dll rc_VRDUSBHid | cmp -s - "$library"; then
+    echo "ok $tool embeds $library ($(stat -c %s "$library") bytes) as rc_VRDUSBHid"
+  else
+    echo "EMBED $tool: resource rc_VRDUSBHid of type dll differs from $library"; fail=1
+  fi
+fi
 exit $fail

@@ -198,10 +198,27 @@ int ReadLabelDefinition(LONG index, LabelDefinition* def) {
   return 1;
 }
 
+namespace {
+
+// The profile functions write a file they create in the ANSI code page,
+// which loses the Chinese label names on any other system code page; a
+// file that starts with a UTF-16 byte-order mark stays UTF-16.
+void createUnicodeFile(LPCWSTR path) {
+  HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;  // it exists already (or cannot be made)
+  static const BYTE kByteOrderMark[] = {0xFF, 0xFE};
+  DWORD written = 0;
+  WriteFile(file, kByteOrderMark, sizeof kByteOrderMark, &written, nullptr);
+  CloseHandle(file);
+}
+
+}  // namespace
+
 int WriteLabelDefinition(const LabelDefinition& def) {
   if (!LabelIndexValid(def.LabelIndex)) return 0;
   WCHAR path[kPathChars];
   if (!LabelFilePath(path, kPathChars)) return 1;
+  createUnicodeFile(path);
   WCHAR section[12];
   formatDecimal(def.LabelIndex, section);
   WCHAR name[kLabelNameSlot];
@@ -263,6 +280,14 @@ bool CopyLabel(LONG index, LabelListEntry* entry) {
   if (at < 0) return false;
   *entry = g_labelList[at];
   return true;
+}
+
+int CopyLabelList(LabelListEntry* entries) {
+  HoldList hold;
+  int n = 0;
+  while (n < kLabelListCapacity && g_labelList[n].name[0]) ++n;
+  CopyMemory(entries, g_labelList, (n + 1) * sizeof(LabelListEntry));
+  return n;
 }
 
 const LabelListEntry* LabelList() { return g_labelList; }

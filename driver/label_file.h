@@ -62,6 +62,9 @@ void BuildLabelList();
 int FindLabel(LONG index);
 // Copies the list entry of index; false when the list has none.
 bool CopyLabel(LONG index, LabelListEntry* entry);
+// Copies the label list as last built, with its end entry, into entries
+// (kLabelListCapacity + 1 of them) and returns the number of labels.
+int CopyLabelList(LabelListEntry* entries);
 // The label list as last built (terminated by an entry with empty name),
 // for inspection while no other device rebuilds it.
 const LabelListEntry* LabelList();

@@ -40,18 +40,6 @@ bool prefixEquals(LPCWSTR shorter, LPCWSTR longer, int n) {
   return true;
 }
 
-bool mediaTypeKnown(LONG id) {
-  for (const MediaTypeEntry* e = kMediaTypes; e->name; ++e)
-    if (e->id == id) return true;
-  return false;
-}
-
-bool paperSourceKnown(LONG id) {
-  for (const PaperSourceEntry* e = kPaperSources; e->name; ++e)
-    if (e->id == id) return true;
-  return false;
-}
-
 // The resolution entry a ResolutionIndex selects; the model has one entry,
 // so any other index falls back to it.
 const ResolutionEntry& resolutionEntry(LONG) { return kModel.resolution; }
@@ -75,16 +63,21 @@ LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
   return {kModel.defaultLabelWidth, kModel.defaultLabelHeight};
 }
 
+bool MarginsFit(LabelSize size, const LabelMargins& m) {
+  const LONG W = size.width, H = size.height;
+  const LONG l = m.left, r = m.right, t = m.top, b = m.bottom;
+  const LONG e = (W - kPrintableWidthLimit) / 2;
+  return l >= 0 && r >= 0 && t >= 0 && b >= 0 && l + r < W && W - l - r <= kPrintableWidthLimit &&
+         (e <= 0 || (l >= e && r >= e)) && t + b < H;
+}
+
 LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) {
   LabelSize size = GetLabelSize(settings, index);
   const LONG W = size.width, H = size.height;
   LabelDefinition def;
   if (ReadLabelDefinition(index, &def)) {
-    const LONG l = def.LeftMargin, r = def.RightMargin, t = def.TopMargin, b = def.BottomMargin;
-    const LONG e = (W - kPrintableWidthLimit) / 2;
-    bool fits = l >= 0 && r >= 0 && t >= 0 && b >= 0 && l + r < W && W - l - r <= kPrintableWidthLimit &&
-                (e <= 0 || (l >= e && r >= e)) && t + b < H;
-    if (fits) return {l, t, r, b};
+    const LabelMargins m{def.LeftMargin, def.TopMargin, def.RightMargin, def.BottomMargin};
+    if (MarginsFit(size, m)) return m;
   }
   LabelMargins m{};
   if (H > kLongLabelLimit) m.top = m.bottom = raiseToTen((H - 4002) / 2);
@@ -220,12 +213,12 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
       p.CustomHeight = dm->dmPaperLength;
     }
   }
-  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && mediaTypeKnown(LONG(dm->dmMediaType)))
+  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && MediaTypeKnown(LONG(dm->dmMediaType)))
     p.MediaType = LONG(dm->dmMediaType);
   if ((forceCopies && dm && fieldReadable<short>(offsetof(DEVMODEW, dmCopies), readable)) ||
       has(DM_COPIES, KV_FIELD(dmCopies)))
     p.Copies = dm->dmCopies > 0 ? dm->dmCopies : 1;
-  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && paperSourceKnown(dm->dmDefaultSource))
+  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && PaperSourceKnown(dm->dmDefaultSource))
     p.PaperSource = dm->dmDefaultSource;
   if ((has(DM_PRINTQUALITY, KV_FIELD(dmPrintQuality)) || has(DM_YRESOLUTION, KV_FIELD(dmYResolution))) &&
       fieldReadable<short>(offsetof(DEVMODEW, dmYResolution), readable)) {
@@ -239,38 +232,47 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
   BuildPublicFields(settings, deviceName);
 }
 
+void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName) {
+  bool stored = false;
+  ZeroMemory(settings, sizeof *settings);
+  if (QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, settings, kStoredDevModeBytes) &&
+      SettingsValid(*settings, printerName)) {
+    DWORD type = 0, needed = 0;
+    DWORD rc = GetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), &type,
+                               reinterpret_cast<LPBYTE>(&settings->PrinterData), sizeof(PrinterDataBlock), &needed);
+    stored = rc == ERROR_SUCCESS && needed == sizeof(PrinterDataBlock);
+  }
+  if (!stored) {
+    DefaultSettings(settings, printerName);
+    settings->SettingsSignature = kSettingsSignature;
+  }
+}
+
+void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
+                             bool forceCopies) {
+  if (!dm || available < offsetof(DEVMODEW, dmFields)) return;
+  // The application's private part counts only when all of it was
+  // supplied and the record is this driver's.
+  DWORD claimed = DWORD(dm->dmSize) + DWORD(dm->dmDriverExtra);
+  DWORD readable = claimed < available ? claimed : available;
+  if (readable >= kStoredDevModeBytes) {
+    DriverSettings app;
+    ZeroMemory(&app, sizeof app);
+    CopyMemory(&app, dm, kStoredDevModeBytes);
+    if (SettingsValid(app, printerName)) {
+      settings->Private = app.Private;
+      settings->SettingsSignature = app.SettingsSignature;
+    }
+  }
+  MergeApplicationFields(dm, available, settings, forceCopies);
+}
+
 int LoadDeviceSettings(PrinterDevice* device, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName) {
   HeapBlock<DriverSettings> work(sizeof(DriverSettings));
   if (!work) return 0;
-  bool stored = false;
-  if (QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, work.get(), kStoredDevModeBytes) &&
-      SettingsValid(*work, printerName)) {
-    DWORD type = 0, needed = 0;
-    DWORD rc = GetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), &type,
-                               reinterpret_cast<LPBYTE>(&work->PrinterData), sizeof(PrinterDataBlock), &needed);
-    stored = rc == ERROR_SUCCESS && needed == sizeof(PrinterDataBlock);
-  }
-  if (!stored) {
-    DefaultSettings(work.get(), printerName);
-    work->SettingsSignature = kSettingsSignature;
-  }
-  if (dm && available >= offsetof(DEVMODEW, dmFields)) {
-    // The application's private part counts only when all of it was
-    // supplied and the record is this driver's.
-    DWORD claimed = DWORD(dm->dmSize) + DWORD(dm->dmDriverExtra);
-    DWORD readable = claimed < available ? claimed : available;
-    if (readable >= kStoredDevModeBytes) {
-      DriverSettings app;
-      ZeroMemory(&app, sizeof app);
-      CopyMemory(&app, dm, kStoredDevModeBytes);
-      if (SettingsValid(app, printerName)) {
-        work->Private = app.Private;
-        work->SettingsSignature = app.SettingsSignature;
-      }
-    }
-    MergeApplicationFields(dm, available, work.get(), true);
-  }
+  LoadQueueSettings(work.get(), printer, printerName);
+  ApplyApplicationDevMode(work.get(), dm, available, printerName, true);
   CopyMemory(&device->settings, work.get(), sizeof(DriverSettings));
   return 1;
 }

@@ -16,6 +16,18 @@ const MediaTypeEntry kMediaTypes[] = {
     {nullptr, 0},
 };
 
+bool MediaTypeKnown(LONG id) {
+  for (const MediaTypeEntry* e = kMediaTypes; e->name; ++e)
+    if (e->id == id) return true;
+  return false;
+}
+
+bool PaperSourceKnown(LONG id) {
+  for (const PaperSourceEntry* e = kPaperSources; e->name; ++e)
+    if (e->id == id) return true;
+  return false;
+}
+
 namespace {
 
 const BYTE kThreshold0[] = {128};

@@ -28,6 +28,9 @@ struct ThresholdPattern {
 extern const PaperSourceEntry kPaperSources[];
 extern const MediaTypeEntry kMediaTypes[];
 extern const ThresholdPattern kThresholdPatterns[];
+// Whether the media-type / paper-source table holds the id.
+bool MediaTypeKnown(LONG id);
+bool PaperSourceKnown(LONG id);
 inline constexpr int kThresholdPatternCount = 4;
 // Used when the settings name no pattern (ColorMode neither 0 nor 1).
 extern const ThresholdPattern kDeviceDefaultPattern;

@@ -1,11 +1,12 @@
 // Test fixture that prints pages through the driver the way GDI drives it
-// (enable, document, pages or bands, end, disable) on the simulated host,
-// and the mapping from a drawn page to the label the printer prints.
+// (gdiplay: enable, document, pages or bands, end, disable) on the
+// simulated host.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 
 #include "device.h"
 #include "label_file.h"
+#include "gdi_play.h"
 #include "model_profile.h"
 #include "printer_properties.h"
 #include "settings.h"
@@ -38,32 +40,31 @@ struct Page {
 class PrintSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::reset();
-    sim::makeTempWindowsDirectory();
     sim::QueueSetup q;
     q.name = queue;
     q.driver = kModelA ? u"Varodyn TR7208" : u"Varodyn KV830";
     queueSetup(q);
-    sim::addQueue(q);
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name()), &printer, nullptr));
+    host = std::make_unique<gdiplay::PrinterQueue>(q);
+    printer = host->printer();
+    ASSERT_NE(printer, nullptr);
   }
   void TearDown() override {
     disable();
-    if (printer) ClosePrinter(printer);
+    host.reset();
     sim::reset();
   }
   virtual void queueSetup(sim::QueueSetup&) {}
 
   LPCWSTR name() const { return reinterpret_cast<LPCWSTR>(queue.c_str()); }
 
-  // A new device record from `appMode` on this queue, as GDI creates one.
+  // A second device record from `appMode` on this queue, as GDI creates
+  // one for another device context; the caller disables it.
   DHPDEV enablePdev() {
-    GDIINFO gdi{};
-    DEVINFO dev{};
-    HSURF patterns[6] = {};
-    return DrvEnablePDEV(reinterpret_cast<DEVMODEW*>(appMode.data()), const_cast<LPWSTR>(name()), 6, patterns,
-                         sizeof gdi, reinterpret_cast<ULONG*>(&gdi), sizeof dev, &dev, hdev,
-                         const_cast<LPWSTR>(name()), printer);
+    second = std::make_unique<gdiplay::DeviceContext>();
+    if (!second->createDevice(printer, name(), reinterpret_cast<const DEVMODEW*>(appMode.data()))) return nullptr;
+    DHPDEV d = second->device();
+    second->release();
+    return d;
   }
 
   // Enables a device whose application device mode carries the default
@@ -75,79 +76,48 @@ class PrintSession : public ::testing::Test {
     if (edit) edit(s.Private);
     BuildPublicFields(&s, name());
     appMode.assign(reinterpret_cast<BYTE*>(&s), reinterpret_cast<BYTE*>(&s) + kStoredDevModeBytes);
-    DHPDEV d = enablePdev();
-    if (!d) return nullptr;
-    sim::bindDevice(hdev, d);
-    DrvCompletePDEV(d, hdev);
-    device = reinterpret_cast<PrinterDevice*>(d);
-    HSURF surface = DrvEnableSurface(d);
-    if (!surface) return nullptr;
-    pso = EngLockSurface(surface);
-    return pso ? device : nullptr;
+    dc = std::make_unique<gdiplay::DeviceContext>();
+    const bool created = dc->create(printer, name(), reinterpret_cast<const DEVMODEW*>(appMode.data()));
+    device = reinterpret_cast<PrinterDevice*>(dc->device());
+    pso = dc->surface();
+    return created ? device : nullptr;
   }
 
   void disable() {
-    if (pso) EngUnlockSurface(pso);
-    pso = nullptr;
-    if (device) {
-      DrvDisableSurface(reinterpret_cast<DHPDEV>(device));
-      DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
-    }
+    dc.reset();
     device = nullptr;
+    pso = nullptr;
   }
 
   LONG pageWidth() const { return device->wholePage.exactWidth; }
   LONG pageHeight() const { return device->wholePage.exactHeight; }
 
-  // Copies the part of `page` that falls on the band at `origin` into the
-  // surface bitmap, as GDI's drawing would.
-  void draw(const Page& page, POINTL origin) {
-    const bool oneBit = pso->iBitmapFormat == BMF_1BPP;
-    BYTE* bits = static_cast<BYTE*>(pso->pvBits);
-    for (LONG sy = 0; sy < pso->sizlBitmap.cy; ++sy) {
-      LONG py = origin.y + sy;
-      if (py < 0 || py >= page.height) continue;
-      BYTE* line = bits + size_t(sy) * pso->lDelta;
-      for (LONG sx = 0; sx < pso->sizlBitmap.cx; ++sx) {
-        LONG px = origin.x + sx;
-        if (px < 0 || px >= page.width) continue;
-        BYTE g = page.at(px, py);
-        if (!oneBit) {
-          line[sx] = g;
-        } else if (g == 0) {
-          line[sx / 8] &= BYTE(~(0x80 >> (sx % 8)));
-        } else {
-          line[sx / 8] |= BYTE(0x80 >> (sx % 8));
-        }
-      }
-    }
+  // `page` as GDI draws a bitmap copied onto the page: DrvBitBlt SRCCOPY
+  // of an 8-bit grey bitmap.
+  static gdiplay::Page drawingOf(const Page& page) {
+    auto image = std::make_shared<gdiplay::Image>();
+    image->width = page.width;
+    image->height = page.height;
+    image->pixels = page.grey;
+    gdiplay::Page drawing;
+    drawing.blit(image, POINTL{0, 0});
+    return drawing;
   }
 
-  // One page: StartPage, drawing (band by band in banding mode), SendPage.
-  // Returns false when any entry point reported failure.
-  bool printPage(const Page& page) {
-    bool ok = DrvStartPage(pso) != FALSE;
-    if (device->bandingMode) {
-      POINTL origin{};
-      ok = DrvStartBanding(pso, &origin) && ok;
-      for (int guard = 0; origin.x != -1 && guard <= kMaxBands; ++guard) {
-        draw(page, origin);
-        ok = DrvNextBand(pso, &origin) && ok;
-      }
-      EXPECT_EQ(origin.x, -1) << "bands did not end";
-    } else {
-      draw(page, POINTL{0, 0});
-    }
-    return DrvSendPage(pso) && ok;
-  }
+  // Draws the part of `page` on the band at `origin`.
+  void draw(const Page& page, POINTL origin) { dc->draw(drawingOf(page), origin); }
+
+  // One page, band by band. Returns false when any entry point reported
+  // failure.
+  bool printPage(const Page& page) { return dc->printPage(drawingOf(page)); }
 
   bool printDocument(const std::vector<Page>& pages, DWORD jobId = 7) {
-    bool ok = DrvStartDoc(pso, const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(u"label")), jobId) != FALSE;
+    bool ok = dc->startDoc(reinterpret_cast<LPCWSTR>(u"label"), jobId);
     for (const Page& p : pages) ok = printPage(p) && ok;
-    return DrvEndDoc(pso, 0) && ok;
+    return dc->endDoc() && ok;
   }
 
-  std::vector<BYTE> written() const { return sim::written(queue); }
+  std::vector<BYTE> written() const { return host->written(); }
   std::string writtenText() const {
     auto b = written();
     return std::string(b.begin(), b.end());
@@ -160,8 +130,9 @@ class PrintSession : public ::testing::Test {
   }
 
   std::u16string queue = u"Label Printer";
+  std::unique_ptr<gdiplay::PrinterQueue> host;
+  std::unique_ptr<gdiplay::DeviceContext> dc, second;
   HANDLE printer = nullptr;
-  HDEV hdev = reinterpret_cast<HDEV>(0x5D00);
   std::vector<BYTE> appMode;
   PrinterDevice* device = nullptr;
   SURFOBJ* pso = nullptr;

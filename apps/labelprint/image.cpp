@@ -34,34 +34,17 @@ bool readPng(const std::string& path, GreyImage* image, std::string* error) {
   return true;
 }
 
-GreyImage fitToPage(const GreyImage& image, int width, int height) {
-  GreyImage page;
-  page.width = width;
-  page.height = height;
-  page.pixels.assign(size_t(width) * height, 255);
-  if (image.width <= 0 || image.height <= 0 || width <= 0 || height <= 0) return page;
+FitRect fitInside(int imageWidth, int imageHeight, int width, int height) {
+  if (imageWidth <= 0 || imageHeight <= 0 || width <= 0 || height <= 0) return FitRect{};
   // Scale = min(width / iw, height / ih), kept as a fraction num / den.
-  long long num = width, den = image.width;
-  if (static_cast<long long>(height) * image.width < static_cast<long long>(width) * image.height) {
+  long long num = width, den = imageWidth;
+  if (static_cast<long long>(height) * imageWidth < static_cast<long long>(width) * imageHeight) {
     num = height;
-    den = image.height;
+    den = imageHeight;
   }
-  const int w = std::max(1, int(image.width * num / den));
-  const int h = std::max(1, int(image.height * num / den));
-  const int left = (width - w) / 2, top = (height - h) / 2;
-  for (int y = 0; y < h; ++y) {
-    int sy0 = int(static_cast<long long>(y) * image.height / h);
-    int sy1 = std::max(sy0 + 1, int(static_cast<long long>(y + 1) * image.height / h));
-    for (int x = 0; x < w; ++x) {
-      int sx0 = int(static_cast<long long>(x) * image.width / w);
-      int sx1 = std::max(sx0 + 1, int(static_cast<long long>(x + 1) * image.width / w));
-      unsigned long sum = 0;
-      for (int sy = sy0; sy < sy1; ++sy)
-        for (int sx = sx0; sx < sx1; ++sx) sum += image.at(sx, sy);
-      page.pixels[size_t(top + y) * width + left + x] = uint8_t(sum / (unsigned long)((sy1 - sy0) * (sx1 - sx0)));
-    }
-  }
-  return page;
+  const int w = std::max(1, int(imageWidth * num / den));
+  const int h = std::max(1, int(imageHeight * num / den));
+  return FitRect{(width - w) / 2, (height - h) / 2, w, h};
 }
 
 }  // namespace labelprint

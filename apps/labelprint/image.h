@@ -1,4 +1,4 @@
-// Grey images for labelprint: reading a PNG file and fitting it to a page.
+// Grey images for labelprint: reading a PNG file and placing it on a page.
 #pragma once
 
 #include <cstdint>
@@ -19,9 +19,15 @@ struct GreyImage {
 // reason in *error for a missing, unreadable or empty file.
 bool readPng(const std::string& path, GreyImage* image, std::string* error);
 
-// The image scaled to fit a width x height page keeping its aspect ratio
-// (each page pixel averages the source pixels it covers), centred on a
-// white page.
-GreyImage fitToPage(const GreyImage& image, int width, int height);
+// Where an image of imageWidth x imageHeight lands when scaled to fit a
+// width x height box keeping its aspect ratio, centred: offset in the box
+// and size. All zero when a size is not positive.
+struct FitRect {
+  int left = 0;
+  int top = 0;
+  int width = 0;
+  int height = 0;
+};
+FitRect fitInside(int imageWidth, int imageHeight, int width, int height);
 
 }  // namespace labelprint

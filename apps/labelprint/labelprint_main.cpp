@@ -14,6 +14,11 @@
 
 int main(int argc, char** argv) {
   std::string model = "TR7208";
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::printf("%s\n", labelprint::kUsage);
+      return 0;
+    }
   for (int i = 1; i + 1 < argc; ++i)
     if (std::strcmp(argv[i], "--model") == 0) model = argv[i + 1];
   if (model != "TR7208" && model != "KV830") {

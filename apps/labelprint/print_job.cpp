@@ -1,30 +1,29 @@
-// The GDI side of printing one label: queue, device, surface, document,
-// page, drawing, send, end, disable.
+// The application side of printing one label: settings, device context,
+// one page of drawing, end of document.
 #include "print_job.h"
 
 #include <windows.h>
 #include <winddi.h>
 #include <winspool.h>
 
+#include <cmath>
 #include <fstream>
-#include <iterator>
+#include <memory>
 
 #include "device.h"
 #include "label_file.h"
+#include "barcode.h"
+#include "gdi_play.h"
+#include "glyphs.h"
 #include "model_profile.h"
 #include "settings.h"
-#include "sim/engine.h"
 #include "sim/profile.h"
-#include "sim/spooler.h"
-#include "sim/world.h"
 
 namespace labelprint {
 
 namespace {
 
 const std::u16string kQueue = u"Label Printer";
-
-LPWSTR wide(const std::u16string& s) { return const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(s.c_str())); }
 
 bool copyFile(const std::string& from, const std::string& to, std::string* error) {
   std::ifstream in(from, std::ios::binary);
@@ -41,65 +40,73 @@ bool copyFile(const std::string& from, const std::string& to, std::string* error
   return true;
 }
 
-// Owns what GDI would hold for one device context, released in reverse.
-class DeviceContext {
- public:
-  ~DeviceContext() {
-    if (pso_) EngUnlockSurface(pso_);
-    if (device_) {
-      if (surface_) DrvDisableSurface(device_);
-      DrvDisablePDEV(device_);
-    }
-    if (printer_) ClosePrinter(printer_);
-  }
-  HANDLE printer_ = nullptr;
-  DHPDEV device_ = nullptr;
-  HSURF surface_ = nullptr;
-  SURFOBJ* pso_ = nullptr;
-};
-
-// Draws the part of `page` that falls on the band bitmap at `origin`, the
-// way the engine's bitmap copy would: 1-bit thresholds at mid grey.
-void drawBand(SURFOBJ* pso, const GreyImage& page, POINTL origin) {
-  const bool oneBit = pso->iBitmapFormat == BMF_1BPP;
-  BYTE* bits = static_cast<BYTE*>(pso->pvBits);
-  for (LONG sy = 0; sy < pso->sizlBitmap.cy; ++sy) {
-    LONG py = origin.y + sy;
-    if (py < 0 || py >= page.height) continue;
-    BYTE* line = bits + size_t(sy) * pso->lDelta;
-    for (LONG sx = 0; sx < pso->sizlBitmap.cx; ++sx) {
-      LONG px = origin.x + sx;
-      if (px < 0 || px >= page.width) continue;
-      BYTE g = page.at(px, py);
-      if (!oneBit)
-        line[sx] = g;
-      else if (g < 128)
-        line[sx / 8] &= BYTE(~(0x80 >> (sx % 8)));
-    }
-  }
-}
-
 bool fail(std::string* error, const std::string& what) {
   *error = what + " failed (error " + std::to_string(GetLastError()) + ")";
   return false;
+}
+
+// Code 128 bars are 0.25 mm wide modules (at least two dots) and 10 mm
+// tall; QR modules 0.5 mm (at least three dots): whole dots either way.
+constexpr double kCode128ModuleMm = 0.25;
+constexpr double kCode128HeightMm = 10;
+constexpr double kQrModuleMm = 0.5;
+
+// The page's requests for the options' items.
+bool addItems(const Options& o, int dpi, gdiplay::Page* page, std::string* error) {
+  TextRenderer text;
+  bool textOpen = false;
+  auto dots = [&](double mm) { return LONG(dotsOf(mm, dpi)); };
+  for (const Item& item : o.items) {
+    const LONG x = dots(item.x), y = dots(item.y);
+    switch (item.kind) {
+      case Item::Kind::Text: {
+        if (!textOpen && !text.open(o.font, error)) return false;
+        textOpen = true;
+        std::vector<gdiplay::Glyph> glyphs;
+        if (!text.render(item.text, x, y, dots(item.size), &glyphs, error)) return false;
+        page->text(std::move(glyphs), gdiplay::kBlack);
+        break;
+      }
+      case Item::Kind::Barcode: {
+        const bool linear = item.type == "code128";
+        const LONG module = std::max<LONG>(linear ? 2 : 3, dots(linear ? kCode128ModuleMm : kQrModuleMm));
+        std::vector<RECTL> bars;
+        if (!barcodeRects(item.type, item.text, x, y, module, dots(kCode128HeightMm), &bars, error)) return false;
+        for (const RECTL& r : bars) page->fill(r, gdiplay::kBlack);
+        break;
+      }
+      case Item::Kind::Box: {
+        const LONG pen = std::max<LONG>(1, dots(item.thickness));
+        page->frame(RECTL{x, y, x + dots(item.a), y + dots(item.b)}, pen, gdiplay::kBlack);
+        break;
+      }
+      case Item::Kind::Line:
+        page->line(POINTL{x, y}, POINTL{dots(item.a), dots(item.b)}, gdiplay::kBlack,
+                   std::max<LONG>(1, dots(item.thickness)));
+        break;
+    }
+  }
+  return true;
 }
 
 }  // namespace
 
 const char* driverModel() { return kModel.modelName; }
 
-bool printImage(const Options& o, const GreyImage& image, PrintResult* result, std::string* error) {
+long dotsOf(double millimetres, int dpi) { return std::lround(millimetres * dpi / 25.4); }
+
+bool printLabel(const Options& o, const GreyImage* image, PrintResult* result, std::string* error) {
   if (o.model != kModel.modelName) {
     *error = "this program prints for " + std::string(kModel.modelName) + ", not " + o.model;
     return false;
   }
-  sim::reset();
-  sim::makeTempWindowsDirectory();
-  if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(kModel.labelFileName), error)) return false;
   sim::QueueSetup q;
   q.name = kQueue;
-  q.driver = std::u16string(u"Varodyn ") + std::u16string(kModel.modelName, kModel.modelName + std::char_traits<char>::length(kModel.modelName));
-  sim::addQueue(q);
+  q.driver = std::u16string(u"Varodyn ") +
+             std::u16string(kModel.modelName, kModel.modelName + std::char_traits<char>::length(kModel.modelName));
+  gdiplay::PrinterQueue queue(q);
+  if (!queue.printer()) return fail(error, "OpenPrinterW");
+  if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(kModel.labelFileName), error)) return false;
 
   BuildLabelList();
   if (FindLabel(o.label) < 0) {
@@ -108,7 +115,7 @@ bool printImage(const Options& o, const GreyImage& image, PrintResult* result, s
   }
 
   DriverSettings s;
-  DefaultSettings(&s, reinterpret_cast<LPCWSTR>(kQueue.c_str()));
+  DefaultSettings(&s, queue.name());
   s.SettingsSignature = kSettingsSignature;
   PrivateSettings& p = s.Private;
   p.LabelIndex = o.label;
@@ -116,53 +123,44 @@ bool printImage(const Options& o, const GreyImage& image, PrintResult* result, s
     p.CustomWidth = o.width;
     p.CustomHeight = o.height;
   }
-  p.Copies = o.copies;
   p.Orientation = o.landscape ? 2 : 1;
   p.LandscapeRotation = o.rotate ? 1 : 0;
   p.ColorMode = o.grey ? 1 : 0;
   p.GraphicsMode = o.hex ? 0 : 1;
-  BuildPublicFields(&s, reinterpret_cast<LPCWSTR>(kQueue.c_str()));
+  BuildPublicFields(&s, queue.name());
 
-  DeviceContext dc;
-  if (!OpenPrinterW(wide(kQueue), &dc.printer_, nullptr)) return fail(error, "OpenPrinterW");
-  DRVENABLEDATA ded{};
-  if (!DrvEnableDriver(DDI_DRIVER_VERSION_NT5, sizeof ded, &ded)) return fail(error, "DrvEnableDriver");
-  GDIINFO gdi{};
-  DEVINFO dev{};
-  HSURF patterns[6] = {};
-  HDEV hdev = reinterpret_cast<HDEV>(0x1D00);
-  dc.device_ = DrvEnablePDEV(reinterpret_cast<DEVMODEW*>(&s), wide(kQueue), 6, patterns, sizeof gdi,
-                             reinterpret_cast<ULONG*>(&gdi), sizeof dev, &dev, hdev, wide(kQueue), dc.printer_);
-  if (!dc.device_) return fail(error, "DrvEnablePDEV");
-  sim::bindDevice(hdev, dc.device_);
-  DrvCompletePDEV(dc.device_, hdev);
-  dc.surface_ = DrvEnableSurface(dc.device_);
-  if (!dc.surface_) return fail(error, "DrvEnableSurface");
-  dc.pso_ = EngLockSurface(dc.surface_);
-  if (!dc.pso_) return fail(error, "EngLockSurface");
+  gdiplay::DeviceContext dc;
+  if (!dc.create(queue.printer(), queue.name(), reinterpret_cast<const DEVMODEW*>(&s))) return fail(error, dc.step());
+  result->pageWidth = int(dc.gdiInfo().ulHorzRes);
+  result->pageHeight = int(dc.gdiInfo().ulVertRes);
+  result->dpi = int(dc.gdiInfo().ulLogPixelsX);
 
-  const PrinterDevice* device = reinterpret_cast<const PrinterDevice*>(dc.device_);
-  result->pageWidth = int(gdi.ulHorzRes);
-  result->pageHeight = int(gdi.ulVertRes);
-  result->bands = int(device->bandCount);
-  const GreyImage page = fitToPage(image, result->pageWidth, result->pageHeight);
+  // The application's copy count, as StartDoc's DEVMODE would carry it.
+  LONG copies = LONG(o.copies), applied = 0;
+  if (dc.escape(SETCOPYCOUNT, sizeof copies, &copies, sizeof applied, &applied) != 1)
+    return fail(error, "SETCOPYCOUNT");
 
-  SURFOBJ* pso = dc.pso_;
-  if (!DrvStartDoc(pso, wide(u"labelprint"), 1)) return fail(error, "DrvStartDoc");
-  if (!DrvStartPage(pso)) return fail(error, "DrvStartPage");
-  if (device->bandingMode) {
-    POINTL origin{};
-    if (!DrvStartBanding(pso, &origin)) return fail(error, "DrvStartBanding");
-    while (origin.x != -1) {
-      drawBand(pso, page, origin);
-      if (!DrvNextBand(pso, &origin)) return fail(error, "DrvNextBand");
+  gdiplay::Page page;
+  if (image && image->width > 0 && image->height > 0) {
+    auto source = std::make_shared<gdiplay::Image>();
+    source->width = image->width;
+    source->height = image->height;
+    source->pixels.assign(image->pixels.begin(), image->pixels.end());
+    LONG bx = 0, by = 0, bw = result->pageWidth, bh = result->pageHeight;
+    if (o.imageBoxGiven) {
+      bx = dotsOf(o.imageBox[0], result->dpi), by = dotsOf(o.imageBox[1], result->dpi);
+      bw = dotsOf(o.imageBox[2], result->dpi), bh = dotsOf(o.imageBox[3], result->dpi);
     }
-  } else {
-    drawBand(pso, page, POINTL{0, 0});
+    const FitRect fit = fitInside(image->width, image->height, int(bw), int(bh));
+    page.stretch(source, RECTL{bx + fit.left, by + fit.top, bx + fit.left + fit.width, by + fit.top + fit.height});
   }
-  if (!DrvSendPage(pso)) return fail(error, "DrvSendPage");
-  if (!DrvEndDoc(pso, 0)) return fail(error, "DrvEndDoc");
-  result->bytes = sim::written(kQueue);
+  if (!addItems(o, result->dpi, &page, error)) return false;
+
+  if (!dc.startDoc(WTEXT("labelprint"), 1)) return fail(error, dc.step());
+  if (!dc.printPage(page)) return fail(error, dc.step());
+  if (!dc.endDoc()) return fail(error, dc.step());
+  result->bands = int(dc.bandOrigins().size());
+  result->bytes = queue.written();
   return true;
 }
 

@@ -1,4 +1,4 @@
-// Prints an image through this build's driver on the simulated host, as an
+// Prints a label through this build's driver on the simulated host, as an
 // application would through GDI, and returns what the printer receives.
 #pragma once
 
@@ -15,17 +15,23 @@ struct PrintResult {
   std::vector<uint8_t> bytes;  // everything WritePrinter delivered
   int pageWidth = 0;           // printable page in dots
   int pageHeight = 0;
+  int dpi = 0;
   int bands = 0;
 };
 
 // Name of the model this build's driver serves ("TR7208" or "KV830").
 const char* driverModel();
 
-// Sets up a queue with the options' settings (and label file), enables
-// the driver's device and surface, prints one page holding `image` fitted
-// to the printable area, and ends the document. False with a one-line
-// reason in *error when a setting is not valid for the model or the driver
+// Dots for a length in millimetres at `dpi`, rounded to the nearest dot.
+long dotsOf(double millimetres, int dpi);
+
+// Sets up a queue with the options' settings (and label file), creates the
+// device context, sets the copy count with the SETCOPYCOUNT escape, draws
+// one page (the image, if any, stretched into its box by DrvStretchBlt,
+// then the options' items: text by DrvTextOut, barcodes, boxes and lines
+// by pattern fills) and ends the document. False with a one-line reason in
+// *error when a setting or item is not valid for the model or the driver
 // refuses a step.
-bool printImage(const Options& options, const GreyImage& image, PrintResult* result, std::string* error);
+bool printLabel(const Options& options, const GreyImage* image, PrintResult* result, std::string* error);
 
 }  // namespace labelprint

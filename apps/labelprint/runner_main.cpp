@@ -1,4 +1,4 @@
-// labelprint for one model's driver: prints the image, writes the job
+// labelprint for one model's driver: prints the label, writes the job
 // stream and the emulator's preview. `labelprint` starts this program.
 #include <cstdio>
 #include <fstream>
@@ -18,13 +18,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "labelprint: %s\n%s\n", error.c_str(), kUsage);
     return 2;
   }
+  if (options.help) {
+    std::printf("%s\n", kUsage);
+    return 0;
+  }
   GreyImage image;
-  if (!readPng(options.input, &image, &error)) {
+  if (!options.input.empty() && !readPng(options.input, &image, &error)) {
     std::fprintf(stderr, "labelprint: %s\n", error.c_str());
     return 1;
   }
   PrintResult result;
-  if (!printImage(options, image, &result, &error)) {
+  if (!printLabel(options, options.input.empty() ? nullptr : &image, &result, &error)) {
     std::fprintf(stderr, "labelprint: %s\n", error.c_str());
     return 1;
   }

@@ -15,7 +15,8 @@ POINTL gPoint{0, 0};
 const HookCase kHooks[] = {
     {sim::api::EngBitBlt, [](SURFOBJ* so) { return DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, nullptr, nullptr, nullptr, 0xCCCC); }},
     {sim::api::EngStretchBlt, [](SURFOBJ* so) { return DrvStretchBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, &gRect, nullptr, HALFTONE); }},
-    {sim::api::EngCopyBits, [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, &gPoint); }},
+    {sim::api::EngCopyBits, [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, nullptr); }},
+    {sim::api::EngStretchBlt, [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, &gPoint); }},
     {sim::api::EngAlphaBlend, [](SURFOBJ* so) { return DrvAlphaBlend(so, so, nullptr, nullptr, &gRect, &gRect, nullptr); }},
     {sim::api::EngGradientFill, [](SURFOBJ* so) { return DrvGradientFill(so, nullptr, nullptr, nullptr, 0, nullptr, 0, &gRect, &gPoint, 0); }},
     {sim::api::EngPlgBlt, [](SURFOBJ* so) { return DrvPlgBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, HALFTONE); }},

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 
 #include "device.h"
 #include "label_file.h"
+#include "gdi_play.h"
 #include "model_profile.h"
 #include "printer_properties.h"
 #include "settings.h"
@@ -28,17 +31,18 @@ inline constexpr bool kIsModelA = kModel.userSlotCount > 0;
 class DriverTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::reset();
-    windowsDir = sim::makeTempWindowsDirectory();
     sim::QueueSetup q;
     q.name = queueName;
     q.driver = kIsModelA ? u"Varodyn TR7208" : u"Varodyn KV830";
     setup(q);
-    sim::addQueue(q);
-    ASSERT_TRUE(OpenPrinterW(const_cast<LPWSTR>(queueName.c_str()), &printer, nullptr));
+    host = std::make_unique<gdiplay::PrinterQueue>(q);
+    windowsDir = host->windowsDirectory();
+    printer = host->printer();
+    ASSERT_NE(printer, nullptr);
   }
   void TearDown() override {
-    if (printer) ClosePrinter(printer);
+    host.reset();
+    printer = nullptr;
     sim::reset();
   }
   // Lets a test adjust the queue before it is added.
@@ -71,24 +75,25 @@ class DriverTest : public ::testing::Test {
     return std::vector<BYTE>(p, p + sizeof(PrinterDataBlock));
   }
 
-  // Creates a device through DrvEnablePDEV with full-size info buffers.
+  // Creates a device as GDI does for a device context (DrvEnablePDEV with
+  // full-size info buffers, DrvCompletePDEV); the test disables it.
   PrinterDevice* enable(DEVMODEW* dm = nullptr) {
-    ZeroMemory(&gdiInfo, sizeof gdiInfo);
-    ZeroMemory(&devInfo, sizeof devInfo);
-    DHPDEV d = DrvEnablePDEV(dm, const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(u"USB001")), 6, patterns,
-                             sizeof gdiInfo, reinterpret_cast<ULONG*>(&gdiInfo), sizeof devInfo, &devInfo, hdev,
-                             const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(queueName.c_str())), printer);
-    if (d) {
-      sim::bindDevice(hdev, d);
-      DrvCompletePDEV(d, hdev);
-    }
+    gdiplay::DeviceContext dc;
+    const bool created = dc.createDevice(printer, reinterpret_cast<LPCWSTR>(queueName.c_str()), dm);
+    gdiInfo = dc.gdiInfo();
+    devInfo = dc.devInfo();
+    std::copy(dc.patterns(), dc.patterns() + 6, patterns);
+    hdev = dc.hdev();
+    DHPDEV d = created ? dc.device() : nullptr;
+    dc.release();
     return reinterpret_cast<PrinterDevice*>(d);
   }
 
   std::u16string queueName = u"Label Printer";
   std::u16string windowsDir;
+  std::unique_ptr<gdiplay::PrinterQueue> host;
   HANDLE printer = nullptr;
-  HDEV hdev = reinterpret_cast<HDEV>(0x4D00);
+  HDEV hdev = gdiplay::DeviceContext().hdev();
   HSURF patterns[6] = {};
   GDIINFO gdiInfo{};
   DEVINFO devInfo{};

@@ -68,6 +68,33 @@ void driver(const char* dir, const char* name) {
   check(!fileVersion(dir, name).empty(), (std::string("version resource ") + name).c_str());
 }
 
+// The printer interface DLL: its exports, and the device-mode size query
+// that needs no queue.
+void interfaceDll(const char* dir, const char* name) {
+  HMODULE m = load(dir, name);
+  for (const char* e : {"DrvDeviceCapabilities", "DrvDevicePropertySheets", "DrvConvertDevMode", "DevQueryPrintEx",
+                        "DrvPrinterEvent", "DrvUpgradePrinter"})
+    entry<FARPROC>(m, e);
+  // The header's layout (winddiui.h): cbSize, Reserved, hPrinter,
+  // pszPrinterName, pdmIn, pdmOut, cbOut, fMode.
+  struct Header {
+    WORD cbSize, Reserved;
+    HANDLE hPrinter;
+    LPWSTR pszPrinterName;
+    DEVMODEW *pdmIn, *pdmOut;
+    DWORD cbOut, fMode;
+  };
+  auto sheets = entry<LONG(WINAPI*)(void*, LPARAM)>(m, "DrvDocumentPropertySheets");
+  if (sheets) {
+    Header h{};
+    h.cbSize = sizeof h;
+    check(sheets(nullptr, reinterpret_cast<LPARAM>(&h)) == 364 && h.cbOut == 364,
+          (std::string(name) + " device mode is 364 bytes").c_str());
+    check(sheets(nullptr, 0) == -1, (std::string(name) + " refuses a missing header").c_str());
+  }
+  check(!fileVersion(dir, name).empty(), (std::string("version resource ") + name).c_str());
+}
+
 void monitor(const char* dir) {
   HMODULE m = load(dir, "TRMON.dll");
   entry<FARPROC>(m, "InitializeMonitorEx");
@@ -97,6 +124,8 @@ int main(int argc, char** argv) {
   std::string base(dir);
   driver((base + "\\driver").c_str(), "TR722.dll");
   driver((base + "\\driver").c_str(), "KV830.dll");
+  interfaceDll((base + "\\driverui").c_str(), "TR722UI.dll");
+  interfaceDll((base + "\\driverui").c_str(), "KV830UI.dll");
   monitor((base + "\\monitor").c_str());
   hidlink((base + "\\hidlink").c_str());
   std::printf("%d passed, %d failed\n", g_passed, g_failed);

@@ -120,6 +120,16 @@ inline constexpr int kResultFailed = 7;  // the exchange failed
 
 class Form;
 
+// What an open-file dialog shows. The filter is written as pairs of
+// "description|patterns" joined by '|' (the host turns it into its own
+// form); the first pair is selected; the dialog starts in `folder` (ANSI)
+// with an empty file name.
+struct OpenFileDialog {
+  UiText title;
+  UiText filter;
+  std::string folder;
+};
+
 // Process-wide services of the window system.
 class Shell {
  public:
@@ -129,9 +139,12 @@ class Shell {
   virtual int messageBox(const UiText& text, const UiText& caption, UINT type) = 0;
   // The open-file dialog; true with the chosen path (ANSI code page) when the
   // user picked a file.
-  virtual bool chooseFile(std::string& path) = 0;
+  virtual bool chooseFile(const OpenFileDialog& dialog, std::string& path) = 0;
   // Shows `form` in its dialog (Form::dialogId) modally, owned by the active
-  // window, and returns the result given to FormView::endModal.
+  // window, and returns the result given to FormView::endModal. When the
+  // user closes the dialog (close box, Esc) the host calls Form::onClose;
+  // unless that handler ended the dialog with its own result, the dialog
+  // ends with kResultCancel.
   virtual int runModal(Form& form) = 0;
   // Ends the program (PostQuitMessage): the message loop stops and the
   // windows still open are destroyed without their onClose.
@@ -160,9 +173,10 @@ class Form {
   virtual void onActivate() {}
   // WM_COMMAND from a control or menu item: id and notification code
   // (BN_CLICKED, LBN_DBLCLK, CBN_SELCHANGE, ...).
-  virtual void onCommand(UINT id, UINT notification) {}
-  virtual void onTimer(UINT id) {}
-  // The window is closing (WM_CLOSE, or end of a modal dialog).
+  virtual void onCommand(UINT /*id*/, UINT /*notification*/) {}
+  virtual void onTimer(UINT /*id*/) {}
+  // The window is being closed (WM_CLOSE: close box, Esc in a dialog,
+  // FormView::close). Not called when a dialog ends through endModal.
   virtual void onClose() {}
 
  protected:

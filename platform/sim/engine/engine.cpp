@@ -276,72 +276,6 @@ BOOL APIENTRY EngDeletePalette(HPALETTE hpal) {
   return TRUE;
 }
 
-// Drawing fall-backs. EngBitBlt draws solid-colour pattern copies and
-// whiteness/blackness onto 1- and 8-bit bitmaps; the others only count.
-BOOL APIENTRY EngBitBlt(SURFOBJ* psoTrg, SURFOBJ*, SURFOBJ*, CLIPOBJ* pco, XLATEOBJ*, RECTL* prclTrg, POINTL*,
-                        POINTL*, BRUSHOBJ* pbo, POINTL*, ROP4 rop4) {
-  std::lock_guard<std::recursive_mutex> g(engine().lock);
-  if (faulted(api::EngBitBlt)) return FALSE;
-  Surface* s = surfaceOf(psoTrg);
-  if (!s || !prclTrg) return TRUE;
-  RECTL r = *prclTrg;
-  if (pco && pco->iDComplexity != DC_TRIVIAL) {
-    r.left = std::max(r.left, pco->rclBounds.left);
-    r.top = std::max(r.top, pco->rclBounds.top);
-    r.right = std::min(r.right, pco->rclBounds.right);
-    r.bottom = std::min(r.bottom, pco->rclBounds.bottom);
-  }
-  ULONG white = bitsPerPixel(s->info.format) == 1 ? 1 : 255;
-  if (rop4 == 0xF0F0 && pbo && pbo->iSolidColor != 0xFFFFFFFF)
-    fillRect(*s, r, pbo->iSolidColor);
-  else if (rop4 == 0xFFFF)
-    fillRect(*s, r, white);
-  else if (rop4 == 0x0000)
-    fillRect(*s, r, 0);
-  return TRUE;
-}
-
-#define SIM_COUNTED(name) \
-  if (faulted(api::name)) return FALSE; \
-  return TRUE
-
-BOOL APIENTRY EngStretchBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*,
-                            RECTL*, POINTL*, ULONG) {
-  SIM_COUNTED(EngStretchBlt);
-}
-BOOL APIENTRY EngStretchBltROP(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, RECTL*,
-                               RECTL*, POINTL*, ULONG, BRUSHOBJ*, DWORD) {
-  SIM_COUNTED(EngStretchBltROP);
-}
-BOOL APIENTRY EngCopyBits(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, POINTL*) { SIM_COUNTED(EngCopyBits); }
-BOOL APIENTRY EngAlphaBlend(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, BLENDOBJ*) {
-  SIM_COUNTED(EngAlphaBlend);
-}
-BOOL APIENTRY EngGradientFill(SURFOBJ*, CLIPOBJ*, XLATEOBJ*, TRIVERTEX*, ULONG, PVOID, ULONG, RECTL*, POINTL*,
-                              ULONG) {
-  SIM_COUNTED(EngGradientFill);
-}
-BOOL APIENTRY EngPlgBlt(SURFOBJ*, SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, COLORADJUSTMENT*, POINTL*, POINTFIX*,
-                        RECTL*, POINTL*, ULONG) {
-  SIM_COUNTED(EngPlgBlt);
-}
-BOOL APIENTRY EngTransparentBlt(SURFOBJ*, SURFOBJ*, CLIPOBJ*, XLATEOBJ*, RECTL*, RECTL*, ULONG, ULONG) {
-  SIM_COUNTED(EngTransparentBlt);
-}
-BOOL APIENTRY EngTextOut(SURFOBJ*, STROBJ*, FONTOBJ*, CLIPOBJ*, RECTL*, RECTL*, BRUSHOBJ*, BRUSHOBJ*, POINTL*, MIX) {
-  SIM_COUNTED(EngTextOut);
-}
-BOOL APIENTRY EngPaint(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX) { SIM_COUNTED(EngPaint); }
-BOOL APIENTRY EngFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, BRUSHOBJ*, POINTL*, MIX, FLONG) { SIM_COUNTED(EngFillPath); }
-BOOL APIENTRY EngStrokeAndFillPath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, LINEATTRS*, BRUSHOBJ*, POINTL*,
-                                   MIX, FLONG) {
-  SIM_COUNTED(EngStrokeAndFillPath);
-}
-BOOL APIENTRY EngLineTo(SURFOBJ*, CLIPOBJ*, BRUSHOBJ*, LONG, LONG, LONG, LONG, RECTL*, MIX) { SIM_COUNTED(EngLineTo); }
-BOOL APIENTRY EngStrokePath(SURFOBJ*, PATHOBJ*, CLIPOBJ*, XFORMOBJ*, BRUSHOBJ*, POINTL*, LINEATTRS*, MIX) {
-  SIM_COUNTED(EngStrokePath);
-}
-
 PVOID APIENTRY BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj) {
   std::lock_guard<std::recursive_mutex> g(engine().lock);
   if (faulted(api::BRUSHOBJ_pvAllocRbrush) || !pbo || cj == 0) return nullptr;
@@ -354,6 +288,7 @@ PVOID APIENTRY BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj) {
 PVOID APIENTRY BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo) {
   std::lock_guard<std::recursive_mutex> g(engine().lock);
   if (faulted(api::BRUSHOBJ_pvGetRbrush) || !pbo) return nullptr;
+  if (!pbo->pvRbrush) realizeRegisteredBrush(pbo);
   return pbo->pvRbrush;
 }
 

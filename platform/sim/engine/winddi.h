@@ -168,6 +168,29 @@ typedef struct _PATHOBJ {
   ULONG cCurves;
 } PATHOBJ;
 
+typedef struct _GLYPHBITS {
+  POINTL ptlOrigin;  // top-left of the bitmap relative to the glyph's position
+  SIZEL sizlBitmap;
+  BYTE aj[1];        // one bit per pixel, rows padded to whole bytes, MSB first
+} GLYPHBITS;
+
+typedef union _GLYPHDEF {
+  GLYPHBITS* pgb;
+  struct _PATHOBJ* ppo;
+} GLYPHDEF;
+
+typedef struct _GLYPHPOS {
+  HGLYPH hg;
+  GLYPHDEF* pgdf;
+  POINTL ptl;  // the glyph's position (baseline origin) on the surface
+} GLYPHPOS;
+
+typedef struct _PATHDATA {
+  FLONG flags;
+  ULONG count;
+  POINTFIX* pptfx;
+} PATHDATA;
+
 typedef struct _STROBJ {
   ULONG cGlyphs;
   FLONG flAccel;
@@ -300,6 +323,22 @@ typedef struct _GLYPHDATA GLYPHDATA;
 #define CT_RECTANGLES 0L
 #define CD_ANY 0x00000004L
 
+#define PD_BEGINSUBPATH 0x00000001
+#define PD_ENDSUBPATH 0x00000002
+#define PD_RESETSTYLE 0x00000004
+#define PD_CLOSEFIGURE 0x00000008
+#define PD_BEZIERS 0x00000010
+#define FP_ALTERNATEMODE 1L
+#define FP_WINDINGMODE 2L
+
+#define DM_DEFAULT 0x00000001
+#define DM_MONOCHROME 0x00000002
+#define RB_DITHERCOLOR 0x80000000L
+
+#define GRADIENT_FILL_RECT_H 0x00000000
+#define GRADIENT_FILL_RECT_V 0x00000001
+#define GRADIENT_FILL_TRIANGLE 0x00000002
+
 #define DCR_SOLID 0
 #define DCR_DRIVER 1
 #define DCR_HALFTONE 2
@@ -419,6 +458,13 @@ BOOL APIENTRY EngStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* 
                             POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix);
 PVOID APIENTRY BRUSHOBJ_pvAllocRbrush(BRUSHOBJ* pbo, ULONG cj);
 PVOID APIENTRY BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo);
+PATHOBJ* APIENTRY EngCreatePath(VOID);
+VOID APIENTRY EngDeletePath(PATHOBJ* ppo);
+BOOL APIENTRY PATHOBJ_bMoveTo(PATHOBJ* ppo, POINTFIX ptfx);
+BOOL APIENTRY PATHOBJ_bPolyLineTo(PATHOBJ* ppo, POINTFIX* pptfx, ULONG cptfx);
+BOOL APIENTRY PATHOBJ_bCloseFigure(PATHOBJ* ppo);
+VOID APIENTRY PATHOBJ_vEnumStart(PATHOBJ* ppo);
+BOOL APIENTRY PATHOBJ_bEnum(PATHOBJ* ppo, PATHDATA* ppd);
 ULONG APIENTRY CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL bAll, ULONG iType, ULONG iDirection, ULONG cLimit);
 BOOL APIENTRY CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul);
 

@@ -113,6 +113,18 @@ HANDLE openHostFile(const std::u16string& path, DWORD access, DWORD disposition)
   return h;
 }
 
+// An ANSI path as the host file it names.
+std::string hostPathOf(LPCSTR fileName) {
+  int n = MultiByteToWideChar(CP_ACP, 0, fileName, -1, nullptr, 0);
+  if (n <= 0) return {};
+  std::vector<WCHAR> wide(static_cast<size_t>(n));
+  MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide.data(), n);
+  std::string host = toUtf8(wide.data());
+  for (char& c : host)
+    if (c == '\\') c = '/';
+  return host;
+}
+
 }  // namespace
 
 void addDeviceOpener(DeviceOpener opener) {
@@ -167,6 +179,31 @@ HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
   MultiByteToWideChar(CP_ACP, 0, fileName, -1, wide.data(), n);
   return CreateFileW(wide.data(), desiredAccess, shareMode, securityAttributes, creationDisposition, flagsAndAttributes,
                      templateFile);
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName) {
+  if (sim::faulted(sim::api::GetFileAttributesA)) return INVALID_FILE_ATTRIBUTES;
+  if (!fileName || !*fileName) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  std::string host = sim::hostPathOf(fileName);
+  struct stat st {};
+  if (::stat(host.c_str(), &st) != 0) {
+    SetLastError(sim::errorFromErrno(errno));
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  return S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL WINAPI DeleteFileA(LPCSTR fileName) {
+  if (sim::faulted(sim::api::DeleteFileA)) return FALSE;
+  if (!fileName || !*fileName) return sim::failWith(ERROR_INVALID_PARAMETER);
+  std::string host = sim::hostPathOf(fileName);
+  struct stat st {};
+  if (::stat(host.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return sim::failWith(ERROR_ACCESS_DENIED);
+  if (::unlink(host.c_str()) != 0) return sim::failWith(sim::errorFromErrno(errno));
+  return TRUE;
 }
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "sim/world.h"
+struct _BRUSHOBJ;
 
 namespace sim {
 
@@ -21,6 +22,10 @@ inline BOOL failWith(DWORD code) {
   SetLastError(code);
   return FALSE;
 }
+
+// Realizes a brush made with sim::makeBrush through the driver's hooks
+// (nothing for other brushes).
+void realizeRegisteredBrush(_BRUSHOBJ* brush);
 
 // UTF-16 <-> UTF-8 helpers for the simulated services.
 std::string toUtf8(const WCHAR* s, int len = -1);

@@ -256,6 +256,23 @@ BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbB
   return failWith(ERROR_INVALID_LEVEL);
 }
 
+BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command) {
+  std::lock_guard<std::recursive_mutex> g(spooler().lock);
+  QueueState* q = queueOf(hPrinter);
+  if (!q) return FALSE;
+  if (Level != 2) return failWith(ERROR_INVALID_LEVEL);
+  if (!pPrinter || Command != 0) return failWith(ERROR_INVALID_PARAMETER);
+  if (faulted(sim::api::SetPrinterW)) return FALSE;
+  const DEVMODEW* dm = reinterpret_cast<const PRINTER_INFO_2W*>(pPrinter)->pDevMode;
+  if (!dm) {
+    q->setup.devMode.clear();
+  } else {
+    const BYTE* bytes = reinterpret_cast<const BYTE*>(dm);
+    q->setup.devMode.assign(bytes, bytes + dm->dmSize + dm->dmDriverExtra);
+  }
+  return TRUE;
+}
+
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
                              LPDWORD pcbNeeded) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);

@@ -9,6 +9,7 @@
 
 #include "sim/world.h"
 
+#include <string>
 #include <vector>
 
 #include <winddi.h>
@@ -80,5 +81,52 @@ inline constexpr Api EngPaint{"EngPaint"};
 inline constexpr Api BRUSHOBJ_pvAllocRbrush{"BRUSHOBJ_pvAllocRbrush"};
 inline constexpr Api BRUSHOBJ_pvGetRbrush{"BRUSHOBJ_pvGetRbrush"};
 }  // namespace api
+// The driver's hook table (from DrvEnableDriver), through which the engine
+// calls back: DrvDitherColor and DrvRealizeBrush when it realizes a brush.
+void bindDriver(const DRVENABLEDATA& ded);
+
+// Makes `brush` GDI's brush of colour `rgb` (R | G << 8 | B << 16) for
+// drawing on `target`: a colour of the target's palette (black or white on
+// one bit, a grey on eight) is solid, with iSolidColor its index; any
+// other colour has iSolidColor 0xFFFFFFFF and is realized on first use
+// (BRUSHOBJ_pvGetRbrush): the driver's DrvDitherColor gives the pattern the
+// engine draws, then DrvRealizeBrush gets RB_DITHERCOLOR | rgb.
+void makeBrush(BRUSHOBJ* brush, SURFOBJ* target, ULONG rgb);
+void forgetBrush(const BRUSHOBJ* brush);
+
+// One call of an engine drawing service as the driver made it. Fields a
+// service has no argument for stay unset (has* false, pointers null).
+struct EngineCall {
+  std::string name;
+  SURFOBJ* dest = nullptr;
+  SURFOBJ* source = nullptr;
+  SURFOBJ* mask = nullptr;
+  CLIPOBJ* clip = nullptr;
+  int clipComplexity = -1;
+  XLATEOBJ* xlate = nullptr;
+  PATHOBJ* path = nullptr;
+  bool hasRect = false;  // destination, target, opaque or bounds rectangle
+  RECTL rect{};
+  bool hasSourceRect = false;
+  RECTL sourceRect{};
+  bool hasSourcePoint = false;
+  POINTL sourcePoint{};
+  bool hasBrush = false;  // the brush's iSolidColor as passed
+  ULONG brushColor = 0;
+  bool hasOpaqueBrush = false;  // text's opaque brush, a path's stroke brush
+  ULONG opaqueColor = 0;
+  bool hasBrushOrigin = false;  // brush, halftone or dither origin
+  POINTL brushOrigin{};
+  bool hasColorAdjust = false;
+  COLORADJUSTMENT colorAdjust{};
+  ULONG rop = 0;   // rop4 or mix
+  ULONG mode = 0;  // stretch mode, fill options or gradient mode
+  ULONG transparent = 0;
+  ULONG glyphs = 0;
+  RECTL line{};  // EngLineTo's end points (x1, y1, x2, y2)
+};
+// Drawing calls since reset (or the last clear), in order.
+std::vector<EngineCall> engineCalls();
+void clearEngineCalls();
 
 }  // namespace sim

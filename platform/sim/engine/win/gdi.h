@@ -120,6 +120,43 @@ static_assert(sizeof(DEVMODEA) == 156, "DEVMODEA is 156 bytes");
 #define DMDUP_SIMPLEX 1
 #define DMTT_BITMAP 1
 
+// Document-properties modes (DocumentPropertiesW, DrvDocumentPropertySheets).
+#define DM_UPDATE 1
+#define DM_COPY 2
+#define DM_PROMPT 4
+#define DM_MODIFY 8
+#define DM_IN_BUFFER DM_MODIFY
+#define DM_IN_PROMPT DM_PROMPT
+#define DM_OUT_BUFFER DM_COPY
+#define DM_OUT_DEFAULT DM_UPDATE
+
+// Device capabilities (DeviceCapabilitiesW, DrvDeviceCapabilities).
+#define DC_FIELDS 1
+#define DC_PAPERS 2
+#define DC_PAPERSIZE 3
+#define DC_MINEXTENT 4
+#define DC_MAXEXTENT 5
+#define DC_BINS 6
+#define DC_DUPLEX 7
+#define DC_SIZE 8
+#define DC_EXTRA 9
+#define DC_VERSION 10
+#define DC_DRIVER 11
+#define DC_BINNAMES 12
+#define DC_ENUMRESOLUTIONS 13
+#define DC_FILEDEPENDENCIES 14
+#define DC_TRUETYPE 15
+#define DC_PAPERNAMES 16
+#define DC_ORIENTATION 17
+#define DC_COPIES 18
+#define DC_COLLATE 22
+#define DC_COLORDEVICE 32
+#define DC_NUP 33
+#define DC_MEDIATYPENAMES 34
+#define DC_MEDIATYPES 35
+#define DCTT_BITMAP 0x0000001L
+#define GDI_ERROR 0xFFFFFFFFL
+
 DECLARE_HANDLE(HBITMAP);
 DECLARE_HANDLE(HPALETTE);
 DECLARE_HANDLE(HBRUSH);
@@ -174,6 +211,18 @@ typedef struct _TRIVERTEX {
   USHORT Blue;
   USHORT Alpha;
 } TRIVERTEX, *PTRIVERTEX;
+
+typedef struct _GRADIENT_RECT {
+  ULONG UpperLeft;
+  ULONG LowerRight;
+} GRADIENT_RECT, *PGRADIENT_RECT;
+
+#define R2_BLACK 1
+#define R2_NOT 6
+#define R2_XORPEN 7
+#define R2_NOP 11
+#define R2_COPYPEN 13
+#define R2_WHITE 16
 
 #define DT_RASPRINTER 2
 #define FW_NORMAL 400

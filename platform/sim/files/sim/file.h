@@ -10,6 +10,8 @@ namespace api {
 inline constexpr Api CreateFileW{"CreateFileW"};
 inline constexpr Api ReadFile{"ReadFile"};
 inline constexpr Api WriteFile{"WriteFile"};
+inline constexpr Api GetFileAttributesA{"GetFileAttributesA"};
+inline constexpr Api DeleteFileA{"DeleteFileA"};
 }  // namespace api
 
 }  // namespace sim

@@ -46,6 +46,13 @@ HANDLE WINAPI CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode
                           DWORD flagsAndAttributes, HANDLE templateFile);
 HANDLE WINAPI CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode, LPSECURITY_ATTRIBUTES securityAttributes,
                           DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE templateFile);
+#define FILE_ATTRIBUTE_DIRECTORY 0x00000010
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+// Host files only: FILE_ATTRIBUTE_DIRECTORY or FILE_ATTRIBUTE_NORMAL, or
+// INVALID_FILE_ATTRIBUTES with ERROR_FILE_NOT_FOUND / ERROR_PATH_NOT_FOUND.
+DWORD WINAPI GetFileAttributesA(LPCSTR fileName);
+// Host files only.
+BOOL WINAPI DeleteFileA(LPCSTR fileName);
 // Files only (not devices); the high half is stored when `high` is given.
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD high);
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD bytesToRead, LPDWORD bytesRead, LPOVERLAPPED overlapped);

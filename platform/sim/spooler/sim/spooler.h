@@ -74,6 +74,7 @@ inline constexpr Api EnumPrintersA{"EnumPrintersA"};
 inline constexpr Api GetJobW{"GetJobW"};
 inline constexpr Api GetPrinterDriverW{"GetPrinterDriverW"};
 inline constexpr Api GetPrinterDriverA{"GetPrinterDriverA"};
+inline constexpr Api SetPrinterW{"SetPrinterW"};
 }  // namespace api
 
 }  // namespace sim

@@ -44,6 +44,41 @@ typedef struct tagWNDCLASSW {
 #define ERROR_CLASS_HAS_WINDOWS 1412L
 #define ERROR_INVALID_WINDOW_HANDLE 1400L
 
+// Message box flags and answers, and the notification codes the tool's
+// windows receive with WM_COMMAND. (Message boxes themselves are shown by
+// the tool's window layer, which the simulated host does not provide.)
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ABORTRETRYIGNORE 0x00000002L
+#define MB_YESNOCANCEL 0x00000003L
+#define MB_YESNO 0x00000004L
+#define MB_RETRYCANCEL 0x00000005L
+#define MB_ICONHAND 0x00000010L
+#define MB_ICONQUESTION 0x00000020L
+#define MB_ICONEXCLAMATION 0x00000030L
+#define MB_ICONASTERISK 0x00000040L
+#define MB_ICONERROR MB_ICONHAND
+#define MB_ICONWARNING MB_ICONEXCLAMATION
+#define MB_ICONINFORMATION MB_ICONASTERISK
+#define MB_DEFBUTTON1 0x00000000L
+#define MB_DEFBUTTON2 0x00000100L
+#define MB_DEFBUTTON3 0x00000200L
+#define MB_TYPEMASK 0x0000000FL
+#define MB_ICONMASK 0x000000F0L
+#define MB_DEFMASK 0x00000F00L
+#define IDOK 1
+#define IDCANCEL 2
+#define IDABORT 3
+#define IDRETRY 4
+#define IDIGNORE 5
+#define IDYES 6
+#define IDNO 7
+#define BN_CLICKED 0
+#define LBN_SELCHANGE 1
+#define LBN_DBLCLK 2
+#define CBN_SELCHANGE 1
+#define EN_CHANGE 0x0300
+
 // Classes are keyed by name (case-insensitive) and instance.
 ATOM WINAPI RegisterClassW(const WNDCLASSW* wndClass);
 BOOL WINAPI UnregisterClassW(LPCWSTR className, HINSTANCE instance);

@@ -1,0 +1,139 @@
+// Device modes handed out by the printer interface DLL.
+#include "document_modes.h"
+
+#include <cstddef>
+
+#include <wtext.h>
+
+#include "heap_block.h"
+#include "queue_printer.h"
+#include "setting_limits.h"
+
+namespace {
+
+LONG failWith(DWORD error) {
+  SetLastError(error);
+  return ERR_CPSUI_GETLASTERROR;
+}
+
+BOOL failBool(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// The queue's stored or built-in defaults; opens the queue by name when
+// no handle is given.
+void queueSettings(HANDLE printer, LPCWSTR printerName, DriverSettings* out) {
+  QueuePrinter queue(printer, printerName);
+  LoadQueueSettings(out, queue.get(), printerName);
+}
+
+}  // namespace
+
+DWORD DevModeClaimedBytes(const DEVMODEW* dm) {
+  if (!dm) return 0;
+  DWORD claimed = DWORD(dm->dmSize) + DWORD(dm->dmDriverExtra);
+  return dm->dmSize >= offsetof(DEVMODEW, dmFields) + sizeof(DWORD) ? claimed : 0;
+}
+
+void DocumentSettings(HANDLE printer, LPCWSTR printerName, const DEVMODEW* in, DWORD available,
+                      DriverSettings* out) {
+  queueSettings(printer, printerName, out);
+  // An application's device mode is merged like the graphics driver merges
+  // it, but copies are taken only when the application says so.
+  if (in) ApplyApplicationDevMode(out, in, available, printerName, false);
+  BuildLabelList();
+  ClampSettings(out);
+}
+
+LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header) {
+  if (!header || header->cbSize < sizeof(DOCUMENTPROPERTYHEADER)) return failWith(ERROR_INVALID_PARAMETER);
+  if (header->fMode == 0 || !header->pdmOut) {
+    header->cbOut = kDevModeBytes;
+    return LONG(kDevModeBytes);
+  }
+  const DEVMODEW* in = (header->fMode & DM_IN_BUFFER) ? header->pdmIn : nullptr;
+  const DWORD inBytes = DevModeClaimedBytes(in);
+  if ((header->fMode & DM_IN_BUFFER) && in && inBytes == 0) return failWith(ERROR_INVALID_PARAMETER);
+  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  if (!settings) return failWith(ERROR_NOT_ENOUGH_MEMORY);
+  DocumentSettings(header->hPrinter, header->pszPrinterName, in, inBytes, settings.get());
+  if (header->fMode & DM_OUT_BUFFER) {
+    // Some spoolers pass the output device mode's own dmSize as cbOut; when
+    // the output is the input record, that record's claimed size is the
+    // buffer the caller vouches for.
+    DWORD room = header->cbOut;
+    if (header->pdmOut == header->pdmIn && inBytes > room) room = inBytes;
+    if (room < kDevModeBytes) return failWith(ERROR_INSUFFICIENT_BUFFER);
+    CopyMemory(header->pdmOut, settings.get(), kDevModeBytes);
+  }
+  return CPSUI_OK;
+}
+
+BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode) {
+  if (!cbNeeded) return failBool(ERROR_INVALID_PARAMETER);
+  const bool toDefault = mode == CDM_DRIVER_DEFAULT;
+  if (!toDefault && mode != CDM_CONVERT && mode != CDM_CONVERT351) return failBool(ERROR_INVALID_PARAMETER);
+  const DWORD inBytes = DevModeClaimedBytes(in);
+  if (!toDefault && inBytes == 0) return failBool(ERROR_INVALID_PARAMETER);
+  const LONG room = *cbNeeded;
+  *cbNeeded = LONG(kDevModeBytes);
+  if (!out || room < LONG(kDevModeBytes)) return failBool(ERROR_INSUFFICIENT_BUFFER);
+  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  if (!settings) return failBool(ERROR_NOT_ENOUGH_MEMORY);
+  DocumentSettings(nullptr, printerName, toDefault ? nullptr : in, inBytes, settings.get());
+  CopyMemory(out, settings.get(), kDevModeBytes);
+  return TRUE;
+}
+
+BOOL QueryPrint(DEVQUERYPRINT_INFO* info) {
+  if (!info || info->cbSize < sizeof(DEVQUERYPRINT_INFO)) return failBool(ERROR_INVALID_PARAMETER);
+  info->cchNeeded = 0;
+  const DEVMODEW* dm = info->pDevMode;
+  if (!dm) return TRUE;
+  const DWORD bytes = DevModeClaimedBytes(dm);
+  if (bytes < kDevModeBytes) return TRUE;  // another driver's or a public-only record: defaults apply
+  DriverSettings record;
+  ZeroMemory(&record, sizeof record);
+  CopyMemory(&record, dm, kDevModeBytes);
+  if (!SettingsValid(record, nullptr)) return TRUE;
+  BuildLabelList();
+  if (FindLabel(record.Private.LabelIndex) >= 0) return TRUE;
+  static const WCHAR kReason[] = WTEXT("The selected label is not defined for this printer.");
+  info->cchNeeded = DWORD(lstrlenW(kReason) + 1);
+  if (info->pszErrorStr && info->cchErrorStr > 0) lstrcpynW(info->pszErrorStr, kReason, int(info->cchErrorStr));
+  return FALSE;
+}
+
+BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
+  DWORD needed = 0;
+  if (GetPrinterW(printer, 2, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || !needed)
+    return FALSE;
+  HeapBlock<BYTE> info(needed);
+  if (!info) return failBool(ERROR_NOT_ENOUGH_MEMORY);
+  if (!GetPrinterW(printer, 2, info.get(), needed, &needed)) return FALSE;
+  HeapBlock<DEVMODEW> dm(kDevModeBytes);
+  if (!dm) return failBool(ERROR_NOT_ENOUGH_MEMORY);
+  CopyMemory(dm.get(), &settings, kDevModeBytes);
+  auto* pi2 = reinterpret_cast<PRINTER_INFO_2W*>(info.get());
+  pi2->pDevMode = dm.get();
+  // A null security descriptor leaves the queue's security unchanged.
+  pi2->pSecurityDescriptor = nullptr;
+  if (!SetPrinterW(printer, 2, info.get(), 0)) return FALSE;
+  PrinterDataBlock block = settings.PrinterData;
+  DWORD rc = SetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), REG_BINARY,
+                             reinterpret_cast<LPBYTE>(&block), sizeof block);
+  if (rc != ERROR_SUCCESS) return failBool(rc);
+  return TRUE;
+}
+
+BOOL InitializeQueue(LPCWSTR printerName) {
+  QueuePrinter queue(nullptr, printerName);
+  if (!queue.get()) return FALSE;
+  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  if (!settings) return failBool(ERROR_NOT_ENOUGH_MEMORY);
+  LoadQueueSettings(settings.get(), queue.get(), printerName);
+  BuildLabelList();
+  ClampSettings(settings.get());
+  return StoreQueueSettings(queue.get(), *settings);
+}

@@ -1,0 +1,16 @@
+// Range checks of the private settings against the model's tables.
+#include "setting_limits.h"
+
+void ClampSettings(DriverSettings* settings) {
+  PrivateSettings& p = settings->Private;
+  for (const SettingRange& r : kSettingRanges) {
+    LONG& v = p.*(r.field);
+    if (v < r.min || v > r.max) v = r.fallback;
+  }
+  if (FindLabel(p.LabelIndex) < 0) p.LabelIndex = kCustomLabelIndex;
+  if (!MediaTypeKnown(p.MediaType)) p.MediaType = 1;
+  if (!PaperSourceKnown(p.PaperSource)) p.PaperSource = kPaperSources[0].id;
+  WCHAR deviceName[CCHDEVICENAME + 1];
+  lstrcpynW(deviceName, settings->Public.dmDeviceName, CCHDEVICENAME + 1);
+  BuildPublicFields(settings, deviceName);
+}

@@ -1,0 +1,57 @@
+// Shared fixture for the printer interface DLL's tests: the driver tests'
+// simulated host (Windows directory, one queue, an open printer handle).
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include <winddiui.h>
+
+#include "document_modes.h"
+#include "driver_fixture.h"
+
+class UiTest : public DriverTest {
+ protected:
+  LPWSTR name() const { return const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(queueName.c_str())); }
+
+  // The device mode DrvDocumentPropertySheets hands out for `in` (merged
+  // under DM_IN_BUFFER when not null), through `handle` (null: by name).
+  std::vector<BYTE> documentDevMode(const DEVMODEW* in = nullptr, HANDLE handle = nullptr) {
+    std::vector<BYTE> out(kDevModeBytes, 0xCD);
+    DOCUMENTPROPERTYHEADER h{};
+    h.cbSize = sizeof h;
+    h.hPrinter = handle;
+    h.pszPrinterName = name();
+    h.pdmIn = const_cast<DEVMODEW*>(in);
+    h.pdmOut = reinterpret_cast<DEVMODEW*>(out.data());
+    h.cbOut = DWORD(out.size());
+    h.fMode = DM_OUT_BUFFER | (in ? DM_IN_BUFFER : 0);
+    EXPECT_EQ(DocumentPropertiesDirect(&h), CPSUI_OK);
+    return out;
+  }
+
+  static const DriverSettings& asSettings(const std::vector<BYTE>& bytes) {
+    return *reinterpret_cast<const DriverSettings*>(bytes.data());
+  }
+
+  // The settings the graphics driver builds for a device created with dm.
+  DriverSettings driverReads(const std::vector<BYTE>& dm) {
+    std::vector<BYTE> copy = dm;
+    PrinterDevice* device = enable(reinterpret_cast<DEVMODEW*>(copy.data()));
+    EXPECT_NE(device, nullptr);
+    DriverSettings s{};
+    if (device) {
+      s = device->settings;
+      DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
+    }
+    return s;
+  }
+
+  // The 364 device-mode bytes of a settings record.
+  static std::vector<BYTE> bytesOf(const DriverSettings& s) {
+    const BYTE* p = reinterpret_cast<const BYTE*>(&s);
+    return std::vector<BYTE>(p, p + kDevModeBytes);
+  }
+};

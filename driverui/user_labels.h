@@ -1,0 +1,30 @@
+// The user label slots of the label-definition file (model A: 301..320):
+// checking and storing a label a user defines, and removing one.
+#pragma once
+
+#include <windows.h>
+
+#include "label_file.h"
+#include "settings.h"
+#include "tables.h"
+
+// What makes a user label unacceptable; the first problem found.
+enum class UserLabelProblem { None, Slot, Name, Width, Height, Gap, Margins };
+
+// True for the model's user slots (none on model B).
+bool UserLabelSlot(LONG index);
+
+// Checks def: a user slot, a non-empty name without control characters
+// that fits the name slot, width kMinLabelExtent..model width limit,
+// height kMinLabelExtent..400.0 mm, gap 0..8.0 mm, and margins the driver
+// would use for that size.
+UserLabelProblem CheckUserLabel(const LabelDefinition& def);
+
+// Stores def (all keys, in the file's key order; keys already in the
+// section keep their place) when it passes the check, and returns the
+// check's answer.
+UserLabelProblem SaveUserLabel(const LabelDefinition& def);
+
+// Removes a user slot's section. False for other indices or when the file
+// cannot be written.
+bool DeleteUserLabel(LONG index);

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# The INF check passes the package's INF and fails each broken copy of it
+# (one sed edit per case).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+check="$here/check-inf.sh"
+inf="$here/varodyn.inf"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+bash "$check" "$inf" >/dev/null || { echo "FAIL: the package's INF is refused"; bash "$check" "$inf"; exit 1; }
+
+cases=(
+  "missing models section|s/^\[Varodyn.NTamd64\]/[Other.NTamd64]/"
+  "no x64 models|s/^%Varodyn%=Varodyn,NTx86,NTamd64/%Varodyn%=Varodyn,NTx86/"
+  "missing install section|s/^\[KV830.Install\]/[KV831.Install]/"
+  "missing file section|s/^CopyFiles=TR7208.Files,Monitor.Files/CopyFiles=TR7208.Files,Missing.Files/"
+  "config file not copied|s/^ConfigFile=TR722UI.dll/ConfigFile=TR722XX.dll/"
+  "no language monitor|/^LanguageMonitor=/d"
+  "file without source disk|/^TRMON.dll=1/d"
+  "isolation not 2|s/^DriverIsolation=2/DriverIsolation=1/"
+  "no driver version|/^DriverVer=/d"
+  "undefined string|/^MonitorName=/d"
+)
+failed=0
+for c in "${cases[@]}"; do
+  name=${c%%|*}
+  sed "${c#*|}" "$inf" > "$work/broken.inf"
+  if cmp -s "$inf" "$work/broken.inf"; then echo "FAIL: case '$name' changes nothing"; failed=1; continue; fi
+  if bash "$check" "$work/broken.inf" >/dev/null; then echo "FAIL: $name passes"; failed=1; else echo "ok   $name refused"; fi
+done
+exit $failed

@@ -1,0 +1,133 @@
+// The tool's printer link against the simulated spooler and module loader.
+#include "printer_link.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "fake_ui.h"
+#include "sim/module.h"
+#include "sim/resource.h"
+#include "sim/spool_client.h"
+#include "sim/spooler.h"
+#include "sim/world.h"
+
+namespace {
+
+using kvui::fake::U8;
+
+class LinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    sim::reset();
+    sim::addQueue({.name = u"KV830 USB", .port = u"USB001", .driver = u"Varodyn KV830"});
+    SetCurrentPrinterName("KV830 USB");
+    SetCurrentPrinterPort("USB001");
+    SetLinkShell(&shell_);
+  }
+  void TearDown() override {
+    StopHidLink();
+    SetLinkShell(nullptr);
+    sim::reset();
+  }
+  kvui::fake::FakeShell shell_;
+};
+
+TEST_F(LinkTest, EmptyDocumentNameStartsTheDefaultJob) {
+  sim::holdJobs(u"KV830 USB", true);
+  ASSERT_EQ(StartSettingJob(""), 1);
+  EXPECT_EQ(WriteSettingJob("DEF BZ=1\r\n", 10), 10);
+  EXPECT_EQ(EndSettingJob(), 1);
+  auto jobs = sim::queuedJobs(u"KV830 USB");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].document, "TR7208 Extra PrintJob");
+  EXPECT_EQ(jobs[0].datatype, "RAW");
+  EXPECT_EQ(sim::written(u"KV830 USB"), (std::vector<BYTE>{'D', 'E', 'F', ' ', 'B', 'Z', '=', '1', '\r', '\n'}));
+  EXPECT_EQ(sim::openPrinterHandles(), 0u);
+}
+
+TEST_F(LinkTest, QueueThatCannotBeOpenedShowsItsMessageWithTheCode) {
+  SetCurrentPrinterName("no such queue");
+  EXPECT_EQ(StartSettingJob(kSettingJobName), -1);
+  ASSERT_EQ(shell_.boxes().size(), 1u);
+  EXPECT_EQ(U8(shell_.boxes()[0].text), "OpenPrinter fail! error 1801");
+  EXPECT_EQ(CountQueueJobs(), -1);
+  EXPECT_EQ(CancelQueueJobs(), 0);
+  EXPECT_EQ(GetQueueDriverName(), "");
+}
+
+TEST_F(LinkTest, CountingStopsAt127JobsAndCancellingEmptiesTheQueue) {
+  for (int i = 0; i < 200; ++i) sim::addQueuedJob(u"KV830 USB", "other");
+  EXPECT_EQ(CountQueueJobs(), 127);
+  EXPECT_EQ(CancelQueueJobs(), 1);
+  EXPECT_EQ(CountQueueJobs(), 73);
+}
+
+TEST_F(LinkTest, DeliveryCheckPassesOnAnEmptyQueueAndFailsAfterTwentyPolls) {
+  EXPECT_TRUE(WaitForDelivery());
+  EXPECT_EQ(sim::sleptMs(), 100u);
+  sim::addQueuedJob(u"KV830 USB", "stuck");
+  EXPECT_FALSE(WaitForDelivery());
+  EXPECT_EQ(sim::sleptMs(), 100u + 2000u);
+}
+
+TEST_F(LinkTest, DriverNameComesFromTheQueue) { EXPECT_EQ(GetQueueDriverName(), "Varodyn KV830"); }
+
+int WINAPI version(char* buffer, int size) {
+  if (size < 7) return 0;
+  std::memcpy(buffer, "1.0.1.0", 7);
+  return 7;
+}
+int WINAPI open() { return 1; }
+int WINAPI closeLink(int) { return 1; }
+int WINAPI isOpened(int) { return 1; }
+int WINAPI readData(int, unsigned char*, int) { return 0; }
+int WINAPI writeData(int, const unsigned char*, int n) { return n; }
+void* WINAPI handle(int) { return nullptr; }
+
+sim::ModuleSetup library(bool withGetHandle) {
+  sim::ModuleSetup m;
+  m.name = "VRDUSBHid.dll";
+  m.exports = {{"hidusbGetVersion", sim::asProc(&version)}, {"hidusbOpen", sim::asProc(&open)},
+               {"hidusbClose", sim::asProc(&closeLink)},    {"hidusbIsOpened", sim::asProc(&isOpened)},
+               {"hidusbReadData", sim::asProc(&readData)},  {"hidusbWriteData", sim::asProc(&writeData)}};
+  if (withGetHandle) m.exports["hidusbGetHandle"] = sim::asProc(&handle);
+  return m;
+}
+
+TEST_F(LinkTest, LibraryMissingOneExportLeavesEveryHidOperationFailing) {
+  sim::registerModule(library(false));
+  EXPECT_FALSE(StartHidLink());
+  ASSERT_EQ(shell_.boxes().size(), 1u);
+  EXPECT_EQ(U8(shell_.boxes()[0].text), "Load VRDUSBHid.dll Error!");
+  EXPECT_FALSE(EnsureHidOpen());
+  EXPECT_EQ(HidSend("RESOL\r\n"), -1);
+  char buffer[16] = {};
+  EXPECT_EQ(HidReadUntilIdle(buffer, 15, 2000), -1);
+  EXPECT_EQ(sim::moduleLoadCount("VRDUSBHid.dll"), 0);
+}
+
+TEST_F(LinkTest, FirstStartWritesTheEmbeddedLibraryAndTheSecondReusesIt) {
+  auto dir = std::filesystem::temp_directory_path() / "kvtool_link_start";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  sim::setProgramPath((dir / "kvtool.exe").string());
+  sim::setProgramResource("dll", "rc_VRDUSBHid", {'M', 'Z', 1, 2});
+  sim::registerModule(library(true));
+  EXPECT_TRUE(StartHidLink());
+  EXPECT_TRUE(shell_.boxes().empty());
+  auto read = [&] {
+    std::ifstream f(dir / "VRDUSBHid.dll", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  EXPECT_EQ(read(), std::string("MZ\1\2"));
+  StopHidLink();
+  sim::setProgramResource("dll", "rc_VRDUSBHid", {'N', 'E', 'W'});
+  EXPECT_TRUE(StartHidLink());
+  EXPECT_EQ(read(), std::string("MZ\1\2"));
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
