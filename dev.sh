@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Developer entry point.
 #   ./dev.sh main    print the bundled sample label through the driver
-#   ./dev.sh test    build native, win32 and win64 and run every test
-#   ./dev.sh asan    the whole suite under ASan and UBSan, with a short run of
-#                    every fuzz target
+#   ./dev.sh test    build native, win32 and win64 and run every test, then
+#                    the whole suite again under ASan and UBSan with a short
+#                    run of every fuzz target
+#   ./dev.sh asan    only the sanitizer suite and the short fuzz runs
 #   ./dev.sh fuzz [SECONDS]  run every fuzz target longer (default 600 s each)
 # Each installs whatever Debian packages are missing first.
 set -euo pipefail
@@ -110,6 +111,9 @@ case "${1:-}" in
     ctest --preset native
     build win32
     build win64
+    # What each shipped binary is: format, exports, imports, resources.
+    bash cmake/check-windows-binaries.sh build/win32 pe32
+    bash cmake/check-windows-binaries.sh build/win64 pe32+
     wine_checks win64 "$(wine_loader 64)"
     # x86 needs the 32-bit loader, which runs only where the kernel runs
     # 32-bit programs.
@@ -121,6 +125,10 @@ case "${1:-}" in
     # kvtool.exe itself on a virtual screen, x64 and, where 32-bit Wine runs, x86.
     bash tool/ui/win32/tests/run-under-wine.sh build win64
     if have_wine32; then bash tool/ui/win32/tests/run-under-wine.sh build win32; fi
+    # The native suite once more under AddressSanitizer and
+    # UndefinedBehaviorSanitizer, with a short fixed run of every fuzz target.
+    build native-asan
+    ctest --preset native-asan
     ;;
   asan)
     ensure_packages

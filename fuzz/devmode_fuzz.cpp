@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "model_profile.h"
+#include "label_file.h"
 #include "settings.h"
 #include "sim/engine.h"
 #include "sim/profile.h"

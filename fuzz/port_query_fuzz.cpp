@@ -27,10 +27,11 @@ void fail(const char* what) {
   std::abort();
 }
 
-const char* const kPortCalls[] = {"PortMonitor.OpenPort",     "PortMonitor.StartDocPort", "PortMonitor.WritePort",
-                                  "PortMonitor.ReadPort",     "PortMonitor.EndDocPort",   "PortMonitor.ClosePort",
-                                  "PortMonitor.SetPortTimeOuts", "PortMonitor.GetPrinterDataFromPort",
-                                  "PortMonitor.WritePort.short"};
+const sim::Api kPortCalls[] = {
+    sim::api::PortMonitorOpenPort,        sim::api::PortMonitorStartDocPort, sim::api::PortMonitorWritePort,
+    sim::api::PortMonitorReadPort,        sim::api::PortMonitorEndDocPort,   sim::api::PortMonitorClosePort,
+    sim::api::PortMonitorSetPortTimeOuts, sim::api::PortMonitorGetPrinterDataFromPort,
+    sim::api::PortMonitorWritePortShort};
 
 }  // namespace
 

@@ -368,7 +368,7 @@ int readReply(char* buffer, int capacity, int idleLimitMs, const char* terminato
       if (terminator && std::strstr(buffer, terminator)) return total;
     } else if (n == 0) {
       Sleep(kIdleSleepMs);
-      if (budget == 0) return total;
+      if (budget <= 0) return total;  // a negative limit waits no longer than 0
       --budget;
     } else {
       return total;

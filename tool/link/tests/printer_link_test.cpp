@@ -109,6 +109,27 @@ TEST_F(LinkTest, LibraryMissingOneExportLeavesEveryHidOperationFailing) {
   EXPECT_EQ(sim::moduleLoadCount("VRDUSBHid.dll"), 0);
 }
 
+// A printer that never answers: each reader gives up after its idle limit
+// (a negative limit counts as none) with nothing read.
+TEST_F(LinkTest, SilentPrinterEndsEachReadAfterItsIdleLimit) {
+  sim::registerModule(library(true));
+  ASSERT_TRUE(StartHidLink());
+  ASSERT_TRUE(EnsureHidOpen());
+  const struct {
+    int idleMs;
+    ULONGLONG sleptMs;
+  } cases[] = {{2000, 2010}, {15, 20}, {0, 10}, {-10, 10}, {-2000, 10}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.idleMs);
+    for (bool untilLine : {false, true}) {
+      const ULONGLONG before = sim::sleptMs();
+      char buffer[16] = {};
+      EXPECT_EQ(untilLine ? HidReadUntil(buffer, 15, c.idleMs, "\r\n") : HidReadUntilIdle(buffer, 15, c.idleMs), 0);
+      EXPECT_EQ(sim::sleptMs() - before, c.sleptMs);
+    }
+  }
+}
+
 TEST_F(LinkTest, FirstStartWritesTheEmbeddedLibraryAndTheSecondReusesIt) {
   auto dir = std::filesystem::temp_directory_path() / "kvtool_link_start";
   std::filesystem::remove_all(dir);

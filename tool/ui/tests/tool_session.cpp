@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include "hid_endpoint.h"
 #include "resource.h"
