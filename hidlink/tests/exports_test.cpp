@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "fake_hid_printer.h"
+#include "link.h"
+#include "transfer.h"
 #include "sim/file.h"
 #include "sim/hid.h"
 #include "sim/module.h"
@@ -381,5 +383,136 @@ TEST_F(Library, GeneralHandleSelectors) {
   EXPECT_EQ(hidusbGetHandle(2), nullptr);
   EXPECT_EQ(hidusbGetHandle(-1), nullptr);
 }
+
+// ---- the printer unplugged at each step --------------------------------------
+// A step is each call the library makes towards the device (enumeration,
+// opening its file, reading its attributes, each feature report, each
+// report written or read). At the chosen step the printer is unplugged
+// before the call goes through.
+
+const sim::Api kDeviceCalls[] = {sim::api::SetupDiGetClassDevsW,
+                                 sim::api::SetupDiGetDeviceInterfaceDetailW,
+                                 sim::api::CreateFileW,
+                                 sim::api::HidD_GetAttributes,
+                                 sim::api::HidD_GetProductString,
+                                 sim::api::HidD_GetFeature,
+                                 sim::api::HidD_SetFeature,
+                                 sim::api::WriteFile,
+                                 sim::api::ReadFile};
+
+bool isDeviceCall(sim::Api api) {
+  for (const sim::Api& a : kDeviceCalls)
+    if (std::strcmp(a.name, api.name) == 0) return true;
+  return false;
+}
+
+enum class Operation { Open, Write, Read };
+const char* nameOf(Operation op) { return op == Operation::Open ? "Open" : op == Operation::Write ? "Write" : "Read"; }
+
+constexpr size_t kPayload = 150;  // three reports' worth either way
+
+class UnplugRun : public Library {
+ public:
+  void TestBody() override {}
+
+  // Readies the operation: the link open for a write or a read, a reply
+  // waiting for a read.
+  void prepare(Operation op) {
+    if (op == Operation::Open) return;
+    token = hidusbOpen();
+    if (op == Operation::Read) printer->reply.assign(kPayload, 'r');
+  }
+
+  // Runs it; the count (open: the token) it returned.
+  int run(Operation op) {
+    if (op == Operation::Open) return token = hidusbOpen();
+    if (op == Operation::Write) {
+      std::vector<uint8_t> bytes(kPayload, 'w');
+      return hidusbWriteData(token, bytes.data(), int(bytes.size()));
+    }
+    got.assign(kPayload, 0);
+    return hidusbReadData(token, got.data(), int(got.size()));
+  }
+
+  // The device calls the operation makes with the printer staying.
+  int countSteps(Operation op) {
+    SetUp();
+    prepare(op);
+    int steps = 0;
+    sim::observeCalls([&](sim::Api api) { steps += isDeviceCall(api) ? 1 : 0; });
+    run(op);
+    sim::observeCalls(nullptr);
+    hidusbClose(self());
+    TearDown();
+    sim::reset();
+    return steps;
+  }
+
+  int token = 0;
+  std::vector<uint8_t> got;
+};
+
+struct UnplugCase {
+  Operation op;
+  int step;
+};
+
+std::vector<UnplugCase> unplugCases() {
+  std::vector<UnplugCase> cases;
+  for (Operation op : {Operation::Open, Operation::Write, Operation::Read}) {
+    const int steps = UnplugRun().countSteps(op);
+    for (int step = 1; step <= steps; ++step) cases.push_back({op, step});
+  }
+  return cases;
+}
+
+class UnplugSweep : public UnplugRun, public ::testing::WithParamInterface<UnplugCase> {};
+
+TEST_P(UnplugSweep, FailsWithinItsLimitsGivesTheClaimBackAndALaterOpenWorks) {
+  const UnplugCase& c = GetParam();
+  prepare(c.op);
+  int steps = 0;
+  sim::observeCalls([&](sim::Api api) {
+    if (isDeviceCall(api) && ++steps == c.step) sim::unplugHid(device);
+  });
+  const ULONGLONG before = sim::sleptMs();
+  const int result = run(c.op);
+  sim::observeCalls(nullptr);
+  ASSERT_GE(steps, c.step) << "the unplug step was never reached";
+  EXPECT_LE(sim::sleptMs() - before, ULONGLONG(hidlink::kStalledWriteLimitMs + 2 * hidlink::kClaimSettleMs +
+                                               hidlink::kDeviceSettleMs + 10 * hidlink::kChunkPauseMs));
+  switch (c.op) {
+    case Operation::Open:
+      EXPECT_TRUE(result == 0 || result == self()) << result;
+      break;
+    case Operation::Write:
+      EXPECT_GE(result, 0);
+      EXPECT_LE(result, int(kPayload));
+      break;
+    case Operation::Read:
+      ASSERT_GE(result, 0);
+      ASSERT_LE(result, int(kPayload));
+      EXPECT_EQ(std::string(got.begin(), got.begin() + result), std::string(size_t(result), 'r'));
+      break;
+  }
+  EXPECT_EQ(hidusbIsOpened(self()), 0) << "the link still counts as open with the printer gone";
+
+  hidusbClose(self());
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+  EXPECT_EQ(ownerRecord().processId, 0u);
+  EXPECT_EQ(sim::openHidHandles(device), 0);
+
+  sim::replugHid(device);
+  printer->reply.clear();
+  ASSERT_EQ(hidusbOpen(), self());
+  const uint8_t byte = '!';
+  EXPECT_EQ(hidusbWriteData(self(), &byte, 1), 1);
+  hidusbClose(self());
+  EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryStep, UnplugSweep, ::testing::ValuesIn(unplugCases()), [](const auto& info) {
+  return std::string(nameOf(info.param.op)) + "UnpluggedAtStep" + std::to_string(info.param.step);
+});
 
 }  // namespace

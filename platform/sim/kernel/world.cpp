@@ -24,6 +24,7 @@ struct World {
   std::vector<std::function<void()>> serviceResets;
   std::map<std::string, std::vector<Fault>> faults;
   std::map<std::string, int> calls;
+  std::function<void(Api)> callObserver;
   std::map<HANDLE, std::shared_ptr<KernelObject>> handles;
   uintptr_t nextHandle = 0x1000;
   std::atomic<ULONGLONG> clock{0};
@@ -69,6 +70,7 @@ void reset() {
     std::lock_guard<std::mutex> g(world().lock);
     world().faults.clear();
     world().calls.clear();
+    world().callObserver = nullptr;
   }
   world().clock = 0;
   world().slept = 0;
@@ -98,7 +100,18 @@ void clearFaults() {
   world().faults.clear();
 }
 
+void observeCalls(std::function<void(Api)> observer) {
+  std::lock_guard<std::mutex> g(world().lock);
+  world().callObserver = std::move(observer);
+}
+
 bool takeFault(Api api, DWORD* error) {
+  std::function<void(Api)> observer;
+  {
+    std::lock_guard<std::mutex> g(world().lock);
+    observer = world().callObserver;
+  }
+  if (observer) observer(api);  // outside the lock: it may call into the host
   std::lock_guard<std::mutex> g(world().lock);
   world().calls[api.name]++;
   auto it = world().faults.find(api.name);

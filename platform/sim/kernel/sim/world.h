@@ -74,6 +74,11 @@ void clearFaults();
 bool takeFault(Api api, DWORD* error);
 // Calls of `api` seen since the last reset (counted by takeFault).
 int callCount(Api api);
+// Runs `observer` at the start of every counted call, before the call looks
+// at anything, so a test can change the host at a chosen step (unplug a
+// device during an open, say). The observer may itself call into the host
+// and is then called again. Null removes it; reset() does too.
+void observeCalls(std::function<void(Api)> observer);
 
 // ---- kernel handles -------------------------------------------------------
 struct KernelObject {
