@@ -314,6 +314,66 @@ TEST_F(ReadDialog, UserClosingEndsWithTwoAndTheRestoreSendsThePrinterBack) {
   EXPECT_EQ(printer.device().commands().size(), commands);
 }
 
+// ---- settings sent as jobs, read back ------------------------------------------------
+
+struct SettingCase {
+  const char* label;
+  std::vector<std::string> jobs;  // each one setting job, as the windows send it
+  Mode mode;                      // the read that shows the result
+  std::vector<std::pair<size_t, uint8_t>> image;  // SystemSettings: image bytes
+  std::string reply;                              // SensorValues: the levels
+  std::vector<int> selfPrints;
+};
+
+class SettingsReadBack : public ReadDialog, public testing::WithParamInterface<SettingCase> {};
+
+TEST_P(SettingsReadBack, EverySettingJobIsAppliedByThePrinter) {
+  const SettingCase& c = GetParam();
+  emu::UsbPrinter& printer = start();
+  for (const std::string& job : c.jobs) {
+    ASSERT_EQ(SendSettingJob(job), 1) << job;
+    EXPECT_TRUE(WaitForDelivery()) << job;
+  }
+  EXPECT_EQ(printer.device().selfPrints(), c.selfPrints);
+  std::fill(SettingsImage(), SettingsImage() + kSettingsImageSize, 0x5A);
+  ASSERT_EQ(read(c.mode), kResultOk);
+  for (const auto& [offset, value] : c.image) EXPECT_EQ(SettingsImage()[offset], value) << offset;
+  if (c.mode == Mode::SensorValues) EXPECT_EQ(form.ReplyText(), c.reply);
+  // The printer is back in printer mode: the next setting is delivered.
+  printer.settle();
+  EXPECT_EQ(SendSettingJob("DEF BZ=0\r\n"), 1);
+  EXPECT_TRUE(WaitForDelivery());
+}
+
+using emu::addr::kAutoHeadCheck;
+using emu::addr::kBuzzer;
+using emu::addr::kFeedAtPowerOn;
+using emu::addr::kFeedOnHeadClose;
+using emu::addr::kLabelStop;
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, SettingsReadBack,
+    testing::Values(
+        SettingCase{"BuzzerSilent", {"DEF BZ=1\r\n"}, Mode::SystemSettings, {{kBuzzer, 1}}, "", {}},
+        SettingCase{"BuzzerSounding", {"DEF BZ=1\r\n", "DEF BZ=0\r\n"}, Mode::SystemSettings, {{kBuzzer, 0}}, "", {}},
+        SettingCase{"HeadCheckOff", {"DEF HC=0\r\n"}, Mode::SystemSettings, {{kAutoHeadCheck, 0}}, "", {}},
+        SettingCase{"HeadCheckOn", {"DEF HC=0\r\n", "DEF HC=1\r\n"}, Mode::SystemSettings, {{kAutoHeadCheck, 1}}, "",
+                    {}},
+        SettingCase{"LabelStopOff", {"DEF AP=0\r\n"}, Mode::SystemSettings, {{kLabelStop, 0}}, "", {}},
+        SettingCase{"LabelStopManual", {"DEF AP=2\r\nFSET CSET=16,ADD=1\r\n"}, Mode::SystemSettings,
+                    {{kLabelStop, 2}}, "", {}},
+        SettingCase{"FeedBoth", {"DEF AF=1,CH=1\r\n"}, Mode::SystemSettings,
+                    {{kFeedAtPowerOn, 1}, {kFeedOnHeadClose, 1}}, "", {}},
+        SettingCase{"FeedOnHeadCloseOnly", {"DEF AF=0,CH=1\r\n"}, Mode::SystemSettings,
+                    {{kFeedAtPowerOn, 0}, {kFeedOnHeadClose, 1}}, "", {}},
+        SettingCase{"FactoryReset", {"DEF BZ=1\r\n", "DEF HC=0\r\n", "DEF AP=0\r\n", "FSET CSET=12\r\n"},
+                    Mode::SystemSettings, {{kBuzzer, 0}, {kAutoHeadCheck, 1}, {kLabelStop, 1}}, "", {}},
+        SettingCase{"GapLevel", {"FSET SG=77\r\n"}, Mode::SensorValues, {}, "77,45,0", {}},
+        SettingCase{"MarkLevel", {"FSET SM=12\r\n"}, Mode::SensorValues, {}, "30,12,0", {}},
+        SettingCase{"PrintRequests", {"FSET CSET=6\r\n", "FSET CSET=8\r\n", "FSET CSET=11\r\n"}, Mode::SensorValues,
+                    {}, "30,45,0", {6, 8, 11}}),
+    [](const testing::TestParamInfo<SettingCase>& info) { return std::string(info.param.label); });
+
 // ---- the settings-memory image -----------------------------------------------------
 
 struct DumpCase {
