@@ -25,7 +25,7 @@ const char kOpenError[] = "kvtool|Open files Error";
 const char kDataError[] = "kvtool|Send file data error!";
 
 // A held queue "KV" (its jobs stay, so the test sees what was sent) as the
-// current printer, and a folder for the files to send.
+// current printer; the files to send are made in the program's folder.
 class FileSending : public ToolSession {
  protected:
   void SetUp() override {
@@ -34,13 +34,12 @@ class FileSending : public ToolSession {
     sim::holdJobs(u"KV", true);
     SetCurrentPrinterName("KV");
     SetLinkShell(&shell);
-    folder_ = std::filesystem::temp_directory_path() / "kvtool_send";
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    // The program's own folder: one per session, gone at the next reset.
+    folder_ = ProgramFolder();
+    ASSERT_FALSE(folder_.empty());
   }
   void TearDown() override {
     SetLinkShell(nullptr);
-    std::filesystem::remove_all(folder_);
     ToolSession::TearDown();
   }
   // A file of `size` bytes counting up from 0; its path.
