@@ -110,6 +110,9 @@ case "${1:-}" in
     ctest --preset native
     build win32
     build win64
+    # What each shipped binary is: format, exports, imports, resources.
+    bash cmake/check-windows-binaries.sh build/win32 pe32
+    bash cmake/check-windows-binaries.sh build/win64 pe32+
     wine_checks win64 "$(wine_loader 64)"
     # x86 needs the 32-bit loader, which runs only where the kernel runs
     # 32-bit programs.

@@ -8,7 +8,7 @@
 
 #include "dither.h"
 #include "raster.h"
-#include "settings.h"
+#include "tables.h"
 
 namespace {
 

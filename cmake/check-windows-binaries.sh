@@ -16,11 +16,14 @@ case "$format" in
 esac
 
 # deliverable file : .def listing its exports
-binaries=()
-[ -f "$here/driver/driver.def" ] && binaries+=("driver/TR722.dll:driver/driver.def" "driver/KV830.dll:driver/driver.def")
-[ -f "$here/driverui/driverui.def" ] && binaries+=("driverui/TR722UI.dll:driverui/driverui.def" "driverui/KV830UI.dll:driverui/driverui.def")
-[ -f "$here/monitor/TRMON.def" ] && binaries+=("monitor/TRMON.dll:monitor/TRMON.def")
-[ -f "$here/hidlink/VRDUSBHid.def" ] && binaries+=("hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def")
+binaries=(
+  "driver/TR722.dll:driver/driver.def"
+  "driver/KV830.dll:driver/driver.def"
+  "driverui/TR722UI.dll:driverui/driverui.def"
+  "driverui/KV830UI.dll:driverui/driverui.def"
+  "monitor/TRMON.dll:monitor/TRMON.def"
+  "hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def"
+)
 binaries+=("tool/ui/win32/kvtool.exe:")
 
 system_dlls="kernel32.dll user32.dll gdi32.dll winspool.drv advapi32.dll msvcrt.dll shell32.dll comctl32.dll
@@ -50,11 +53,9 @@ done
 # The library inside the tool is the one built beside it.
 tool="$dir/tool/ui/win32/kvtool.exe"
 library="$dir/hidlink/VRDUSBHid.dll"
-if [ -f "$tool" ]; then
-  if perl "$here/cmake/pe-resource.pl" "$tool" dll rc_VRDUSBHid | cmp -s - "$library"; then
-    echo "ok $tool embeds $library ($(stat -c %s "$library") bytes) as rc_VRDUSBHid"
-  else
-    echo "EMBED $tool: resource rc_VRDUSBHid of type dll differs from $library"; fail=1
-  fi
+if [ -f "$tool" ] && perl "$here/cmake/pe-resource.pl" "$tool" dll rc_VRDUSBHid | cmp -s - "$library"; then
+  echo "ok $tool embeds $library ($(stat -c %s "$library") bytes) as rc_VRDUSBHid"
+else
+  echo "EMBED $tool: resource rc_VRDUSBHid of type dll differs from $library"; fail=1
 fi
 exit $fail

@@ -8,7 +8,7 @@
 
 #include "model_profile.h"
 #include "raster.h"
-#include "settings.h"
+#include "settings_records.h"
 
 // Page geometry: sizes in 0.1 mm and in dots, and the printable area's
 // offset on the page in dots.

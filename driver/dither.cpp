@@ -3,7 +3,7 @@
 
 #include <initializer_list>
 
-#include "settings.h"
+#include "tables.h"
 
 void buildDitherTable(LONG kind, const BYTE* data, LONG length, DitherTable& table) {
   ZeroMemory(&table, sizeof table);

@@ -6,8 +6,9 @@
 #include "device.h"
 #include "guard.h"
 #include "jobstream.h"
+#include "label_file.h"
 #include "raster.h"
-#include "settings.h"
+#include "settings_records.h"
 
 static_assert(kGraphScratchBytes == kGraphScratchSize, "the encoder's scratch is the GraphScratch block");
 static_assert(kWorkBufferBytes >= kStagingCapacity, "work buffer 10 holds the staging area");

@@ -6,8 +6,11 @@
 #include <wtext.h>
 
 #include "bands.h"
-#include "heap.h"
+#include "heap_block.h"
+#include "label_file.h"
+#include "printer_properties.h"
 #include "settings.h"
+#include "tables.h"
 #include "text.h"
 
 namespace {

@@ -8,8 +8,10 @@
 
 #include "bands.h"
 #include "dither.h"
-#include "heap.h"
+#include "heap_block.h"
 #include "pdev.h"
+#include "printer_properties.h"
+#include "tables.h"
 
 namespace {
 

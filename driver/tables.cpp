@@ -2,7 +2,7 @@
 // threshold patterns, feature options and the default colour data.
 #include <wtext.h>
 
-#include "settings.h"
+#include "tables.h"
 
 const PaperSourceEntry kPaperSources[] = {
     {WTEXT("自动"), 14, 64026},

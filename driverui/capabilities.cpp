@@ -5,10 +5,12 @@
 #include <wtext.h>
 
 #include "document_modes.h"
-#include "heap.h"
+#include "heap_block.h"
 #include "model_profile.h"
 #include "setting_limits.h"
+#include "label_file.h"
 #include "settings.h"
+#include "tables.h"
 
 namespace {
 

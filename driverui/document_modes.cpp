@@ -5,7 +5,7 @@
 
 #include <wtext.h>
 
-#include "heap.h"
+#include "heap_block.h"
 #include "queue_printer.h"
 #include "setting_limits.h"
 

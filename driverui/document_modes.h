@@ -6,7 +6,9 @@
 #include <windows.h>
 #include <winddiui.h>
 
+#include "label_file.h"
 #include "settings.h"
+#include "tables.h"
 
 // Bytes of this driver's device mode: the public part and the private part
 // with its signature; exactly what the graphics driver reads.

@@ -1,6 +1,7 @@
 // Property-page logic: which control shows which setting, in which range.
 #include "pages.h"
 
+#include <winspool.h>
 #include <wtext.h>
 
 #include "model_profile.h"

@@ -7,7 +7,9 @@
 
 #include <windows.h>
 
+#include "label_file.h"
 #include "settings.h"
+#include "tables.h"
 
 // One entry of a choice control: its value and its text, a string resource
 // (textId) or, when textId is 0, the text itself.

@@ -5,7 +5,9 @@
 #include <windows.h>
 
 #include "model_profile.h"
+#include "label_file.h"
 #include "settings.h"
+#include "tables.h"
 
 // Custom (label 256) size limits in 0.1 mm: the job header cuts wider
 // labels to the model's width limit and longer ones to 400.0 mm.

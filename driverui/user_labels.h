@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include "label_file.h"
 #include "settings.h"
+#include "tables.h"
 
 // What makes a user label unacceptable; the first problem found.
 enum class UserLabelProblem { None, Slot, Name, Width, Height, Gap, Margins };

@@ -6,7 +6,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <VRDUSBHid.h>
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <memory>
 
+#include "device.h"
+#include "label_file.h"
 #include "barcode.h"
 #include "gdi_play.h"
 #include "glyphs.h"

@@ -156,7 +156,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(DrawingTest, RealizeBrushAllocationFailureIsInsufficientBuffer) {
   start(false);
   BRUSHOBJ brush{};
-  sim::failNth("BRUSHOBJ_pvAllocRbrush", 1, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::BRUSHOBJ_pvAllocRbrush, 1, ERROR_NOT_ENOUGH_MEMORY);
   SetLastError(0);
   EXPECT_FALSE(DrvRealizeBrush(&brush, so, nullptr, nullptr, nullptr, 0x80000000));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
@@ -362,11 +362,11 @@ TEST_F(DrawingTest, StretchBltRopFailsWhenTheTemporaryBitmapCannotBeMade) {
   HSURF h = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{4, 4}, 0, BMF_8BPP, BMF_TOPDOWN, nullptr));
   SURFOBJ* src = EngLockSurface(h);
   RECTL dest{0, 0, 8, 8}, from{0, 0, 4, 4};
-  for (const char* step : {"EngCreateBitmap", "EngAssociateSurface"}) {
+  for (sim::Api step : {sim::api::EngCreateBitmap, sim::api::EngAssociateSurface}) {
     sim::failNth(step, 1, ERROR_NOT_ENOUGH_MEMORY);
     EXPECT_FALSE(DrvStretchBltROP(so, src, nullptr, nullptr, nullptr, nullptr, nullptr, &dest, &from, nullptr, 3,
                                   nullptr, 0xCCCC))
-        << step;
+        << step.name;
     sim::clearFaults();
   }
   EXPECT_TRUE(calls("EngStretchBltROP").empty());

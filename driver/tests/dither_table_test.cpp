@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dither.h"
-#include "settings.h"
+#include "tables.h"
 
 namespace {
 

@@ -86,7 +86,7 @@ TEST_F(DocumentTest, DocumentWithoutPagesWritesNothing) {
   ASSERT_TRUE(enable());
   EXPECT_TRUE(printDocument({}));
   EXPECT_TRUE(written().empty());
-  EXPECT_EQ(sim::callCount("WritePrinter"), 0);
+  EXPECT_EQ(sim::callCount(sim::api::WritePrinter), 0);
 }
 
 TEST_F(DocumentTest, AbortedPageGetsNoEndButTheJobIsClosed) {
@@ -101,7 +101,7 @@ TEST_F(DocumentTest, AbortedPageGetsNoEndButTheJobIsClosed) {
 
 struct WriteFault {
   const char* name;
-  const char* api;
+  sim::Api api;
   DWORD error;
 };
 
@@ -127,7 +127,7 @@ TEST_P(DocumentWriteFailure, SilencesTheDocumentReportsItAndTheNextDocumentWrite
   SetLastError(ERROR_SUCCESS);
   EXPECT_FALSE(DrvEndDoc(pso, 0));
   EXPECT_EQ(GetLastError(), f.error);
-  EXPECT_EQ(sim::callCount("WritePrinter"), 1);
+  EXPECT_EQ(sim::callCount(sim::api::WritePrinter), 1);
   EXPECT_TRUE(written().empty());
 
   ASSERT_TRUE(printDocument({page}));
@@ -138,8 +138,8 @@ TEST_P(DocumentWriteFailure, SilencesTheDocumentReportsItAndTheNextDocumentWrite
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, DocumentWriteFailure,
-                         ::testing::Values(WriteFault{"WriteFails", "WritePrinter", ERROR_NOT_READY},
-                                           WriteFault{"WriteTakesNothing", "WritePrinter.zero", ERROR_WRITE_FAULT}),
+                         ::testing::Values(WriteFault{"WriteFails", sim::api::WritePrinter, ERROR_NOT_READY},
+                                           WriteFault{"WriteTakesNothing", sim::api::WritePrinterZero, ERROR_WRITE_FAULT}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // Three 8-bit bands: the surface is limited to just over a third of the page.
@@ -230,7 +230,7 @@ TEST_F(DocumentTest, MissingHexBufferLeavesTheGraphOutOnly) {
   ASSERT_TRUE(enable());
   ASSERT_TRUE(DrvStartDoc(pso, nullptr, 1));
   ASSERT_TRUE(DrvStartPage(pso));
-  sim::failNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::HeapAlloc, 1, ERROR_NOT_ENOUGH_MEMORY);
   ASSERT_TRUE(DrvSendPage(pso));
   ASSERT_TRUE(DrvEndDoc(pso, 0));
   std::string text = writtenText();
@@ -258,7 +258,7 @@ TEST_F(SuppressedDocumentTest, NothingIsWrittenWhileOutputIsSuppressed) {
   const Page page = makePage(pageWidth(), pageHeight(), Content::Random, false, 1);
   EXPECT_TRUE(printDocument({page, page}));
   EXPECT_TRUE(written().empty());
-  EXPECT_EQ(sim::callCount("WritePrinter"), 0);
+  EXPECT_EQ(sim::callCount(sim::api::WritePrinter), 0);
 }
 
 TEST_F(DocumentTest, InvalidDeviceIsRefusedByEveryEntryPoint) {

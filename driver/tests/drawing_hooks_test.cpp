@@ -5,7 +5,7 @@
 namespace {
 
 struct HookCase {
-  const char* engine;
+  sim::Api engine;
   BOOL (*call)(SURFOBJ* so);
 };
 
@@ -13,21 +13,21 @@ RECTL gRect{0, 0, 8, 8};
 POINTL gPoint{0, 0};
 
 const HookCase kHooks[] = {
-    {"EngBitBlt", [](SURFOBJ* so) { return DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, nullptr, nullptr, nullptr, 0xCCCC); }},
-    {"EngStretchBlt", [](SURFOBJ* so) { return DrvStretchBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, &gRect, nullptr, HALFTONE); }},
-    {"EngCopyBits", [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, nullptr); }},
-    {"EngStretchBlt", [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, &gPoint); }},
-    {"EngAlphaBlend", [](SURFOBJ* so) { return DrvAlphaBlend(so, so, nullptr, nullptr, &gRect, &gRect, nullptr); }},
-    {"EngGradientFill", [](SURFOBJ* so) { return DrvGradientFill(so, nullptr, nullptr, nullptr, 0, nullptr, 0, &gRect, &gPoint, 0); }},
-    {"EngPlgBlt", [](SURFOBJ* so) { return DrvPlgBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, HALFTONE); }},
-    {"EngStretchBltROP", [](SURFOBJ* so) { return DrvStretchBltROP(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, &gRect, nullptr, HALFTONE, nullptr, 0xCCCC); }},
-    {"EngTransparentBlt", [](SURFOBJ* so) { return DrvTransparentBlt(so, so, nullptr, nullptr, &gRect, &gRect, 0, 0); }},
-    {"EngTextOut", [](SURFOBJ* so) { return DrvTextOut(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D); }},
-    {"EngPaint", [](SURFOBJ* so) { return DrvPaint(so, nullptr, nullptr, nullptr, 0x0D0D); }},
-    {"EngFillPath", [](SURFOBJ* so) { return DrvFillPath(so, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
-    {"EngStrokeAndFillPath", [](SURFOBJ* so) { return DrvStrokeAndFillPath(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
-    {"EngLineTo", [](SURFOBJ* so) { return DrvLineTo(so, nullptr, nullptr, 0, 0, 4, 4, &gRect, 0x0D0D); }},
-    {"EngStrokePath", [](SURFOBJ* so) { return DrvStrokePath(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D); }},
+    {sim::api::EngBitBlt, [](SURFOBJ* so) { return DrvBitBlt(so, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, nullptr, nullptr, nullptr, 0xCCCC); }},
+    {sim::api::EngStretchBlt, [](SURFOBJ* so) { return DrvStretchBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, &gRect, nullptr, HALFTONE); }},
+    {sim::api::EngCopyBits, [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, nullptr); }},
+    {sim::api::EngStretchBlt, [](SURFOBJ* so) { return DrvCopyBits(so, so, nullptr, nullptr, &gRect, &gPoint); }},
+    {sim::api::EngAlphaBlend, [](SURFOBJ* so) { return DrvAlphaBlend(so, so, nullptr, nullptr, &gRect, &gRect, nullptr); }},
+    {sim::api::EngGradientFill, [](SURFOBJ* so) { return DrvGradientFill(so, nullptr, nullptr, nullptr, 0, nullptr, 0, &gRect, &gPoint, 0); }},
+    {sim::api::EngPlgBlt, [](SURFOBJ* so) { return DrvPlgBlt(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, nullptr, HALFTONE); }},
+    {sim::api::EngStretchBltROP, [](SURFOBJ* so) { return DrvStretchBltROP(so, so, nullptr, nullptr, nullptr, nullptr, nullptr, &gRect, &gRect, nullptr, HALFTONE, nullptr, 0xCCCC); }},
+    {sim::api::EngTransparentBlt, [](SURFOBJ* so) { return DrvTransparentBlt(so, so, nullptr, nullptr, &gRect, &gRect, 0, 0); }},
+    {sim::api::EngTextOut, [](SURFOBJ* so) { return DrvTextOut(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D); }},
+    {sim::api::EngPaint, [](SURFOBJ* so) { return DrvPaint(so, nullptr, nullptr, nullptr, 0x0D0D); }},
+    {sim::api::EngFillPath, [](SURFOBJ* so) { return DrvFillPath(so, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
+    {sim::api::EngStrokeAndFillPath, [](SURFOBJ* so) { return DrvStrokeAndFillPath(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D, 0); }},
+    {sim::api::EngLineTo, [](SURFOBJ* so) { return DrvLineTo(so, nullptr, nullptr, 0, 0, 4, 4, &gRect, 0x0D0D); }},
+    {sim::api::EngStrokePath, [](SURFOBJ* so) { return DrvStrokePath(so, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, 0x0D0D); }},
 };
 
 class DrawingHookTest : public DriverTest {};
@@ -41,7 +41,7 @@ TEST_F(DrawingHookTest, EachHookReturnsWhatItsEngineServiceReturns) {
   ASSERT_NE(so, nullptr);
   ASSERT_EQ(so->dhpdev, reinterpret_cast<DHPDEV>(device));
   for (const HookCase& h : kHooks) {
-    SCOPED_TRACE(h.engine);
+    SCOPED_TRACE(h.engine.name);
     const int before = sim::callCount(h.engine);
     EXPECT_TRUE(h.call(so));
     EXPECT_EQ(sim::callCount(h.engine), before + 1);

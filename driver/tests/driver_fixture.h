@@ -14,14 +14,17 @@
 #include <winspool.h>
 
 #include "device.h"
+#include "label_file.h"
 #include "gdi_play.h"
 #include "model_profile.h"
+#include "printer_properties.h"
 #include "settings.h"
 #include "sim/engine.h"
 #include "sim/profile.h"
 #include "sim/spool_driver.h"
 #include "sim/spooler.h"
 #include "sim/world.h"
+#include "tables.h"
 
 inline constexpr bool kIsModelA = kModel.userSlotCount > 0;
 

@@ -145,9 +145,9 @@ TEST_F(InvalidHandleTest, DrawingHooksStillReachTheEngineForForeignSurfaces) {
   SURFOBJ so{};
   RECTL r{0, 0, 4, 4};
   SetLastError(0);
-  int before = sim::callCount("EngBitBlt");
+  int before = sim::callCount(sim::api::EngBitBlt);
   EXPECT_TRUE(DrvBitBlt(&so, nullptr, nullptr, nullptr, nullptr, &r, nullptr, nullptr, nullptr, nullptr, 0xF0F0));
-  EXPECT_EQ(sim::callCount("EngBitBlt"), before + 1);
+  EXPECT_EQ(sim::callCount(sim::api::EngBitBlt), before + 1);
   EXPECT_EQ(GetLastError(), 0u);
 }
 

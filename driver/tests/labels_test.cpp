@@ -169,7 +169,7 @@ TEST_F(LabelFileTest, NamesLongerThanTheirSlotsAreCut) {
 TEST_F(LabelFileTest, WithoutAWindowsDirectoryNothingIsDefinedOrWritten) {
   const std::string file = labelFile();
   sim::setWindowsDirectory(u"");
-  sim::failFrom("GetWindowsDirectoryW", 1, ERROR_PATH_NOT_FOUND);
+  sim::failFrom(sim::api::GetWindowsDirectoryW, 1, ERROR_PATH_NOT_FOUND);
   WCHAR buf[MAX_PATH + 32];
   EXPECT_EQ(LabelFilePath(buf, MAX_PATH + 32), 0);
   BuildLabelList();

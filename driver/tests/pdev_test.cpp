@@ -253,24 +253,24 @@ class EnablePdevFailureTest : public DriverTest {};
 
 TEST_F(EnablePdevFailureTest, FailuresReturnNullWithTheErrorAndLeakNothing) {
   struct Case {
-    const char* api;
+    sim::Api api;
     int nth;
     DWORD expectedError;
   };
   const Case cases[] = {
-      {"GetPrinterW", 1, ERROR_INVALID_HANDLE},          // printer name size query
-      {"GlobalAlloc", 1, ERROR_NOT_ENOUGH_MEMORY},       // the record
-      {"EngCreatePalette", 1, ERROR_NOT_ENOUGH_MEMORY},  // the palette
+      {sim::api::GetPrinterW, 1, ERROR_INVALID_HANDLE},          // printer name size query
+      {sim::api::GlobalAlloc, 1, ERROR_NOT_ENOUGH_MEMORY},       // the record
+      {sim::api::EngCreatePalette, 1, ERROR_NOT_ENOUGH_MEMORY},  // the palette
   };
   const size_t baseline = sim::liveAllocations();
   for (const Case& c : cases) {
     sim::clearFaults();
     sim::failNth(c.api, c.nth, c.expectedError);
     SetLastError(0);
-    EXPECT_EQ(enable(), nullptr) << c.api;
-    EXPECT_EQ(GetLastError(), c.expectedError) << c.api;
-    EXPECT_EQ(sim::liveAllocations(), baseline) << c.api;
-    EXPECT_EQ(sim::livePalettes(), 0u) << c.api;
+    EXPECT_EQ(enable(), nullptr) << c.api.name;
+    EXPECT_EQ(GetLastError(), c.expectedError) << c.api.name;
+    EXPECT_EQ(sim::liveAllocations(), baseline) << c.api.name;
+    EXPECT_EQ(sim::livePalettes(), 0u) << c.api.name;
   }
 }
 
@@ -285,11 +285,11 @@ TEST_F(EnablePdevFailureTest, EachHeapAllocationFailureReleasesEverything) {
   PrinterDevice* reference = enable();
   ASSERT_NE(reference, nullptr);
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(reference));
-  const int allocations = sim::callCount("HeapAlloc");
+  const int allocations = sim::callCount(sim::api::HeapAlloc);
   ASSERT_GT(allocations, 0);
   for (int n = 1; n <= allocations; ++n) {
     sim::clearFaults();
-    sim::failNth("HeapAlloc", n, ERROR_NOT_ENOUGH_MEMORY);
+    sim::failNth(sim::api::HeapAlloc, n, ERROR_NOT_ENOUGH_MEMORY);
     PrinterDevice* device = enable();
     if (device) DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
     EXPECT_EQ(sim::liveAllocations(), baseline) << "allocation " << n;
@@ -301,7 +301,7 @@ TEST_F(EnablePdevFailureTest, WorkingRecordFailureFailsTheDeviceWithNoMemory) {
   const size_t baseline = sim::liveAllocations();
   // Creation allocates: printer-name query buffer, then the settings'
   // working record after the record itself.
-  sim::failNth("HeapAlloc", 2, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::HeapAlloc, 2, ERROR_NOT_ENOUGH_MEMORY);
   SetLastError(0);
   EXPECT_EQ(enable(), nullptr);
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));

@@ -512,7 +512,7 @@ TEST(EncodeBand, HexBufferFailureLeavesTheGraphOut) {
   sim::reset();
   Band b(1, 40, 8);
   Bytes before = b.bits;
-  sim::failNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::HeapAlloc, 1, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_EQ(b.encode(), EncodeResult::NoMemory);
   EXPECT_TRUE(b.sink.empty());
   EXPECT_EQ(b.bits, before);

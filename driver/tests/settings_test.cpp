@@ -437,13 +437,13 @@ TEST_F(SettingsTest, QueryPrinterPropertyCopiesCutsAndFails) {
   BYTE dm[400];
   EXPECT_EQ(QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, dm, sizeof dm), 0);
 
-  for (const char* api : {"GetPrinterW", "HeapAlloc"}) {
+  for (sim::Api api : {sim::api::GetPrinterW, sim::api::HeapAlloc}) {
     for (int nth : {1, 2}) {
-      if (std::string(api) == "HeapAlloc" && nth == 2) continue;
+      if (std::string(api.name) == "HeapAlloc" && nth == 2) continue;
       sim::clearFaults();
       sim::failNth(api, nth, ERROR_GEN_FAILURE);
       FillMemory(name, sizeof name, 0x41);
-      EXPECT_EQ(QueryPrinterProperty(printer, PrinterProperty::PrinterName, name, sizeof name), 0) << api << nth;
+      EXPECT_EQ(QueryPrinterProperty(printer, PrinterProperty::PrinterName, name, sizeof name), 0) << api.name << nth;
       for (WCHAR c : name) ASSERT_EQ(c, 0);
     }
   }

@@ -169,14 +169,14 @@ TEST_F(SurfaceTest, NoBandCountFittingFailsAfterTryingEveryCount) {
 
 TEST_F(SurfaceTest, EngineFailuresDeleteTheBitmapAndReleaseEverything) {
   struct Case {
-    const char* api;
+    sim::Api api;
     LONG colorMode;  // 1 with a byte limit forces banding
     DWORD error;
   };
   const Case cases[] = {
-      {"EngAssociateSurface", 0, ERROR_INVALID_PARAMETER},
-      {"EngMarkBandingSurface", 1, ERROR_INVALID_PARAMETER},
-      {"EngCreateBitmap", 0, ERROR_NOT_ENOUGH_MEMORY},
+      {sim::api::EngAssociateSurface, 0, ERROR_INVALID_PARAMETER},
+      {sim::api::EngMarkBandingSurface, 1, ERROR_INVALID_PARAMETER},
+      {sim::api::EngCreateBitmap, 0, ERROR_NOT_ENOUGH_MEMORY},
   };
   for (const Case& c : cases) {
     storeSettings([&](DriverSettings& s) { s.Private.ColorMode = c.colorMode; });
@@ -186,10 +186,10 @@ TEST_F(SurfaceTest, EngineFailuresDeleteTheBitmapAndReleaseEverything) {
     const size_t afterPdev = sim::liveAllocations();
     sim::failFrom(c.api, 1, ERROR_GEN_FAILURE);
     SetLastError(0);
-    EXPECT_EQ(DrvEnableSurface(handle(device)), nullptr) << c.api;
-    EXPECT_EQ(GetLastError(), c.error) << c.api;
-    EXPECT_EQ(sim::liveSurfaces(), 0u) << c.api;
-    EXPECT_EQ(sim::liveAllocations(), afterPdev) << c.api;
+    EXPECT_EQ(DrvEnableSurface(handle(device)), nullptr) << c.api.name;
+    EXPECT_EQ(GetLastError(), c.error) << c.api.name;
+    EXPECT_EQ(sim::liveSurfaces(), 0u) << c.api.name;
+    EXPECT_EQ(sim::liveAllocations(), afterPdev) << c.api.name;
     EXPECT_EQ(device->surface, nullptr);
     sim::clearFaults();
     sim::setBitmapByteLimit(0);
@@ -204,7 +204,7 @@ TEST_F(SurfaceTest, EachBufferAllocationFailureReleasesEverything) {
   // Region list, work buffers, scratch.
   for (int n = 1; n <= 3; ++n) {
     sim::clearFaults();
-    sim::failNth("HeapAlloc", n, ERROR_NOT_ENOUGH_MEMORY);
+    sim::failNth(sim::api::HeapAlloc, n, ERROR_NOT_ENOUGH_MEMORY);
     SetLastError(0);
     EXPECT_EQ(DrvEnableSurface(handle(device)), nullptr) << n;
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY)) << n;

@@ -57,7 +57,7 @@ TEST_F(DocumentModesTest, InitializingANewQueueStoresDefaultsAndSeedsTheLabelFil
   EXPECT_EQ(sim::queueSetup(queueName).devMode.size(), 364u);
   EXPECT_EQ(sim::printerData(queueName, u"Private DevMode").size(), 152u);
   EXPECT_NE(sim::readFileBytes(labelFile()).size(), 0u);
-  sim::failNth("SetPrinterW", 1, ERROR_ACCESS_DENIED);
+  sim::failNth(sim::api::SetPrinterW, 1, ERROR_ACCESS_DENIED);
   SetLastError(0);
   EXPECT_FALSE(InitializeQueue(name()));
 }

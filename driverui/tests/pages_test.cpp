@@ -242,7 +242,7 @@ TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
   EXPECT_EQ(device->settings.PrinterData.FeatureSelection[0], 1);
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
 
-  sim::failNth("SetPrinterDataW", 1, ERROR_ACCESS_DENIED);
+  sim::failNth(sim::api::SetPrinterDataW, 1, ERROR_ACCESS_DENIED);
   EXPECT_FALSE(page.apply());
   EXPECT_EQ(view.refusals.back().message, UINT(IDS_SAVE_FAILED));
 }

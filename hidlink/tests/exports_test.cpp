@@ -4,14 +4,15 @@
 #include <windows.h>
 
 #include <VRDUSBHid.h>
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include <cstring>
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "fake_printer.h"
+#include "fake_hid_printer.h"
+#include "sim/file.h"
 #include "sim/hid.h"
 #include "sim/module.h"
 #include "sim/sync.h"
@@ -238,17 +239,17 @@ TEST_F(Library, FailedReportWritesAndFeatureReadsGiveShortCounts) {
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
   std::vector<uint8_t> data(200, 'q');
-  sim::failNth("WriteFile", 2, ERROR_GEN_FAILURE);
+  sim::failNth(sim::api::WriteFile, 2, ERROR_GEN_FAILURE);
   EXPECT_EQ(hidusbWriteData(token, data.data(), 200), 0);
   EXPECT_EQ(printer->counts(), std::vector<int>{63});  // what was sent stays sent
 
   printer->outputs.clear();
   printer->freeSpace = 100;
-  sim::failNth("HidD_GetFeature", 2, ERROR_GEN_FAILURE);
+  sim::failNth(sim::api::HidD_GetFeature, 2, ERROR_GEN_FAILURE);
   EXPECT_EQ(hidusbWriteData(token, data.data(), 200), 100);
 
   printer->reply = {'o', 'k'};
-  sim::failNth("HidD_GetFeature", 1, ERROR_GEN_FAILURE);
+  sim::failNth(sim::api::HidD_GetFeature, 1, ERROR_GEN_FAILURE);
   uint8_t buf[8];
   EXPECT_EQ(hidusbReadData(token, buf, 8), 0);
   EXPECT_EQ(hidusbReadData(token, buf, 8), 2);
@@ -313,9 +314,9 @@ TEST_F(Library, OnlyTheRightVendorAndProductIsThePrinter) {
 }
 
 struct OpenFault {
-  const char* api;
+  sim::Api api;
   int nth;
-  friend std::ostream& operator<<(std::ostream& os, const OpenFault& f) { return os << f.api << " call " << f.nth; }
+  friend std::ostream& operator<<(std::ostream& os, const OpenFault& f) { return os << f.api.name << " call " << f.nth; }
 };
 
 class OpenFailure : public Library, public ::testing::WithParamInterface<OpenFault> {};
@@ -334,11 +335,11 @@ TEST_P(OpenFailure, LeavesNothingHeld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, OpenFailure,
-                         ::testing::Values(OpenFault{"LoadLibraryA", 1}, OpenFault{"GetProcAddress", 3},
-                                           OpenFault{"SetupDiGetClassDevsW", 1},
-                                           OpenFault{"SetupDiGetDeviceInterfaceDetailW", 2},
-                                           OpenFault{"CreateFileW", 1}, OpenFault{"HidD_GetAttributes", 1}),
-                         [](const auto& info) { return std::string(info.param.api); });
+                         ::testing::Values(OpenFault{sim::api::LoadLibraryA, 1}, OpenFault{sim::api::GetProcAddress, 3},
+                                           OpenFault{sim::api::SetupDiGetClassDevsW, 1},
+                                           OpenFault{sim::api::SetupDiGetDeviceInterfaceDetailW, 2},
+                                           OpenFault{sim::api::CreateFileW, 1}, OpenFault{sim::api::HidD_GetAttributes, 1}),
+                         [](const auto& info) { return std::string(info.param.api.name); });
 
 TEST_F(Library, AHidDllWithoutOneServiceIsRefused) {
   HMODULE hid = LoadLibraryA("HID.DLL");

@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include <VRDUSBHid.h>
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +16,7 @@
 #include <memory>
 #include <string>
 
-#include "fake_printer.h"
+#include "fake_hid_printer.h"
 #include "sim/world.h"
 
 int main() {

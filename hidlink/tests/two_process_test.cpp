@@ -8,7 +8,7 @@
 #include <windows.h>
 
 #include <VRDUSBHid.h>
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include <csignal>
 #include <cstdio>
@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_printer.h"
+#include "fake_hid_printer.h"
 #include "sim/sync.h"
 #include "sim/world.h"
 

@@ -28,7 +28,7 @@ TEST(MonitorEntry, InitializeRejectsNullArgumentsAndFillsThirteenSlots) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
 
   // The copy of the registry root cannot be made: nothing is filled.
-  sim::failNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::HeapAlloc, 1, ERROR_NOT_ENOUGH_MEMORY);
   SetLastError(kSentinel);
   EXPECT_FALSE(InitializeMonitorEx(root, &table));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
@@ -123,14 +123,14 @@ TEST_F(OpenPortTest, BadArgumentsFailWithInvalidParameterAndLeaveNoRecord) {
 TEST_F(OpenPortTest, PortMonitorOrAllocationFailureLeavesNoRecord) {
   CHAR name[] = "USB001";
   HANDLE h = reinterpret_cast<HANDLE>(1);
-  sim::failNth("PortMonitor.OpenPort", 1, ERROR_ACCESS_DENIED);
+  sim::failNth(sim::api::PortMonitorOpenPort, 1, ERROR_ACCESS_DENIED);
   SetLastError(kSentinel);
   EXPECT_FALSE(mon.pfnOpenPortEx(name, nullptr, &h, &pm));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
   EXPECT_EQ(h, nullptr);
   EXPECT_EQ(listedPorts(), 0u);
 
-  sim::failNth("HeapAlloc", 1, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::HeapAlloc, 1, ERROR_NOT_ENOUGH_MEMORY);
   EXPECT_FALSE(mon.pfnOpenPortEx(name, nullptr, &h, &pm));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
   EXPECT_EQ(listedPorts(), 0u);
@@ -275,7 +275,7 @@ TEST_F(DocumentTest, SecondStartDocPortFailsAndKeepsTheRunningJob) {
 
 TEST_F(DocumentTest, PortMonitorStartFailureLeavesNoDocumentButEndDocPortClosesThePrinter) {
   HANDLE h = openPort();
-  sim::failNth("PortMonitor.StartDocPort", 1, ERROR_NOT_READY);
+  sim::failNth(sim::api::PortMonitorStartDocPort, 1, ERROR_NOT_READY);
   SetLastError(kSentinel);
   EXPECT_FALSE(startJob(h, 9));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_READY));
@@ -295,7 +295,7 @@ TEST_F(DocumentTest, EndDocPortKeepsTheLastErrorAcrossClosingThePrinter) {
   // Close the job's printer handle behind the monitor's back, so its own
   // ClosePrinter fails with ERROR_INVALID_HANDLE.
   ASSERT_TRUE(ClosePrinter(record(h).printer));
-  sim::failNth("PortMonitor.EndDocPort", 1, ERROR_WRITE_FAULT);
+  sim::failNth(sim::api::PortMonitorEndDocPort, 1, ERROR_WRITE_FAULT);
   SetLastError(kSentinel);
   EXPECT_TRUE(mon.pfnEndDocPort(h));  // the port monitor's failure is ignored
   EXPECT_EQ(GetLastError(), DWORD(ERROR_WRITE_FAULT));
@@ -352,11 +352,11 @@ TEST_F(TransferTest, BytesPassUnchangedAndResultsComeBackAsTheyAre) {
   EXPECT_EQ(n, 3u);
   EXPECT_EQ(std::string(in, in + 3), "OK\r");
 
-  sim::failNth("PortMonitor.WritePort", 1, ERROR_DEVICE_NOT_CONNECTED);
+  sim::failNth(sim::api::PortMonitorWritePort, 1, ERROR_DEVICE_NOT_CONNECTED);
   SetLastError(kSentinel);
   EXPECT_FALSE(mon.pfnWritePort(h, data, sizeof data, &n));
   EXPECT_EQ(GetLastError(), DWORD(ERROR_DEVICE_NOT_CONNECTED));
-  sim::failNth("PortMonitor.WritePort.short", 1, 0);
+  sim::failNth(sim::api::PortMonitorWritePortShort, 1, 0);
   EXPECT_TRUE(mon.pfnWritePort(h, data, sizeof data, &n));
   EXPECT_EQ(n, sizeof data - 1);  // a short count is the port monitor's to report
 
@@ -374,7 +374,7 @@ TEST_F(ClosePortTest, ClosesThePortMonitorPortAndRemovesTheRecord) {
   HANDLE b = openPort("USB002");
   HANDLE c = openPort("USB003");
   ASSERT_TRUE(startJob(b));
-  sim::failNth("PortMonitor.ClosePort", 1, ERROR_GEN_FAILURE);
+  sim::failNth(sim::api::PortMonitorClosePort, 1, ERROR_GEN_FAILURE);
   SetLastError(kSentinel);
   EXPECT_TRUE(mon.pfnClosePort(b));  // the port monitor's failure is ignored
   EXPECT_EQ(listedPorts(), 2u);

@@ -271,7 +271,7 @@ TEST_F(QueryFailureTest, OpenTestReportsWhetherADocumentCouldBeOpened) {
   HANDLE h = openPort();
   SetLastError(kSentinel);
   EXPECT_TRUE(query(h, "OpenTest"));
-  sim::failNth("PortMonitor.StartDocPort", 1, ERROR_NOT_READY);
+  sim::failNth(sim::api::PortMonitorStartDocPort, 1, ERROR_NOT_READY);
   sim::clearPortCalls();
   SetLastError(kSentinel);
   DWORD returned = kSentinel;
@@ -283,7 +283,7 @@ TEST_F(QueryFailureTest, OpenTestReportsWhetherADocumentCouldBeOpened) {
 
 TEST_F(QueryFailureTest, TemporaryDocumentFailureSendsNothing) {
   HANDLE h = openPort();
-  sim::failNth("PortMonitor.StartDocPort", 1, ERROR_DEVICE_NOT_CONNECTED);
+  sim::failNth(sim::api::PortMonitorStartDocPort, 1, ERROR_DEVICE_NOT_CONNECTED);
   sim::clearPortCalls();
   SetLastError(kSentinel);
   EXPECT_FALSE(query(h, "GetVersion"));
@@ -295,19 +295,19 @@ TEST_F(QueryFailureTest, TemporaryDocumentFailureSendsNothing) {
 TEST_F(QueryFailureTest, WriteFailureOrShortWriteReadsNothingAndStillClosesTheDocument) {
   HANDLE h = openPort();
   struct {
-    const char* fault;
+    sim::Api fault;
     DWORD error;
     DWORD want;
-  } cases[] = {{"PortMonitor.WritePort", ERROR_DEVICE_NOT_CONNECTED, ERROR_DEVICE_NOT_CONNECTED},
-               {"PortMonitor.WritePort.short", 0, ERROR_WRITE_FAULT}};
+  } cases[] = {{sim::api::PortMonitorWritePort, ERROR_DEVICE_NOT_CONNECTED, ERROR_DEVICE_NOT_CONNECTED},
+               {sim::api::PortMonitorWritePortShort, 0, ERROR_WRITE_FAULT}};
   for (auto& c : cases) {
     sim::failNth(c.fault, 1, c.error);
-    sim::failNth("PortMonitor.EndDocPort", 1, ERROR_GEN_FAILURE);
+    sim::failNth(sim::api::PortMonitorEndDocPort, 1, ERROR_GEN_FAILURE);
     sim::clearPortCalls();
     SetLastError(kSentinel);
-    EXPECT_FALSE(query(h, "GetVersion")) << c.fault;
-    EXPECT_EQ(GetLastError(), c.want) << c.fault << ": the write's error survives closing the document";
-    EXPECT_EQ(sim::portCallNames(), (Names{"StartDocPort", "SetPortTimeOuts", "WritePort", "EndDocPort"})) << c.fault;
+    EXPECT_FALSE(query(h, "GetVersion")) << c.fault.name;
+    EXPECT_EQ(GetLastError(), c.want) << c.fault.name << ": the write's error survives closing the document";
+    EXPECT_EQ(sim::portCallNames(), (Names{"StartDocPort", "SetPortTimeOuts", "WritePort", "EndDocPort"})) << c.fault.name;
   }
 }
 
@@ -325,7 +325,7 @@ TEST_F(QueryFailureTest, MissingOrFailingTimeoutsDoNotStopTheQuery) {
 
   sim::fillPortMonitorTable(pm);
   HANDLE other = openPort("USB002");
-  sim::failNth("PortMonitor.SetPortTimeOuts", 1, ERROR_INVALID_FUNCTION);
+  sim::failNth(sim::api::PortMonitorSetPortTimeOuts, 1, ERROR_INVALID_FUNCTION);
   sim::queuePortReply("USB002", "12\r\n");
   EXPECT_TRUE(query(other, "GetResolution", &reply));
   EXPECT_EQ(reply, "12\r\n");
@@ -333,7 +333,7 @@ TEST_F(QueryFailureTest, MissingOrFailingTimeoutsDoNotStopTheQuery) {
 
 TEST_F(QueryFailureTest, ReadFailureAndEmptyReplyComeBackAsThePortMonitorReportsThem) {
   HANDLE h = openPort();
-  sim::failNth("PortMonitor.ReadPort", 1, ERROR_READ_FAULT);
+  sim::failNth(sim::api::PortMonitorReadPort, 1, ERROR_READ_FAULT);
   SetLastError(kSentinel);
   DWORD returned = kSentinel;
   EXPECT_FALSE(query(h, "GetTime", nullptr, 32, &returned));

@@ -4,13 +4,13 @@
 #include <windows.h>
 
 #include <VRDUSBHid.h>
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "hid_device.h"
+#include "emulated_hid_printer.h"
 #include "hid_endpoint.h"
 #include "printer_device.h"
 #include "sim/world.h"

@@ -9,6 +9,7 @@
 
 #include "fake_ui.h"
 #include "printer_link.h"
+#include "sim/file.h"
 #include "sim/spool_client.h"
 #include "sim/spooler.h"
 #include "sim/world.h"
@@ -153,7 +154,7 @@ TEST_F(FileSending, AShortWriteStopsTheLoopAndEndsTheJobWithWhatWasWritten) {
 
 TEST_F(FileSending, AFailedWriteShowsTheSpoolerErrorAndTheDataError) {
   std::string path = file(2049);
-  sim::failNth("WritePrinter", 2, ERROR_NOT_ENOUGH_MEMORY);
+  sim::failNth(sim::api::WritePrinter, 2, ERROR_NOT_ENOUGH_MEMORY);
   shell.chooseNext(path);
   shell.answer({IDYES, IDYES});
   SendFile(shell);
@@ -177,7 +178,7 @@ TEST_F(FileSending, AFileThatCannotBeReadCancelsItsJob) {
       {"ReadFails",
        [this] {
          std::string path = file(3000);
-         sim::failNth("ReadFile", 2, ERROR_READ_FAULT);
+         sim::failNth(sim::api::ReadFile, 2, ERROR_READ_FAULT);
          return path;
        }},
   };
@@ -197,7 +198,7 @@ TEST_F(FileSending, AFileThatCannotBeReadCancelsItsJob) {
 
 TEST_F(FileSending, AJobThatCannotBeStartedReadsNothing) {
   std::string path = file(10);
-  sim::failFrom("OpenPrinter", 1, ERROR_ACCESS_DENIED);
+  sim::failFrom(sim::api::OpenPrinter, 1, ERROR_ACCESS_DENIED);
   shell.chooseNext(path);
   shell.answer({IDYES, IDYES});
   SendFile(shell);

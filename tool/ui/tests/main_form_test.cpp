@@ -330,7 +330,7 @@ TEST_F(MainButtons, AQueueThatDoesNotDrainIsReportedAndEmptied) {
 }
 
 TEST_F(MainButtons, AQueueThatCannotBeOpenedIsReportedAsNotDelivered) {
-  sim::failFrom("OpenPrinter", 1, ERROR_ACCESS_DENIED);
+  sim::failFrom(sim::api::OpenPrinter, 1, ERROR_ACCESS_DENIED);
   mainView().click(IDC_MAIN_BUTTON4);
   EXPECT_TRUE(sim::writeCalls(u"KV").empty());
   ASSERT_FALSE(shell.boxes().empty());

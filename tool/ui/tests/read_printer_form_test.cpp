@@ -262,7 +262,7 @@ TEST_F(ReadDialog, ReplyOneByteBelowTheCapacityIsKept) {
 
 TEST_F(ReadDialog, SwitchJobThatCannotBeStartedFailsAtOnce) {
   emu::UsbPrinter& printer = start();
-  sim::failFrom("OpenPrinter", 1, ERROR_ACCESS_DENIED);
+  sim::failFrom(sim::api::OpenPrinter, 1, ERROR_ACCESS_DENIED);
   EXPECT_EQ(read(Mode::Version), kResultFailed);
   EXPECT_EQ(run().ticks, 1);
   EXPECT_TRUE(printer.device().commands().empty());

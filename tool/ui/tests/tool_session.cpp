@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include <VRDUSBHid_sim.h>
+#include "hidlink_module.h"
 
 #include "resource.h"
 #include "sim/profile.h"
