@@ -21,7 +21,7 @@
 #include <string>
 
 #include "hid_endpoint.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
 #include "sim/hid.h"
 
 namespace emu {
@@ -33,7 +33,7 @@ class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<U
   static std::shared_ptr<UsbPrinter> create(PrinterModel model = PrinterModel::KV830, USHORT vendorId = 0x0471,
                                             USHORT productId = 0x0710);
 
-  PrinterDevice& device() { return device_; }
+  EmulatedPrinter& device() { return device_; }
   HidEndpoint& hid() { return hid_; }
 
   // The jobs written to `queue` reach the printer from now on (the queue's
@@ -82,7 +82,7 @@ class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<U
   // Job data the printer-class interface takes.
   void take(const BYTE* data, size_t size);
 
-  PrinterDevice device_;
+  EmulatedPrinter device_;
   HidEndpoint hid_;
   USHORT vendorId_;
   USHORT productId_;

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "hid_endpoint.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
 #include "usb_printer.h"
 #include "sim/world.h"
 
@@ -104,7 +104,7 @@ class OverHid : public ::testing::TestWithParam<ModelCase> {
     if (module) FreeLibrary(module);
   }
   std::shared_ptr<emu::UsbPrinter> usb = emu::UsbPrinter::create(GetParam().model);
-  emu::PrinterDevice& printer = usb->device();
+  emu::EmulatedPrinter& printer = usb->device();
   HMODULE module = nullptr;
 };
 

@@ -74,13 +74,13 @@ class ReadDialog : public ToolSession {
 struct ModeCase {
   const char* label;
   Mode mode;
-  std::function<void(emu::PrinterDevice&)> script;
+  std::function<void(emu::EmulatedPrinter&)> script;
   const char* query;  // the command line the printer receives, without CR LF
   std::string reply;  // the reply text after post-processing
   std::string level;  // what the level box shows afterwards
 };
 
-std::string settingsDump(const emu::PrinterDevice& p) {
+std::string settingsDump(const emu::EmulatedPrinter& p) {
   std::string hex;
   char pair[3];
   for (size_t a = 0; a < 512; ++a) {
@@ -131,38 +131,38 @@ INSTANTIATE_TEST_SUITE_P(
     EveryMode, ReadModes,
     testing::Values(
         ModeCase{"SystemSettings", Mode::SystemSettings,
-                 [](emu::PrinterDevice& p) {
+                 [](emu::EmulatedPrinter& p) {
                    p.setSetting(emu::addr::kBuzzer, 1);
                    p.setSetting(emu::addr::kLabelStop, 2);
                    p.setSetting(emu::addr::kAutoHeadCheck, 0);
                  },
                  "FSET CSET=4,ADD=0,LEN=512", "", ""},
-        ModeCase{"GapLevel", Mode::GapLevel, [](emu::PrinterDevice& p) { p.setCalibrationResult(57, 45); },
+        ModeCase{"GapLevel", Mode::GapLevel, [](emu::EmulatedPrinter& p) { p.setCalibrationResult(57, 45); },
                  "FSET CSET=9,ADD=2,CHK=30", "57", "57"},
-        ModeCase{"MarkLevel", Mode::MarkLevel, [](emu::PrinterDevice& p) { p.setCalibrationResult(30, 63); },
+        ModeCase{"MarkLevel", Mode::MarkLevel, [](emu::EmulatedPrinter& p) { p.setCalibrationResult(30, 63); },
                  "FSET CSET=9,ADD=0,CHK=30", "63", "63"},
-        ModeCase{"GapLevelZeroIsNoReply", Mode::GapLevel, [](emu::PrinterDevice& p) { p.setCalibrationResult(0, 45); },
+        ModeCase{"GapLevelZeroIsNoReply", Mode::GapLevel, [](emu::EmulatedPrinter& p) { p.setCalibrationResult(0, 45); },
                  "FSET CSET=9,ADD=2,CHK=30", "", ""},
         ModeCase{"MarkLevelNotANumber", Mode::MarkLevel,
-                 [](emu::PrinterDevice& p) { p.setReply("FSET CSET=9,ADD=0,CHK=30", "ERR\r\n"); },
+                 [](emu::EmulatedPrinter& p) { p.setReply("FSET CSET=9,ADD=0,CHK=30", "ERR\r\n"); },
                  "FSET CSET=9,ADD=0,CHK=30", "", ""},
         ModeCase{"VersionKeepsItsLineEnds", Mode::Version,
-                 [](emu::PrinterDevice& p) { p.setVersion("V3.01", "IPL 2.00"); }, "VER",
+                 [](emu::EmulatedPrinter& p) { p.setVersion("V3.01", "IPL 2.00"); }, "VER",
                  "KV830\r\nV3.01\r\nIPL 2.00\r\n", ""},
         ModeCase{"PrintDistanceIsTrimmed", Mode::PrintDistance,
-                 [](emu::PrinterDevice& p) { p.setPrintDistanceMm(4321); }, "GETDEF",
+                 [](emu::EmulatedPrinter& p) { p.setPrintDistanceMm(4321); }, "GETDEF",
                  "12,0,1,1,0,0,0,0,0,0,0,0,0,0,0,0,0,0,0,4321,0,0,0,0,0,0,0", ""},
-        ModeCase{"HeadCheck", Mode::HeadCheck, [](emu::PrinterDevice& p) { p.setHeadCondition({2, 97}); },
+        ModeCase{"HeadCheck", Mode::HeadCheck, [](emu::EmulatedPrinter& p) { p.setHeadCondition({2, 97}); },
                  "FSET CSET=13", "2,97,0,0,0,0", ""},
         ModeCase{"SensorValuesFromTheStoredLevels", Mode::SensorValues,
-                 [](emu::PrinterDevice& p) {
+                 [](emu::EmulatedPrinter& p) {
                    p.setSetting(emu::addr::kGapSensorLevel, 77);
                    p.setSetting(emu::addr::kMarkSensorLevel, 12);
                  },
                  "FSET CSET=14", "77,12,0", ""},
         // A reply made only of a line end is a reply; trimming leaves nothing.
         ModeCase{"LineEndOnlyReply", Mode::SensorValues,
-                 [](emu::PrinterDevice& p) { p.setReply("FSET CSET=14", "\r\n"); }, "FSET CSET=14", "", ""}),
+                 [](emu::EmulatedPrinter& p) { p.setReply("FSET CSET=14", "\r\n"); }, "FSET CSET=14", "", ""}),
     [](const testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.label); });
 
 // ---- resolution and port -----------------------------------------------------------

@@ -25,7 +25,7 @@ emu::UsbPrinter& ToolSession::attachPrinter(const std::string& queue, emu::Print
   return *printer;
 }
 
-emu::PrinterDevice& ToolSession::printerOn(const std::string& queue) { return attachPrinter(queue).device(); }
+emu::EmulatedPrinter& ToolSession::printerOn(const std::string& queue) { return attachPrinter(queue).device(); }
 
 void ToolSession::SetUp() {
   sim::reset();

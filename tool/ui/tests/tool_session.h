@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fake_ui.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
 #include "usb_printer.h"
 #include "main_form.h"
 #include "printer_link.h"
@@ -32,7 +32,7 @@ class ToolSession : public testing::Test {
   // up on HID while it is in HID mode.
   emu::UsbPrinter& attachPrinter(const std::string& queue, emu::PrinterModel model = emu::PrinterModel::KV830);
   // The same printer's command side.
-  emu::PrinterDevice& printerOn(const std::string& queue);
+  emu::EmulatedPrinter& printerOn(const std::string& queue);
 
   // ---- the program ------------------------------------------------------
   // Creates the read, selection and main windows afresh and runs the main

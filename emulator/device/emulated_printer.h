@@ -34,9 +34,9 @@ struct HeadCondition {
   int brokenDot = 0;   // position of the broken dot, in dots
 };
 
-class PrinterDevice : public Endpoint {
+class EmulatedPrinter : public Endpoint {
  public:
-  explicit PrinterDevice(PrinterModel model);
+  explicit EmulatedPrinter(PrinterModel model);
 
   // Endpoint: bytes from the host are split into CR LF lines. A line that is
   // exactly a query or setting command is acted on; every other byte is job
