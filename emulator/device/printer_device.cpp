@@ -106,7 +106,10 @@ std::vector<uint8_t> PrinterDevice::jobBytes() const {
   return all;
 }
 
-void PrinterDevice::reply(std::string text) { out_.insert(out_.end(), text.begin(), text.end()); }
+void PrinterDevice::reply(std::string text) {
+  if (silent_) return;
+  out_.insert(out_.end(), text.begin(), text.end());
+}
 
 bool PrinterDevice::handleLine(const std::string& line) {
   std::string text;

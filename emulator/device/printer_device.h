@@ -78,6 +78,8 @@ class PrinterDevice : public Endpoint {
   // Replaces the reply to one command line (given without CR LF); an empty
   // reply makes the printer stay silent for it.
   void setReply(const std::string& commandLine, std::string reply);
+  // A silent printer takes every command but answers none.
+  void setSilent(bool silent) { silent_ = silent; }
   // Firmware text lines of the VER reply (line 2 system, line 3 IPL).
   void setVersion(std::string system, std::string ipl);
 
@@ -101,6 +103,7 @@ class PrinterDevice : public Endpoint {
   std::string iplVersion_ = "IPL 1.02";
   HeadCondition head_;
   int usbClass_ = 0;
+  bool silent_ = false;
   int printDistanceMm_ = 0;
   int pageCounter_ = 0;
   int calibrateGap_ = 30;
