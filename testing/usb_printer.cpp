@@ -8,8 +8,8 @@
 
 namespace emu {
 
-std::shared_ptr<UsbPrinter> UsbPrinter::create(PrinterModel model) {
-  return std::shared_ptr<UsbPrinter>(new UsbPrinter(model));
+std::shared_ptr<UsbPrinter> UsbPrinter::create(PrinterModel model, USHORT vendorId, USHORT productId) {
+  return std::shared_ptr<UsbPrinter>(new UsbPrinter(model, vendorId, productId));
 }
 
 void UsbPrinter::attachQueue(const std::u16string& queue) {
@@ -42,8 +42,7 @@ void UsbPrinter::jobData(const BYTE* data, DWORD size) {
 }
 
 void UsbPrinter::enterHidMode() {
-  const char command[] = "USBS CLS=1\r\n";
-  device_.hostWrite(reinterpret_cast<const uint8_t*>(command), sizeof command - 1);
+  device_.setUsbClass(1);
   settle();
 }
 
@@ -52,8 +51,8 @@ void UsbPrinter::settle() {
   if (present && !plugged_) {
     if (id_ < 0) {
       sim::HidDeviceSetup setup;
-      setup.vendorId = 0x0471;
-      setup.productId = 0x0710;
+      setup.vendorId = vendorId_;
+      setup.productId = productId_;
       setup.product = u"KV830";
       setup.backend = shared_from_this();
       plugged_ = true;  // before the arrival broadcast, which may open it

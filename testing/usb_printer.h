@@ -28,7 +28,10 @@ namespace emu {
 
 class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<UsbPrinter> {
  public:
-  static std::shared_ptr<UsbPrinter> create(PrinterModel model = PrinterModel::KV830);
+  // The printer's USB ids on the HID bus (the link library looks for
+  // vendor 0x0471, product 0x0710; other ids make another device).
+  static std::shared_ptr<UsbPrinter> create(PrinterModel model = PrinterModel::KV830, USHORT vendorId = 0x0471,
+                                            USHORT productId = 0x0710);
 
   PrinterDevice& device() { return device_; }
   HidEndpoint& hid() { return hid_; }
@@ -42,8 +45,10 @@ class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<U
 
   // The printer's own state: its interface is HID.
   bool inHidMode() const { return device_.usbClass() == 1; }
-  // Present on the simulated HID bus.
+  // Present on the simulated HID bus, and its id there (-1 before it
+  // first arrived).
   bool onHidBus() const { return plugged_; }
+  sim::HidDeviceId hidDevice() const { return id_; }
   // Applies a pending change of presence on the HID bus. Call only while
   // the host is not inside a HID call.
   void settle();
@@ -68,13 +73,16 @@ class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<U
   bool featureReport(BYTE* report, size_t size) override;
 
  private:
-  explicit UsbPrinter(PrinterModel model) : device_(model), hid_(device_) {}
+  UsbPrinter(PrinterModel model, USHORT vendorId, USHORT productId)
+      : device_(model), hid_(device_), vendorId_(vendorId), productId_(productId) {}
   bool live() const { return plugged_ && inHidMode() && !lost_ && !pulled_; }
   // A job's bytes from the queue's write sink.
   void jobData(const BYTE* data, DWORD size);
 
   PrinterDevice device_;
   HidEndpoint hid_;
+  USHORT vendorId_;
+  USHORT productId_;
   std::u16string queue_;
   sim::HidDeviceId id_ = -1;
   bool plugged_ = false;

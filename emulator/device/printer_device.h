@@ -66,6 +66,9 @@ class PrinterDevice : public Endpoint {
 
   // ---- scripting ----------------------------------------------------------
   void setSetting(size_t address, uint8_t value);
+  // The USB interface class, as "USBS CLS=n" sets it (for a printer that
+  // starts out in HID mode).
+  void setUsbClass(int cls) { usbClass_ = cls; }
   void setHeadCondition(HeadCondition h) { head_ = h; }
   void setPrintDistanceMm(int mm) { printDistanceMm_ = mm; }
   void setPageCounter(int n) { pageCounter_ = n; }
@@ -78,6 +81,9 @@ class PrinterDevice : public Endpoint {
   // Replaces the reply to one command line (given without CR LF); an empty
   // reply makes the printer stay silent for it.
   void setReply(const std::string& commandLine, std::string reply);
+  // Bytes the printer has ready for the host, as if a command had asked
+  // for them.
+  void queueReply(const std::string& bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
   // A silent printer takes every command but answers none.
   void setSilent(bool silent) { silent_ = silent; }
   // Firmware text lines of the VER reply (line 2 system, line 3 IPL).

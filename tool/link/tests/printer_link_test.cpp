@@ -74,6 +74,25 @@ TEST_F(LinkTest, DeliveryCheckPassesOnAnEmptyQueueAndFailsAfterTwentyPolls) {
   EXPECT_EQ(sim::sleptMs(), 100u + 2000u);
 }
 
+// Names are cut to their 1024-byte buffers with the terminator; a document
+// name longer than that (a deep file path) still starts a job.
+TEST_F(LinkTest, LongNamesAreCutWithinTheirBuffers) {
+  const std::string longName(3000, 'q');
+  SetCurrentPrinterPort(longName.c_str());
+  EXPECT_EQ(std::string(CurrentPrinterPort()), longName.substr(0, kPrinterNameSize - 1));
+  SetCurrentPrinterName(longName.c_str());
+  EXPECT_EQ(std::string(CurrentPrinterName()), longName.substr(0, kPrinterNameSize - 1));
+  EXPECT_EQ(StartSettingJob(kSettingJobName), -1);  // no queue of that name
+
+  SetCurrentPrinterName("KV830 USB");
+  sim::holdJobs(u"KV830 USB", true);
+  ASSERT_EQ(StartSettingJob(longName.c_str()), 1);
+  EXPECT_EQ(EndSettingJob(), 1);
+  auto jobs = sim::queuedJobs(u"KV830 USB");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].document, longName.substr(0, kPrinterNameSize - 1));
+}
+
 TEST_F(LinkTest, DriverNameComesFromTheQueue) { EXPECT_EQ(GetQueueDriverName(), "Varodyn KV830"); }
 
 int WINAPI version(char* buffer, int size) {

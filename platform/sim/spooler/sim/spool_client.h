@@ -4,7 +4,8 @@
 // A document started on a queue is a job of that queue until it is
 // finished: EndDocPrinter finishes it at once (the job leaves the queue)
 // unless the queue holds its jobs, in which case it stays queued until
-// cancelled with SetJobA or released with releaseJobs.
+// cancelled with SetJobA or released with releaseJobs. A queue has one
+// list of jobs: the jobs of sim::addJob (GetJobW) are in it too.
 //
 // Faults: "StartDocPrinter", "StartPagePrinter", "EndPagePrinter",
 // "EndDocPrinter", "EnumJobsA", "SetJobA", "GetPrinterDriverA".
