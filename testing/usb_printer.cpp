@@ -32,12 +32,7 @@ void UsbPrinter::jobData(const BYTE* data, DWORD size) {
     sim::holdJobs(queue_, true);
     return;
   }
-  device_.hostWrite(data, size);
-  // A reply to a query sent as job data would go to the printer class's
-  // own read channel, which the host here does not read; it must not turn
-  // up later over HID.
-  std::vector<uint8_t> unread(device_.pending());
-  if (!unread.empty()) device_.hostRead(unread.data(), unread.size());
+  take(data, size);
   settle();
 }
 
@@ -65,13 +60,27 @@ void UsbPrinter::settle() {
     plugged_ = false;
     sim::unplugHid(id_);
   }
-  // Back in printer mode, the queue's new jobs reach the printer again.
-  if (!queue_.empty() && !inHidMode() && !stuck_) sim::holdJobs(queue_, false);
+  // Back in printer mode, the queue's jobs reach the printer again: first
+  // those that waited for it, then the new ones as they are written.
+  if (!queue_.empty() && !inHidMode() && !stuck_) {
+    sim::holdJobs(queue_, false);
+    for (const std::vector<BYTE>& data : sim::takeFinishedJobs(queue_)) take(data.data(), data.size());
+  }
+}
+
+void UsbPrinter::take(const BYTE* data, size_t size) {
+  device_.hostWrite(data, size);
+  // A reply to a query sent as job data would go to the printer class's
+  // own read channel, which the host here does not read; it must not turn
+  // up later over HID.
+  std::vector<uint8_t> unread(device_.pending());
+  if (!unread.empty()) device_.hostRead(unread.data(), unread.size());
 }
 
 void UsbPrinter::setStuckQueue(bool stuck) {
   stuck_ = stuck;
   if (!queue_.empty()) sim::holdJobs(queue_, stuck || inHidMode());
+  settle();
 }
 
 void UsbPrinter::setNeverOnHid(bool never) {

@@ -8,9 +8,9 @@
 // product 0x0710, with the device-change broadcast) and answers over
 // reports, while new jobs of its queue stay queued because no printer-class
 // interface takes them. "USBS CLS=0" or "USBS CLS=2" received over HID turns
-// it back: its reports fail at once, and it leaves the HID bus at the next
-// point where the host is not inside a HID call (the next job written to
-// its queue, or settle()).
+// it back: its reports fail at once, and at the next point where the host
+// is not inside a HID call (the next job written to its queue, or settle())
+// it leaves the HID bus and takes the jobs that are still queued.
 //
 // Bus changes are broadcast synchronously on the simulated host, so they
 // are never made from inside a report: a library that is reading or
@@ -54,7 +54,8 @@ class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<U
   void settle();
 
   // ---- scripted faults ------------------------------------------------------
-  // The queue never drains: jobs stay queued and the printer sees nothing.
+  // The queue never drains: jobs stay queued and the printer sees nothing
+  // (until the fault is lifted).
   void setStuckQueue(bool stuck);
   // The printer switches to HID but never shows up on the HID bus.
   void setNeverOnHid(bool never);
@@ -78,6 +79,8 @@ class UsbPrinter : public sim::HidBackend, public std::enable_shared_from_this<U
   bool live() const { return plugged_ && inHidMode() && !lost_ && !pulled_; }
   // A job's bytes from the queue's write sink.
   void jobData(const BYTE* data, DWORD size);
+  // Job data the printer-class interface takes.
+  void take(const BYTE* data, size_t size);
 
   PrinterDevice device_;
   HidEndpoint hid_;

@@ -90,9 +90,28 @@ TEST_F(UsbPrinterTest, SwitchesToHidByJobAndBackOverHid) {
   EXPECT_TRUE(printer->onHidBus());
   printer->settle();
   EXPECT_FALSE(printer->onHidBus());
+  // The job that waited reaches the printer now, and new ones as written.
+  EXPECT_EQ(printer->device().settings()[emu::addr::kBuzzer], 1);
+  EXPECT_EQ(queued(), 0u);
   job("DEF HC=0\r\n");
   EXPECT_EQ(printer->device().settings()[emu::addr::kAutoHeadCheck], 0);
-  EXPECT_EQ(queued(), 1u);  // the job queued while in HID mode waits to be cancelled
+  EXPECT_EQ(queued(), 0u);
+}
+
+TEST_F(UsbPrinterTest, JobsCancelledWhileInHidModeNeverReachThePrinter) {
+  printer->enterHidMode();
+  job("DEF BZ=1\r\n");
+  auto jobs = sim::queuedJobs(u"KV");
+  ASSERT_EQ(jobs.size(), 1u);
+  HANDLE handle = nullptr;
+  char name[] = "KV";
+  ASSERT_TRUE(OpenPrinterA(name, &handle, nullptr));
+  ASSERT_TRUE(SetJobA(handle, jobs[0].id, 0, nullptr, JOB_CONTROL_CANCEL));
+  ClosePrinter(handle);
+  ASSERT_TRUE(sendOverHid(*printer, "USBS CLS=0\r\n"));
+  printer->settle();
+  EXPECT_EQ(printer->device().settings()[emu::addr::kBuzzer], 0);
+  EXPECT_EQ(printer->device().commands(), std::vector<std::string>{"USBS CLS=0"});
 }
 
 TEST_F(UsbPrinterTest, ReplyToAQuerySentAsJobDataDoesNotTurnUpOverHid) {
@@ -108,7 +127,10 @@ TEST_F(UsbPrinterTest, StuckQueueKeepsEveryJobFromThePrinter) {
   EXPECT_FALSE(printer->inHidMode());
   printer->setStuckQueue(false);
   job("DEF BZ=1\r\n");
-  EXPECT_EQ(printer->device().settings()[emu::addr::kBuzzer], 1);
+  // The switch job that was stuck went first.
+  EXPECT_TRUE(printer->inHidMode());
+  EXPECT_EQ(printer->device().settings()[emu::addr::kBuzzer], 0);
+  EXPECT_EQ(queued(), 1u);
 }
 
 TEST_F(UsbPrinterTest, PrinterThatNeverShowsUpOnHid) {

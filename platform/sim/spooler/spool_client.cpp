@@ -49,6 +49,27 @@ DWORD addQueuedJob(const std::u16string& queue, const std::string& document) {
   return addSpoolJob(queue, j);
 }
 
+SpoolJob* openJobOf(HANDLE printer) {
+  auto doc = client().openDocument.find(printer);
+  auto q = handleAs<PrinterHandle>(printer);
+  return doc == client().openDocument.end() || !q ? nullptr : findJob(q->queue, doc->second);
+}
+
+std::vector<std::vector<BYTE>> takeFinishedJobs(const std::u16string& queue) {
+  std::lock_guard<std::recursive_mutex> g(spooler().lock);
+  std::vector<std::vector<BYTE>> taken;
+  auto& v = jobsOf(queue).jobs;
+  std::vector<SpoolJob> kept;
+  for (auto& j : v) {
+    if (j.finished)
+      taken.push_back(std::move(j.data));
+    else
+      kept.push_back(std::move(j));
+  }
+  v = std::move(kept);
+  return taken;
+}
+
 void holdJobs(const std::u16string& queue, bool hold) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   jobsOf(queue).hold = hold;

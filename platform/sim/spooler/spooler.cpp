@@ -245,6 +245,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
   if (done > cbBuf) done = cbBuf;
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   if (QueueState* q = queueOf(hPrinter)) q->writes.emplace_back(data, data + done);
+  if (SpoolJob* job = openJobOf(hPrinter)) job->data.insert(job->data.end(), data, data + done);
   *pcWritten = done;
   return TRUE;
 }

@@ -77,6 +77,7 @@ struct SpoolJob {
   DWORD pages = 0;
   bool finished = false;  // EndDocPrinter was called
   DWORD status = JOB_STATUS_SPOOLING;
+  std::vector<BYTE> data;  // what WritePrinter accepted for it
 };
 
 struct QueueJobs {
@@ -101,6 +102,8 @@ SpoolJob* findJob(const std::u16string& queue, DWORD id);
 // one, an explicit id replaces the queue's job of that id. Returns the id.
 DWORD addSpoolJob(const std::u16string& queue, SpoolJob job);
 void removeJob(const std::u16string& queue, DWORD id);
+// The job of the document open on a printer handle, or null.
+SpoolJob* openJobOf(HANDLE printer);
 
 // The queue behind a printer handle, or null (last error set) when the
 // handle is not an open printer handle or its queue is gone. Call with the

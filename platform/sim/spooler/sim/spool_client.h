@@ -34,5 +34,8 @@ DWORD addQueuedJob(const std::u16string& queue, const std::string& document);
 void holdJobs(const std::u16string& queue, bool hold);
 // Removes every finished job of a held queue, as if the printer took them.
 void releaseJobs(const std::u16string& queue);
+// The same, handing over each job's data (what WritePrinter accepted for
+// it) in queue order: a printer that comes back takes what waited for it.
+std::vector<std::vector<BYTE>> takeFinishedJobs(const std::u16string& queue);
 
 }  // namespace sim
