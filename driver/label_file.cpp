@@ -4,6 +4,7 @@
 #include <wtext.h>
 
 #include "label_file.h"
+#include "lock.h"
 #include "model_profile.h"
 #include "text.h"
 
@@ -66,33 +67,10 @@ LabelListEntry g_labelList[kLabelListCapacity + 1];
 
 // Devices on different threads share the one list: each rebuild and each
 // lookup holds this lock, so no lookup sees a half-built list.
-class ListLock {
- public:
-  ListLock() { InitializeCriticalSection(&section_); }
-  ~ListLock() { DeleteCriticalSection(&section_); }
-  ListLock(const ListLock&) = delete;
-  ListLock& operator=(const ListLock&) = delete;
-  void enter() { EnterCriticalSection(&section_); }
-  void leave() { LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
-
-class HoldList {
- public:
-  HoldList() : lock_(instance()) { lock_.enter(); }
-  ~HoldList() { lock_.leave(); }
-  HoldList(const HoldList&) = delete;
-  HoldList& operator=(const HoldList&) = delete;
-
- private:
-  static ListLock& instance() {
-    static ListLock lock;
-    return lock;
-  }
-  ListLock& lock_;
-};
+support::CriticalSection& listLock() {
+  static support::CriticalSection lock;
+  return lock;
+}
 
 int findLabelLocked(LONG index) {
   for (int i = 0; i < kLabelListCapacity && g_labelList[i].name[0]; ++i)
@@ -252,7 +230,7 @@ void SeedBuiltinLabels() {
 }
 
 void BuildLabelList() {
-  HoldList hold;
+  support::ScopedLock hold(listLock());
   SeedBuiltinLabels();
   WCHAR path[kPathChars];
   LabelFilePath(path, kPathChars);
@@ -270,12 +248,12 @@ void BuildLabelList() {
 }
 
 int FindLabel(LONG index) {
-  HoldList hold;
+  support::ScopedLock hold(listLock());
   return findLabelLocked(index);
 }
 
 bool CopyLabel(LONG index, LabelListEntry* entry) {
-  HoldList hold;
+  support::ScopedLock hold(listLock());
   int at = findLabelLocked(index);
   if (at < 0) return false;
   *entry = g_labelList[at];
@@ -283,7 +261,7 @@ bool CopyLabel(LONG index, LabelListEntry* entry) {
 }
 
 int CopyLabelList(LabelListEntry* entries) {
-  HoldList hold;
+  support::ScopedLock hold(listLock());
   int n = 0;
   while (n < kLabelListCapacity && g_labelList[n].name[0]) ++n;
   CopyMemory(entries, g_labelList, (n + 1) * sizeof(LabelListEntry));

@@ -33,7 +33,14 @@ struct ResolutionEntry {
   LONG stringId;
 };
 
+// The two printer models; every driver build is for one of them.
+enum class ModelId {
+  ModelA,  // TR7208, 203 dpi, 20 user label slots
+  ModelB,  // KV830, 300 dpi, built-in labels only
+};
+
 struct ModelProfile {
+  ModelId model;
   const char* modelName;  // "TR7208" / "KV830"
   WORD signature;         // PrinterDevice signature of this build
   const WCHAR* labelFileName;

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 
-#include "device.h"
 #include "heap_block.h"
 #include "jobstream.h"
 #include "label_file.h"
@@ -56,11 +55,39 @@ LONG raiseToTen(LONG v) { return v % 10 == 0 ? v : v + (10 - v % 10); }
 
 }  // namespace
 
-LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
+namespace {
+
+// The label's definition read into `def`, or null when it has none.
+const LabelDefinition* readDefinition(LONG index, LabelDefinition* def) {
+  return ReadLabelDefinition(index, def) ? def : nullptr;
+}
+
+LabelSize labelSize(const DriverSettings& settings, LONG index, const LabelDefinition* def) {
   if (index == kCustomLabelIndex) return {settings.Private.CustomWidth, settings.Private.CustomHeight};
-  LabelDefinition def;
-  if (ReadLabelDefinition(index, &def)) return {def.LabelWidth, def.LabelHeight};
+  if (def) return {def->LabelWidth, def->LabelHeight};
   return {kModel.defaultLabelWidth, kModel.defaultLabelHeight};
+}
+
+// The definition's margins when they fit, else margins that keep the
+// printable area within 104.0 x 400.0 mm.
+LabelMargins labelMargins(LabelSize size, const LabelDefinition* def) {
+  if (def) {
+    const LabelMargins m{def->LeftMargin, def->TopMargin, def->RightMargin, def->BottomMargin};
+    if (MarginsFit(size, m)) return m;
+  }
+  LabelMargins m{};
+  if (size.height > kLongLabelLimit) m.top = m.bottom = raiseToTen((size.height - 4002) / 2);
+  if (size.width > kPrintableWidthLimit) m.left = m.right = raiseToTen((size.width - 1042) / 2);
+  return m;
+}
+
+}  // namespace
+
+LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
+  // The custom label's size is the settings' own: no file read.
+  if (index == kCustomLabelIndex) return labelSize(settings, index, nullptr);
+  LabelDefinition def;
+  return labelSize(settings, index, readDefinition(index, &def));
 }
 
 bool MarginsFit(LabelSize size, const LabelMargins& m) {
@@ -71,18 +98,13 @@ bool MarginsFit(LabelSize size, const LabelMargins& m) {
          (e <= 0 || (l >= e && r >= e)) && t + b < H;
 }
 
-LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) {
-  LabelSize size = GetLabelSize(settings, index);
-  const LONG W = size.width, H = size.height;
+LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) { return GetLabelExtent(settings, index).margins; }
+
+LabelExtent GetLabelExtent(const DriverSettings& settings, LONG index) {
   LabelDefinition def;
-  if (ReadLabelDefinition(index, &def)) {
-    const LabelMargins m{def.LeftMargin, def.TopMargin, def.RightMargin, def.BottomMargin};
-    if (MarginsFit(size, m)) return m;
-  }
-  LabelMargins m{};
-  if (H > kLongLabelLimit) m.top = m.bottom = raiseToTen((H - 4002) / 2);
-  if (W > kPrintableWidthLimit) m.left = m.right = raiseToTen((W - 1042) / 2);
-  return m;
+  const LabelDefinition* found = readDefinition(index, &def);
+  const LabelSize size = labelSize(settings, index, found);
+  return {size, labelMargins(size, found)};
 }
 
 LONG DotsFromTenthsMm(LONG value, Dimension dimension) {
@@ -160,13 +182,13 @@ void BuildPublicFields(DriverSettings* settings, LPCWSTR printerName) {
   dm.dmSize = sizeof(DEVMODEW);
   dm.dmDriverExtra = kDriverExtraBytes;
   DWORD fields = kPublicFieldsMask;
-  if (featureValue(*settings, 0) == 2) {
+  if (featureValue(*settings, kFeatureNup) == kByPrintProcessor) {
     fields |= DM_NUP;
     dm.dmNup = DMNUP_SYSTEM;
   } else {
     dm.dmNup = DMNUP_ONEUP;
   }
-  if (featureValue(*settings, 2) == 2) fields |= DM_COLLATE;
+  if (featureValue(*settings, kFeatureCollate) == kByPrintProcessor) fields |= DM_COLLATE;
   dm.dmCollate = 0;
   dm.dmFields = fields;
   dm.dmOrientation = short(p.Orientation);
@@ -267,12 +289,12 @@ void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD
   MergeApplicationFields(dm, available, settings, forceCopies);
 }
 
-int LoadDeviceSettings(PrinterDevice* device, const DEVMODEW* dm, DWORD available, HANDLE printer,
+int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName) {
   HeapBlock<DriverSettings> work(sizeof(DriverSettings));
   if (!work) return 0;
   LoadQueueSettings(work.get(), printer, printerName);
   ApplyApplicationDevMode(work.get(), dm, available, printerName, true);
-  CopyMemory(&device->settings, work.get(), sizeof(DriverSettings));
+  CopyMemory(settings, work.get(), sizeof(DriverSettings));
   return 1;
 }

@@ -21,6 +21,12 @@ struct LabelMargins {
 };
 LabelSize GetLabelSize(const DriverSettings& settings, LONG index);
 LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index);
+// Both, from one read of the label's definition.
+struct LabelExtent {
+  LabelSize size;
+  LabelMargins margins;
+};
+LabelExtent GetLabelExtent(const DriverSettings& settings, LONG index);
 // Whether a definition's margins are used for a label of `size`: none
 // negative, the printable width within 104.0 mm and centred on wider
 // labels, and some label left between them.
@@ -49,10 +55,9 @@ void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printer
 void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
                              bool forceCopies);
 
-struct PrinterDevice;
-// Builds the effective settings of a new device from the application's
+// Builds `settings`, the effective settings of a new device, from the application's
 // device mode (may be null; `available` is how many bytes of it may be
 // read), the queue's stored defaults and the built-in defaults. 1, or 0
-// when the working record cannot be allocated.
-int LoadDeviceSettings(PrinterDevice* device, const DEVMODEW* dm, DWORD available, HANDLE printer,
+// (settings untouched) when the working record cannot be allocated.
+int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName);

@@ -135,7 +135,7 @@ const FeatureOptions kFeatures[kFeatureCount] = {
     {2015, {3, 2}},
 };
 
-LONG featureValue(const DriverSettings& settings, int feature) {
+LONG featureValue(const DriverSettings& settings, Feature feature) {
   if (feature < 0 || feature >= kFeatureCount) return 0;
   LONG index = settings.PrinterData.FeatureSelection[feature];
   // An index outside the option list selects the first option.
