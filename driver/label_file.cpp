@@ -142,7 +142,7 @@ int LabelFilePath(WCHAR* buf, int cch) {
   return total;
 }
 
-bool LabelIndexValid(LONG index) {
+bool labelIndexValid(LONG index) {
   if (index == kModel.builtinLabels[0].LabelIndex || index == kModel.builtinLabels[1].LabelIndex) return true;
   return kModel.userSlotCount > 0 && index >= kModel.firstUserSlot &&
          index < kModel.firstUserSlot + kModel.userSlotCount;
@@ -161,7 +161,7 @@ void ReadLabelName(LONG index, WCHAR* name) {
 
 int ReadLabelDefinition(LONG index, LabelDefinition* def) {
   keyDefaults(index, def);
-  if (!LabelIndexValid(index)) return 0;
+  if (!labelIndexValid(index)) return 0;
   WCHAR path[kPathChars];
   if (!LabelFilePath(path, kPathChars)) return 0;
   ReadLabelName(index, def->LabelName);
@@ -193,7 +193,7 @@ void createUnicodeFile(LPCWSTR path) {
 }  // namespace
 
 int WriteLabelDefinition(const LabelDefinition& def) {
-  if (!LabelIndexValid(def.LabelIndex)) return 0;
+  if (!labelIndexValid(def.LabelIndex)) return 0;
   WCHAR path[kPathChars];
   if (!LabelFilePath(path, kPathChars)) return 1;
   createUnicodeFile(path);
@@ -252,7 +252,7 @@ int FindLabel(LONG index) {
   return findLabelLocked(index);
 }
 
-bool CopyLabel(LONG index, LabelListEntry* entry) {
+bool copyLabel(LONG index, LabelListEntry* entry) {
   support::ScopedLock hold(listLock());
   int at = findLabelLocked(index);
   if (at < 0) return false;
@@ -260,7 +260,7 @@ bool CopyLabel(LONG index, LabelListEntry* entry) {
   return true;
 }
 
-int CopyLabelList(LabelListEntry* entries) {
+int copyLabelList(LabelListEntry* entries) {
   support::ScopedLock hold(listLock());
   int n = 0;
   while (n < kLabelListCapacity && g_labelList[n].name[0]) ++n;

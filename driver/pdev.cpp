@@ -109,7 +109,7 @@ PageGeometry pageGeometry(LabelSize size, const LabelMargins& m, LONG dpiX, LONG
 }
 
 bool computeGeometry(PrinterDevice& device) {
-  const LabelExtent label = GetLabelExtent(device.settings, device.settings.Private.LabelIndex);
+  const LabelExtent label = labelExtent(device.settings, device.settings.Private.LabelIndex);
   const PageGeometry& g = device.geometry =
       pageGeometry(label.size, label.margins, device.render.dpiX, device.render.dpiY, device.render.layout);
   return g.printableWidthDots > 0 && g.printableHeightDots > 0;

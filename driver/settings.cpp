@@ -73,7 +73,7 @@ LabelSize labelSize(const DriverSettings& settings, LONG index, const LabelDefin
 LabelMargins labelMargins(LabelSize size, const LabelDefinition* def) {
   if (def) {
     const LabelMargins m{def->LeftMargin, def->TopMargin, def->RightMargin, def->BottomMargin};
-    if (MarginsFit(size, m)) return m;
+    if (marginsFit(size, m)) return m;
   }
   LabelMargins m{};
   if (size.height > kLongLabelLimit) m.top = m.bottom = raiseToTen((size.height - 4002) / 2);
@@ -90,7 +90,7 @@ LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
   return labelSize(settings, index, readDefinition(index, &def));
 }
 
-bool MarginsFit(LabelSize size, const LabelMargins& m) {
+bool marginsFit(LabelSize size, const LabelMargins& m) {
   const LONG W = size.width, H = size.height;
   const LONG l = m.left, r = m.right, t = m.top, b = m.bottom;
   const LONG e = (W - kPrintableWidthLimit) / 2;
@@ -98,9 +98,9 @@ bool MarginsFit(LabelSize size, const LabelMargins& m) {
          (e <= 0 || (l >= e && r >= e)) && t + b < H;
 }
 
-LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) { return GetLabelExtent(settings, index).margins; }
+LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) { return labelExtent(settings, index).margins; }
 
-LabelExtent GetLabelExtent(const DriverSettings& settings, LONG index) {
+LabelExtent labelExtent(const DriverSettings& settings, LONG index) {
   LabelDefinition def;
   const LabelDefinition* found = readDefinition(index, &def);
   const LabelSize size = labelSize(settings, index, found);
@@ -124,7 +124,7 @@ void DefaultSettings(DriverSettings* settings, LPCWSTR printerName) {
   // Without label 256 in the list (file neither readable nor writable) the
   // custom size is the model's fallback label size.
   LabelListEntry custom;
-  const bool listed = CopyLabel(kCustomLabelIndex, &custom);
+  const bool listed = copyLabel(kCustomLabelIndex, &custom);
   p.CustomWidth = listed ? custom.width : kModel.defaultLabelWidth;
   p.CustomHeight = listed ? custom.height : kModel.defaultLabelHeight;
   p.ColorMode = 0;
@@ -235,12 +235,12 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
       p.CustomHeight = dm->dmPaperLength;
     }
   }
-  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && MediaTypeKnown(LONG(dm->dmMediaType)))
+  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && mediaTypeKnown(LONG(dm->dmMediaType)))
     p.MediaType = LONG(dm->dmMediaType);
   if ((forceCopies && dm && fieldReadable<short>(offsetof(DEVMODEW, dmCopies), readable)) ||
       has(DM_COPIES, KV_FIELD(dmCopies)))
     p.Copies = dm->dmCopies > 0 ? dm->dmCopies : 1;
-  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && PaperSourceKnown(dm->dmDefaultSource))
+  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && paperSourceKnown(dm->dmDefaultSource))
     p.PaperSource = dm->dmDefaultSource;
   if ((has(DM_PRINTQUALITY, KV_FIELD(dmPrintQuality)) || has(DM_YRESOLUTION, KV_FIELD(dmYResolution))) &&
       fieldReadable<short>(offsetof(DEVMODEW, dmYResolution), readable)) {
@@ -254,7 +254,7 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
   BuildPublicFields(settings, deviceName);
 }
 
-void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName) {
+void loadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName) {
   bool stored = false;
   ZeroMemory(settings, sizeof *settings);
   if (QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, settings, kStoredDevModeBytes) &&
@@ -270,7 +270,7 @@ void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printer
   }
 }
 
-void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
+void applyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
                              bool forceCopies) {
   if (!dm || available < offsetof(DEVMODEW, dmFields)) return;
   // The application's private part counts only when all of it was
@@ -293,8 +293,8 @@ int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD avail
                        LPCWSTR printerName) {
   HeapBlock<DriverSettings> work(sizeof(DriverSettings));
   if (!work) return 0;
-  LoadQueueSettings(work.get(), printer, printerName);
-  ApplyApplicationDevMode(work.get(), dm, available, printerName, true);
+  loadQueueSettings(work.get(), printer, printerName);
+  applyApplicationDevMode(work.get(), dm, available, printerName, true);
   CopyMemory(settings, work.get(), sizeof(DriverSettings));
   return 1;
 }

@@ -16,13 +16,13 @@ const MediaTypeEntry kMediaTypes[] = {
     {nullptr, 0},
 };
 
-bool MediaTypeKnown(LONG id) {
+bool mediaTypeKnown(LONG id) {
   for (const MediaTypeEntry* e = kMediaTypes; e->name; ++e)
     if (e->id == id) return true;
   return false;
 }
 
-bool PaperSourceKnown(LONG id) {
+bool paperSourceKnown(LONG id) {
   for (const PaperSourceEntry* e = kPaperSources; e->name; ++e)
     if (e->id == id) return true;
   return false;

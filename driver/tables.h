@@ -29,8 +29,8 @@ extern const PaperSourceEntry kPaperSources[];
 extern const MediaTypeEntry kMediaTypes[];
 extern const ThresholdPattern kThresholdPatterns[];
 // Whether the media-type / paper-source table holds the id.
-bool MediaTypeKnown(LONG id);
-bool PaperSourceKnown(LONG id);
+bool mediaTypeKnown(LONG id);
+bool paperSourceKnown(LONG id);
 inline constexpr int kThresholdPatternCount = 4;
 // Used when the settings name no pattern (ColorMode neither 0 nor 1).
 extern const ThresholdPattern kDeviceDefaultPattern;

@@ -53,7 +53,7 @@ DWORD tableCount(const PaperSourceEntry* t) {
 DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
   // A copy: another thread may rebuild the list meanwhile.
   LabelListEntry labels[kLabelListCapacity + 1];
-  const DWORD labelCount = DWORD(CopyLabelList(labels));
+  const DWORD labelCount = DWORD(copyLabelList(labels));
   switch (cap) {
     case DC_FIELDS: return settings.Public.dmFields;
     case DC_SIZE: return settings.Public.dmSize;
