@@ -50,8 +50,9 @@ struct Fixture {
     job.surface = {depth, bits.data(), allocW, allocH, stride};
     job.band = {0, 0, allocW, allocH, w, h, stride, kBandEncode};
     job.printableWidth = w;
-    job.orientation = layout == Portrait ? 1 : 2;
-    job.landscapeRotation = layout == Clockwise;
+    job.layout = layout == Portrait ? PageLayout::Portrait
+                 : layout == Clockwise ? PageLayout::LandscapeRotated
+                                       : PageLayout::LandscapeReversed;
     job.colorMode = depth == 1 ? 0 : 1;
     job.graphicsMode = 1;
     job.dither = table.data();

@@ -11,11 +11,11 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 endif()
 
-# kv_windows_binary(<target> [DEF <file>] [RC <file>])
+# vlp_windows_binary(<target> [DEF <file>] [RC <file>])
 # Windows deliverables carry their C and C++ runtimes inside (only system
 # DLLs are imported) and export exactly the names their .def file lists,
 # undecorated on x86 as well.
-function(kv_windows_binary target)
+function(vlp_windows_binary target)
   cmake_parse_arguments(ARG "" "DEF;RC" "" ${ARGN})
   set_target_properties(${target} PROPERTIES PREFIX "")
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s)
@@ -28,16 +28,16 @@ function(kv_windows_binary target)
   endif()
 endfunction()
 
-# kv_gtest(<name> SOURCES ... [LIBS ...]): one GoogleTest executable whose
+# vlp_gtest(<name> SOURCES ... [LIBS ...]): one GoogleTest executable whose
 # cases are registered with CTest one by one.
-function(kv_gtest name)
+function(vlp_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEFS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   if(ARG_DEFS)
     target_compile_definitions(${name} PRIVATE ${ARG_DEFS})
   endif()
-  if(KV_SANITIZE)
+  if(VLP_SANITIZE)
     # Under the sanitizers every process start maps the shadow memory and
     # every exit runs the leak check (about 0.2 s of CPU each), which over a
     # thousand one-case processes costs more than the cases themselves: one
@@ -51,18 +51,18 @@ function(kv_gtest name)
   endif()
 endfunction()
 
-# KV_SANITIZE: AddressSanitizer and UndefinedBehaviorSanitizer on everything,
-# stopping at the first report. KV_FUZZ (clang only): the code is also built
+# VLP_SANITIZE: AddressSanitizer and UndefinedBehaviorSanitizer on everything,
+# stopping at the first report. VLP_FUZZ (clang only): the code is also built
 # with libFuzzer's coverage hooks and the fuzz/ targets are added.
-option(KV_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
-option(KV_FUZZ "Build the libFuzzer targets (clang)" OFF)
-if(KV_SANITIZE)
+option(VLP_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VLP_FUZZ "Build the libFuzzer targets (clang)" OFF)
+if(VLP_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
-if(KV_FUZZ)
+if(VLP_FUZZ)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
-    message(FATAL_ERROR "KV_FUZZ needs clang: libFuzzer comes with it")
+    message(FATAL_ERROR "VLP_FUZZ needs clang: libFuzzer comes with it")
   endif()
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()

@@ -1,5 +1,5 @@
 # Cross build for 32-bit Windows (x86) with mingw-w64.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(KV_MINGW_PREFIX i686-w64-mingw32)
+set(VLP_MINGW_PREFIX i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

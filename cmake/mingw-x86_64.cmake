@@ -1,5 +1,5 @@
 # Cross build for 64-bit Windows (x64) with mingw-w64.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(KV_MINGW_PREFIX x86_64-w64-mingw32)
+set(VLP_MINGW_PREFIX x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

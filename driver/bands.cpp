@@ -18,7 +18,7 @@ LONG bandEstimate(LONG a, LONG b, LONG bytesPerDot) {
 
 void layoutBands(PrinterDevice& device, LONG n) {
   n = clampBands(n);
-  const PageGeometry& g = device.geometry[0];
+  const PageGeometry& g = device.geometry;
   const LONG W = g.printableWidthDots > 0 ? g.printableWidthDots : 1;
   const LONG H = g.printableHeightDots > 0 ? g.printableHeightDots : 1;
   const bool oneBit = device.render.bitDepth == 1;
@@ -30,7 +30,7 @@ void layoutBands(PrinterDevice& device, LONG n) {
   page = BandEntry{0, 0, roundUp(W, unit), roundUp(H, A), W, H, scanBytes(roundUp(W, unit)), 1};
 
   ZeroMemory(device.bands, sizeof device.bands);
-  if (device.banding.layoutCode == kLayoutPortrait) {
+  if (device.render.layout == PageLayout::Portrait) {
     const LONG bandWidth = roundUp(W, unit);
     const LONG bandHeight = roundUp(ceilDiv(H, n), A);
     const LONG d = clampBands(ceilDiv(H, bandHeight));
@@ -42,14 +42,14 @@ void layoutBands(PrinterDevice& device, LONG n) {
     }
     return;
   }
-  // Landscape: vertical strips, numbered left to right (layout 18) or right
-  // to left (layout 34).
+  // Landscape: vertical strips, numbered left to right (LandscapeRotated) or
+  // right to left (LandscapeReversed).
   const LONG bandWidth = roundUp(ceilDiv(W, n), unit);
   const LONG bandHeight = roundUp(H, A);
   const LONG d = clampBands(ceilDiv(W, bandWidth));
   device.bandCount = d;
   device.bandSize = BandEntry{0, 0, bandWidth, bandHeight, bandWidth, H, scanBytes(bandWidth), 1};
-  const bool reversed = device.banding.layoutCode == kLayoutLandscapeReversed;
+  const bool reversed = device.render.layout == PageLayout::LandscapeReversed;
   for (LONG j = 0; j < d; ++j) {
     LONG strip = reversed ? d - 1 - j : j;  // position from the left
     LONG exactWidth = strip == d - 1 ? W - (d - 1) * bandWidth : bandWidth;

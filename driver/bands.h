@@ -11,6 +11,6 @@
 LONG bandEstimate(LONG a, LONG b, LONG bytesPerDot);
 
 // Lays out n bands (clamped to 1..kMaxBands) of the device's printable area
-// into bandCount, bandSize, bands[] and wholePage, by the device's layout
-// code and bit depth.
+// into bandCount, bandSize, bands[] and wholePage, by the device's page
+// layout and bit depth.
 void layoutBands(PrinterDevice& device, LONG n);

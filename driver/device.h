@@ -7,6 +7,7 @@
 #include <winspool.h>
 
 #include "model_profile.h"
+#include "page_layout.h"
 #include "raster.h"
 #include "settings_records.h"
 
@@ -25,51 +26,39 @@ struct PageGeometry {
   LONG topOffsetDots;
 };
 
-// Band layout codes.
-inline constexpr LONG kLayoutPortrait = 17;
-inline constexpr LONG kLayoutLandscapeRotated = 18;   // LandscapeRotation on
-inline constexpr LONG kLayoutLandscapeReversed = 34;  // LandscapeRotation off
-
 struct BandParameters {
   LONG minBands;
   LONG maxBands;
   LONG scanlineAlignment;  // bytes (4)
   LONG bandAlignment;      // 8 for 1-bit, 1 for 8-bit
-  LONG layoutCode;
 };
 
 // BandEntry (one band of the page, also the whole-page record), the band
 // layout and the encoder live in raster.h; the output stage in jobstream.h.
 
-// Surface description used by the raster encoder.
-struct SurfaceDescription {
-  ULONG bitDepth;  // 1 or 8
-  PVOID bits;      // filled when a band is encoded
-  LONG width;
-  LONG height;
-  LONG bytesPerScanline;
+// The work areas, carved in this order from one zero-filled heap block,
+// kWorkBufferBytes each.
+enum WorkArea : int {
+  kDitherTable,      // 8-bit dither table (raster encoder)
+  kFillDitherTable,  // same shape, grey rectangle fill
+  kOutputStaging,    // output staging area
+  kWorkAreaCount
 };
-
-// One zero-filled heap block carved into sub-buffers by index.
-inline constexpr int kWorkBufferSlots = 11;
-inline constexpr int kDitherTable = 7;       // 8-bit dither table (raster encoder)
-inline constexpr int kFillDitherTable = 8;   // same shape, grey rectangle fill
-inline constexpr int kOutputStaging = 10;    // output staging area
 inline constexpr ULONG kWorkBufferBytes = 64 * 1024;
 struct WorkBuffers {
-  BYTE* block;
-  BYTE* buffer[kWorkBufferSlots];
-  ULONG size[kWorkBufferSlots];
+  BYTE* block;  // owns every area
+  BYTE* buffer[kWorkAreaCount];
+  ULONG size[kWorkAreaCount];
 };
 
 // Dither tables: 256 levels x 16 rows of one 16-bit pattern word.
 typedef WORD DitherTable[256][16];
 
-inline constexpr int kGraphScratchSlots = 5;
+// The raster encoder's scratch block.
 inline constexpr ULONG kGraphScratchBytes = 0x30000;
 struct GraphScratch {
-  BYTE* buffer[kGraphScratchSlots];
-  ULONG size[kGraphScratchSlots];
+  BYTE* buffer;
+  ULONG size;
 };
 
 // One entry of the drawn-region record: first and last pixel covered on a
@@ -89,20 +78,17 @@ inline constexpr ULONG kOptionColorLines = 0x40;
 inline constexpr ULONG kOptionTrackRegion = 0x100;
 
 struct RenderParameters {
-  LONG orientation;  // 1 portrait, 2 landscape
+  PageLayout layout;  // from the orientation and LandscapeRotation
   LONG dpiX;
   LONG dpiY;
   LONG dpiXY;
   LONG copies;
   ULONG bitDepth;       // 1, 8, or 24 (no surface possible)
-  ULONG stagingCapacity;
   ULONG options;
   LONG patternKind;           // of the DitherPattern entry (or the default)
   BYTE patternData[256];
   LONG patternLength;
   LONG halftoneKind;          // of the HalftonePattern entry
-  BYTE halftoneData[256];
-  LONG halftoneLength;
   COLORINFO colorInfo;
   COLORADJUSTMENT colorAdjust;
 };
@@ -119,7 +105,7 @@ struct PrinterDevice {
 
   DriverSettings settings;
   RenderParameters render;
-  PageGeometry geometry[3];  // three identical copies
+  PageGeometry geometry;
   BandParameters banding;
 
   LOGFONTW fonts[kDefaultFontCount];  // default, ANSI variable, ANSI fixed
@@ -141,7 +127,6 @@ struct PrinterDevice {
   BandEntry bands[kMaxBands];
   LONG bandCursor;
   POINTL bandOrigin;
-  SurfaceDescription surfaceDesc;
   DrawnRegion* regions;
   LONG regionCount;
   WorkBuffers work;

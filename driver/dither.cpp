@@ -51,15 +51,14 @@ void buildDitherTable(LONG kind, const BYTE* data, LONG length, DitherTable& tab
   }
 }
 
-DitherTable* ditherTable(PrinterDevice& device, int slot) {
-  if (slot < 0 || slot >= kWorkBufferSlots || !device.work.buffer[slot] ||
-      device.work.size[slot] < sizeof(DitherTable))
+DitherTable* ditherTable(PrinterDevice& device, WorkArea area) {
+  if (area < 0 || area >= kWorkAreaCount || !device.work.buffer[area] || device.work.size[area] < sizeof(DitherTable))
     return nullptr;
-  return reinterpret_cast<DitherTable*>(device.work.buffer[slot]);
+  return reinterpret_cast<DitherTable*>(device.work.buffer[area]);
 }
 
 void buildDitherTables(PrinterDevice& device) {
   const RenderParameters& r = device.render;
-  for (int slot : {kDitherTable, kFillDitherTable})
-    if (DitherTable* table = ditherTable(device, slot)) buildDitherTable(r.patternKind, r.patternData, r.patternLength, *table);
+  for (WorkArea area : {kDitherTable, kFillDitherTable})
+    if (DitherTable* table = ditherTable(device, area)) buildDitherTable(r.patternKind, r.patternData, r.patternLength, *table);
 }

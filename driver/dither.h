@@ -11,9 +11,9 @@
 // all-zero table).
 void buildDitherTable(LONG kind, const BYTE* data, LONG length, DitherTable& table);
 
-// Builds work buffers 7 and 8 of the device from its pattern. Does nothing
-// when the work buffers are not allocated.
+// Builds the device's two dither tables (kDitherTable, kFillDitherTable)
+// from its pattern. Does nothing when the work areas are not allocated.
 void buildDitherTables(PrinterDevice& device);
 
-// The dither table in work buffer `slot`, or null when absent.
-DitherTable* ditherTable(PrinterDevice& device, int slot);
+// The dither table in work area `area`, or null when absent.
+DitherTable* ditherTable(PrinterDevice& device, WorkArea area);

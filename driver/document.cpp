@@ -11,8 +11,8 @@
 #include "settings_records.h"
 
 static_assert(kGraphScratchBytes == kGraphScratchSize, "the encoder's scratch is the GraphScratch block");
-static_assert(kWorkBufferBytes >= kStagingCapacity, "work buffer 10 holds the staging area");
-static_assert(kWorkBufferBytes >= kDitherTableWords * sizeof(WORD), "work buffer 7 holds a dither table");
+static_assert(kWorkBufferBytes >= kStagingCapacity, "a work area holds the staging area");
+static_assert(kWorkBufferBytes >= kDitherTableWords * sizeof(WORD), "a work area holds a dither table");
 
 namespace {
 
@@ -34,6 +34,14 @@ void bindOutput(PrinterDevice& device) {
 BOOL outputResult(const PrinterDevice& device) {
   if (!device.output.failed()) return TRUE;
   SetLastError(device.output.writeError);
+  return FALSE;
+}
+
+// The same after encoding a band: a failed write first, then the band's
+// own error (0 when it was encoded).
+BOOL outputResult(const PrinterDevice& device, DWORD bandError) {
+  if (device.output.failed() || bandError == 0) return outputResult(device);
+  SetLastError(bandError);
   return FALSE;
 }
 
@@ -104,22 +112,33 @@ int bitDepthOf(ULONG format) {
 }
 
 // Encodes the band at the cursor from the bits GDI drew into `pso`.
-void encodeCurrentBand(PrinterDevice& device, SURFOBJ* pso) {
-  if (device.bandCursor < 0 || device.bandCursor >= device.bandCount) return;
+// Returns 0, or the error of a band that could not be encoded (the page
+// goes on without it, so the printer stays in step, but the entry point
+// reports the loss).
+DWORD encodeCurrentBand(PrinterDevice& device, SURFOBJ* pso) {
+  if (device.bandCursor < 0 || device.bandCursor >= device.bandCount) return 0;
   RasterJob job{};
   job.surface = {bitDepthOf(pso->iBitmapFormat), static_cast<BYTE*>(pso->pvBits), pso->sizlBitmap.cx,
                  pso->sizlBitmap.cy, pso->lDelta};
   job.band = device.bands[device.bandCursor];
   job.printableWidth = device.wholePage.exactWidth;
-  job.orientation = device.render.orientation;
-  job.landscapeRotation = device.settings.Private.LandscapeRotation != 0;
+  job.layout = device.render.layout;
   job.colorMode = device.settings.Private.ColorMode;
   job.graphicsMode = device.settings.Private.GraphicsMode;
   if (device.work.size[kDitherTable] >= kDitherTableWords * sizeof(WORD))
     job.dither = reinterpret_cast<const WORD*>(device.work.buffer[kDitherTable]);
-  job.scratch = device.scratch.buffer[0];
-  job.scratchSize = device.scratch.size[0];
-  encodeBand(device.output, job);
+  job.scratch = device.scratch.buffer;
+  job.scratchSize = device.scratch.size;
+  switch (encodeBand(device.output, job)) {
+    case EncodeResult::Written:
+    case EncodeResult::Suppressed:
+      return 0;
+    case EncodeResult::NoMemory:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    case EncodeResult::Refused:
+      break;
+  }
+  return ERROR_INVALID_PARAMETER;
 }
 
 void reportBandOrigin(const PrinterDevice& device, POINTL* pptl) {
@@ -173,10 +192,10 @@ BOOL APIENTRY DrvSendPage(SURFOBJ* pso) {
     // started has no START to close.
     if (device->bandingMode || !(device->output.state & PageOpen)) return outputResult(*device);
     device->bandCursor = 0;
-    encodeCurrentBand(*device, pso);
+    const DWORD bandError = encodeCurrentBand(*device, pso);
     clearSurface(*device, pso);
     writePageEnd(device->output);
-    return outputResult(*device);
+    return outputResult(*device, bandError);
   });
 }
 
@@ -220,7 +239,7 @@ BOOL APIENTRY DrvNextBand(SURFOBJ* pso, POINTL* pptl) {
     bindOutput(*device);
     if (device->bandCursor < 0 || device->bandCursor >= device->bandCount) device->bandCursor = 0;
     if (device->bandCursor == 0) openPage(*device);
-    encodeCurrentBand(*device, pso);
+    const DWORD bandError = encodeCurrentBand(*device, pso);
     clearSurface(*device, pso);
     if (device->bandCursor < device->bandCount - 1) {
       ++device->bandCursor;
@@ -232,7 +251,7 @@ BOOL APIENTRY DrvNextBand(SURFOBJ* pso, POINTL* pptl) {
       pptl->y = -1;
     }
     device->bandOrigin = *pptl;
-    return outputResult(*device);
+    return outputResult(*device, bandError);
   });
 }
 

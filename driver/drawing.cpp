@@ -67,12 +67,12 @@ const BandEntry& currentBand(const PrinterDevice& device) {
   return device.bands[i];
 }
 
-// fillGreyRect on the band bitmap behind `pso` with fill table 8.
+// fillGreyRect on the band bitmap behind `pso` with the fill dither table.
 bool fillOnBand(PrinterDevice& device, SURFOBJ* pso, const RECTL& rect, ULONG grey) {
   const DitherTable* table = ditherTable(device, kFillDitherTable);
   if (!table || pso->iBitmapFormat != BMF_1BPP || pso->lDelta <= 0) return false;
   const BandEntry& band = currentBand(device);
-  SurfaceDesc surface{1, static_cast<BYTE*>(pso->pvScan0), pso->sizlBitmap.cx, pso->sizlBitmap.cy, pso->lDelta};
+  SurfaceDescription surface{1, static_cast<BYTE*>(pso->pvScan0), pso->sizlBitmap.cx, pso->sizlBitmap.cy, pso->lDelta};
   return fillGreyRect(surface, rect, int(grey), &(*table)[0][0], band.exactWidth, band.exactHeight) != FALSE;
 }
 
@@ -80,7 +80,7 @@ bool fillOnBand(PrinterDevice& device, SURFOBJ* pso, const RECTL& rect, ULONG gr
 // device keeps one: one entry per scanline along the band's long side.
 void recordDrawn(PrinterDevice& device, const RECTL* rect) {
   if (!rect || !device.regions || device.regionCount <= 0) return;
-  const bool portrait = device.banding.layoutCode == kLayoutPortrait;
+  const bool portrait = device.render.layout == PageLayout::Portrait;
   const BandEntry& band = currentBand(device);
   LONG left = rect->left < 0 ? 0 : rect->left, top = rect->top < 0 ? 0 : rect->top;
   LONG right = rect->right < band.exactWidth ? rect->right : band.exactWidth;

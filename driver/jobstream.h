@@ -26,7 +26,7 @@ enum JobStateFlags : DWORD {
   WriteFailed = 0x08,  // a write to the spooler failed; cleared at the end of the document
 };
 
-// Bytes of the staging area (work buffer 10).
+// Bytes of the staging area (a work area of the device).
 constexpr DWORD kStagingCapacity = 0xF800;
 
 // Where staged bytes go: WritePrinter on the device's printer handle in the

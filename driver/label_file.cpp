@@ -4,6 +4,7 @@
 #include <wtext.h>
 
 #include "label_file.h"
+#include "lock.h"
 #include "model_profile.h"
 #include "text.h"
 
@@ -66,33 +67,10 @@ LabelListEntry g_labelList[kLabelListCapacity + 1];
 
 // Devices on different threads share the one list: each rebuild and each
 // lookup holds this lock, so no lookup sees a half-built list.
-class ListLock {
- public:
-  ListLock() { InitializeCriticalSection(&section_); }
-  ~ListLock() { DeleteCriticalSection(&section_); }
-  ListLock(const ListLock&) = delete;
-  ListLock& operator=(const ListLock&) = delete;
-  void enter() { EnterCriticalSection(&section_); }
-  void leave() { LeaveCriticalSection(&section_); }
-
- private:
-  CRITICAL_SECTION section_;
-};
-
-class HoldList {
- public:
-  HoldList() : lock_(instance()) { lock_.enter(); }
-  ~HoldList() { lock_.leave(); }
-  HoldList(const HoldList&) = delete;
-  HoldList& operator=(const HoldList&) = delete;
-
- private:
-  static ListLock& instance() {
-    static ListLock lock;
-    return lock;
-  }
-  ListLock& lock_;
-};
+support::CriticalSection& listLock() {
+  static support::CriticalSection lock;
+  return lock;
+}
 
 int findLabelLocked(LONG index) {
   for (int i = 0; i < kLabelListCapacity && g_labelList[i].name[0]; ++i)
@@ -164,7 +142,7 @@ int LabelFilePath(WCHAR* buf, int cch) {
   return total;
 }
 
-bool LabelIndexValid(LONG index) {
+bool labelIndexValid(LONG index) {
   if (index == kModel.builtinLabels[0].LabelIndex || index == kModel.builtinLabels[1].LabelIndex) return true;
   return kModel.userSlotCount > 0 && index >= kModel.firstUserSlot &&
          index < kModel.firstUserSlot + kModel.userSlotCount;
@@ -183,7 +161,7 @@ void ReadLabelName(LONG index, WCHAR* name) {
 
 int ReadLabelDefinition(LONG index, LabelDefinition* def) {
   keyDefaults(index, def);
-  if (!LabelIndexValid(index)) return 0;
+  if (!labelIndexValid(index)) return 0;
   WCHAR path[kPathChars];
   if (!LabelFilePath(path, kPathChars)) return 0;
   ReadLabelName(index, def->LabelName);
@@ -215,7 +193,7 @@ void createUnicodeFile(LPCWSTR path) {
 }  // namespace
 
 int WriteLabelDefinition(const LabelDefinition& def) {
-  if (!LabelIndexValid(def.LabelIndex)) return 0;
+  if (!labelIndexValid(def.LabelIndex)) return 0;
   WCHAR path[kPathChars];
   if (!LabelFilePath(path, kPathChars)) return 1;
   createUnicodeFile(path);
@@ -252,7 +230,7 @@ void SeedBuiltinLabels() {
 }
 
 void BuildLabelList() {
-  HoldList hold;
+  support::ScopedLock hold(listLock());
   SeedBuiltinLabels();
   WCHAR path[kPathChars];
   LabelFilePath(path, kPathChars);
@@ -270,20 +248,20 @@ void BuildLabelList() {
 }
 
 int FindLabel(LONG index) {
-  HoldList hold;
+  support::ScopedLock hold(listLock());
   return findLabelLocked(index);
 }
 
-bool CopyLabel(LONG index, LabelListEntry* entry) {
-  HoldList hold;
+bool copyLabel(LONG index, LabelListEntry* entry) {
+  support::ScopedLock hold(listLock());
   int at = findLabelLocked(index);
   if (at < 0) return false;
   *entry = g_labelList[at];
   return true;
 }
 
-int CopyLabelList(LabelListEntry* entries) {
-  HoldList hold;
+int copyLabelList(LabelListEntry* entries) {
+  support::ScopedLock hold(listLock());
   int n = 0;
   while (n < kLabelListCapacity && g_labelList[n].name[0]) ++n;
   CopyMemory(entries, g_labelList, (n + 1) * sizeof(LabelListEntry));

@@ -42,7 +42,7 @@ inline constexpr int kLabelListCapacity = 22;  // entries before the end entry
 // unavailable or the path does not fit.
 int LabelFilePath(WCHAR* buf, int cch);
 // True when index is 256, 257 or one of the model's user slots.
-bool LabelIndexValid(LONG index);
+bool labelIndexValid(LONG index);
 // Reads LabelName of section index into name (kLabelNameSlot units, cut to
 // fit); empty when missing.
 void ReadLabelName(LONG index, WCHAR* name);
@@ -61,10 +61,10 @@ void BuildLabelList();
 // Position of index in the label list, or -1.
 int FindLabel(LONG index);
 // Copies the list entry of index; false when the list has none.
-bool CopyLabel(LONG index, LabelListEntry* entry);
+bool copyLabel(LONG index, LabelListEntry* entry);
 // Copies the label list as last built, with its end entry, into entries
 // (kLabelListCapacity + 1 of them) and returns the number of labels.
-int CopyLabelList(LabelListEntry* entries);
+int copyLabelList(LabelListEntry* entries);
 // The label list as last built (terminated by an entry with empty name),
 // for inspection while no other device rebuilds it.
 const LabelListEntry* LabelList();

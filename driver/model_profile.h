@@ -1,5 +1,5 @@
 // Every value in which the two driver builds differ, selected at build time
-// by one compile definition (KV_MODEL_TR7208 or KV_MODEL_KV830).
+// by one compile definition (VLP_MODEL_TR7208 or VLP_MODEL_KV830).
 #pragma once
 
 #include <windows.h>
@@ -33,7 +33,14 @@ struct ResolutionEntry {
   LONG stringId;
 };
 
+// The two printer models; every driver build is for one of them.
+enum class ModelId {
+  ModelA,  // TR7208, 203 dpi, 20 user label slots
+  ModelB,  // KV830, 300 dpi, built-in labels only
+};
+
 struct ModelProfile {
+  ModelId model;
   const char* modelName;  // "TR7208" / "KV830"
   WORD signature;         // PrinterDevice signature of this build
   const WCHAR* labelFileName;
@@ -61,12 +68,12 @@ struct ModelProfile {
   const WCHAR* printMethodNames[2];
 };
 
-#if defined(KV_MODEL_TR7208)
+#if defined(VLP_MODEL_TR7208)
 #include "profile_tr7208.h"
-#elif defined(KV_MODEL_KV830)
+#elif defined(VLP_MODEL_KV830)
 #include "profile_kv830.h"
 #else
-#error "define KV_MODEL_TR7208 or KV_MODEL_KV830"
+#error "define VLP_MODEL_TR7208 or VLP_MODEL_KV830"
 #endif
 
 // The profile of this build.

@@ -59,7 +59,7 @@ void freeRecord(PrinterDevice* device) {
 void deriveRenderParameters(PrinterDevice& device) {
   const PrivateSettings& p = device.settings.Private;
   RenderParameters& r = device.render;
-  r.orientation = p.Orientation == DMORIENT_PORTRAIT ? DMORIENT_PORTRAIT : DMORIENT_LANDSCAPE;
+  r.layout = pageLayoutOf(p.Orientation, p.LandscapeRotation != 0);
   r.dpiX = kModel.resolution.dpiX;
   r.dpiY = kModel.resolution.dpiY;
   r.dpiXY = kModel.resolution.diagonal;
@@ -68,7 +68,6 @@ void deriveRenderParameters(PrinterDevice& device) {
   r.copies = p.Copies > 0 ? p.Copies : 1;
   device.copyCount = r.copies;
   r.bitDepth = p.ColorMode == 0 ? 1 : (p.ColorMode == 1 ? 8 : 24);
-  r.stagingCapacity = kStagingCapacity;
   const bool simple = isOneBitOrGrey(p.ColorMode);
   r.options = (simple ? kOptionBlackWhitePens : kOptionColorLines) | kOptionDontJournal;
   if (simple && p.DriverSolidFill) r.options |= kOptionSolidFill;
@@ -84,24 +83,17 @@ void deriveRenderParameters(PrinterDevice& device) {
 
   const ThresholdPattern* halftone = simple ? thresholdPattern(p.HalftonePattern) : nullptr;
   r.halftoneKind = halftone ? halftone->kind : 0;
-  r.halftoneLength = halftone ? patternDataLength(halftone->kind) : 0;
-  ZeroMemory(r.halftoneData, sizeof r.halftoneData);
-  if (halftone && halftone->data) CopyMemory(r.halftoneData, halftone->data, r.halftoneLength);
 
   r.colorInfo = (simple && r.halftoneKind != 0) ? device.settings.PrinterData.ColorInfo : kBuiltinColorInfo;
   r.colorAdjust = simple ? p.ColorAdjust : kDefaultColorAdjust;
 }
 
-bool computeGeometry(PrinterDevice& device) {
-  const DriverSettings& s = device.settings;
-  BuildLabelList();
-  const LabelSize size = GetLabelSize(s, s.Private.LabelIndex);
-  const LabelMargins m = GetLabelMargins(s, s.Private.LabelIndex);
-  const bool landscape = device.render.orientation != DMORIENT_PORTRAIT;
-  const bool rotation = s.Private.LandscapeRotation != 0;
+PageGeometry pageGeometry(LabelSize size, const LabelMargins& m, LONG dpiX, LONG dpiY, PageLayout layout) {
+  const bool landscape = isLandscape(layout);
+  const bool rotation = layout == PageLayout::LandscapeRotated;
   const LONG W = size.width, H = size.height;
-  const LONG dx = landscape ? device.render.dpiY : device.render.dpiX;
-  const LONG dy = landscape ? device.render.dpiX : device.render.dpiY;
+  const LONG dx = landscape ? dpiY : dpiX;
+  const LONG dy = landscape ? dpiX : dpiY;
   PageGeometry g{};
   g.pageWidth = landscape ? H : W;
   g.pageHeight = landscape ? W : H;
@@ -113,13 +105,19 @@ bool computeGeometry(PrinterDevice& device) {
   g.printableHeightDots = LONG((long long)g.printableHeight * dy / 254);
   g.leftOffsetDots = LONG((long long)dx * (!landscape ? m.left : (rotation ? m.top : m.bottom)) / 254);
   g.topOffsetDots = LONG((long long)dy * (!landscape ? m.top : (rotation ? m.right : m.left)) / 254);
-  for (PageGeometry& copy : device.geometry) copy = g;
+  return g;
+}
+
+bool computeGeometry(PrinterDevice& device) {
+  const LabelExtent label = labelExtent(device.settings, device.settings.Private.LabelIndex);
+  const PageGeometry& g = device.geometry =
+      pageGeometry(label.size, label.margins, device.render.dpiX, device.render.dpiY, device.render.layout);
   return g.printableWidthDots > 0 && g.printableHeightDots > 0;
 }
 
 void computeBandParameters(PrinterDevice& device) {
   BandParameters& b = device.banding;
-  const PageGeometry& g = device.geometry[0];
+  const PageGeometry& g = device.geometry;
   b.scanlineAlignment = 4;
   if (device.render.bitDepth == 1) {
     b.minBands = 1;
@@ -131,10 +129,6 @@ void computeBandParameters(PrinterDevice& device) {
     b.maxBands = kMaxBands;
     b.bandAlignment = 1;
   }
-  if (device.render.orientation == DMORIENT_PORTRAIT)
-    b.layoutCode = kLayoutPortrait;
-  else
-    b.layoutCode = device.settings.Private.LandscapeRotation ? kLayoutLandscapeRotated : kLayoutLandscapeReversed;
 }
 
 void buildDefaultFonts(PrinterDevice& device) {
@@ -145,9 +139,9 @@ void buildDefaultFonts(PrinterDevice& device) {
 }
 
 void fillGdiInfo(const PrinterDevice& device, GDIINFO* info) {
-  const PageGeometry& g = device.geometry[0];
+  const PageGeometry& g = device.geometry;
   const RenderParameters& r = device.render;
-  const bool landscape = r.orientation != DMORIENT_PORTRAIT;
+  const bool landscape = isLandscape(r.layout);
   const bool oneBit = reportsOneBit(device);
   ZeroMemory(info, sizeof *info);
   info->ulVersion = 0x400;
@@ -227,7 +221,7 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat,
   if (logAddress) lstrcpynW(device->outputName, logAddress, kOutputNameChars + 1);
 
   DWORD available = pdm ? DWORD(pdm->dmSize) + DWORD(pdm->dmDriverExtra) : 0;
-  if (!LoadDeviceSettings(device, pdm, available, printer, device->printerName)) return fail(ERROR_NOT_ENOUGH_MEMORY);
+  if (!LoadDeviceSettings(&device->settings, pdm, available, printer, device->printerName)) return fail(ERROR_NOT_ENOUGH_MEMORY);
 
   device->signature = kModel.signature;
   device->size = sizeof(PrinterDevice);
@@ -263,7 +257,7 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat,
 void destroyDevice(PrinterDevice* device) {
   // GDI disables the surface first; one that is still there is released
   // here so nothing outlives the record.
-  if (device->surface || device->work.block || device->scratch.buffer[0] || device->regions) disableSurface(*device);
+  if (device->surface || device->work.block || device->scratch.buffer || device->regions) disableSurface(*device);
   if (device->palette) EngDeletePalette(device->palette);
   device->palette = nullptr;
   device->signature = device->signatureEnd = 0;

@@ -6,6 +6,7 @@
 #include <winddi.h>
 
 #include "device.h"
+#include "settings.h"
 
 // Creates the device record (all steps of DrvEnablePDEV). Returns it, or
 // null with the last error set; nothing stays allocated on failure.
@@ -14,7 +15,12 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat,
 
 // Parts of device creation, exposed for the document and drawing code.
 void deriveRenderParameters(PrinterDevice& device);
-// False when the label leaves no printable area.
+// The page of a label of `size` with margins `m` (0.1 mm) at dpiX x dpiY
+// dots per inch, turned by `layout`.
+PageGeometry pageGeometry(LabelSize size, const LabelMargins& m, LONG dpiX, LONG dpiY, PageLayout layout);
+// The device's geometry from its selected label, read once from the
+// label-definition file (which it never writes). False when the label
+// leaves no printable area.
 bool computeGeometry(PrinterDevice& device);
 void computeBandParameters(PrinterDevice& device);
 void buildDefaultFonts(PrinterDevice& device);

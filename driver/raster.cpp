@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "heap_block.h"
+
 namespace {
 
 // Larger pages than this are no label; refusing them keeps all arithmetic
@@ -61,9 +63,9 @@ DWORD hexRow(char* dst, const BYTE* src, DWORD n) {
   return 2 * n;
 }
 
-BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
+BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
                   LONG exactHeight) {
-  if (surface.bitDepth != 1 || !surface.bits || !table || surface.stride <= 0) return FALSE;
+  if (surface.bitDepth != 1 || !surface.bits || !table || surface.bytesPerScanline <= 0) return FALSE;
   if (level < 0) level = 0;
   if (level > 255) level = 255;
   LONG left = rect.left < 0 ? 0 : rect.left;
@@ -71,7 +73,7 @@ BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, cons
   LONG last = rect.right - 1;
   if (last > exactWidth - 1) last = exactWidth - 1;
   if (last > surface.width - 1) last = surface.width - 1;
-  if (last > surface.stride * 8 - 1) last = surface.stride * 8 - 1;
+  if (last > surface.bytesPerScanline * 8 - 1) last = surface.bytesPerScanline * 8 - 1;
   LONG bottom = rect.bottom - 1;
   if (bottom > exactHeight - 1) bottom = exactHeight - 1;
   if (bottom > surface.height - 1) bottom = surface.height - 1;
@@ -84,7 +86,7 @@ BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, cons
   const BYTE lastMask = static_cast<BYTE>(~(0x7F >> (last & 7)));
   for (LONG y = top; y <= bottom; ++y) {
     const WORD word = levelRows[y & (kDitherRows - 1)];
-    BYTE* row = surface.bits + static_cast<size_t>(y) * surface.stride;
+    BYTE* row = surface.bits + static_cast<size_t>(y) * surface.bytesPerScanline;
     for (LONG k = firstByte; k <= lastByte; ++k) {
       BYTE pattern = (k & 1) ? static_cast<BYTE>(word >> 8) : static_cast<BYTE>(word);
       BYTE mask = 0xFF;
@@ -98,19 +100,20 @@ BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, cons
 
 namespace {
 
-enum class Layout { Portrait, Clockwise, CounterClockwise };
-
-Layout layoutOf(const RasterJob& job) {
-  if (job.orientation == 1) return Layout::Portrait;
-  return job.landscapeRotation ? Layout::Clockwise : Layout::CounterClockwise;
+// The grey-to-dot rule of the ordered dither, the one every layout uses: a
+// pixel of grey `level` is white when its bit is set in the pattern word of
+// that level, and printed when it is clear. `rowWords` is the dither table
+// at the pixel's pattern row (table + page row mod 16); the word is shifted
+// right by `shift` (patternShift of the pixel's page column) and `bit`
+// picks the pixel's column within the resulting byte. Returns the bit
+// (non-zero) when the pixel is white.
+inline unsigned whiteBit(const WORD* rowWords, unsigned level, unsigned shift, unsigned bit) {
+  return (static_cast<unsigned>(rowWords[level * kDitherRows]) >> shift) & bit;
 }
 
-// Output bit of the ordered dither: 1 (printed) when the table bit of the
-// pixel's page position is clear.
-inline BYTE patternByte(const WORD* table, unsigned level, LONG px, LONG py) {
-  WORD word = table[level * kDitherRows + (py & (kDitherRows - 1))];
-  return ((px >> 3) & 1) ? static_cast<BYTE>(word >> 8) : static_cast<BYTE>(word);
-}
+// The shift of a page column's half of the pattern word: its low byte
+// covers pattern columns 0..7, its high byte 8..15.
+inline unsigned patternShift(LONG px) { return ((px >> 3) & 1) ? 8 : 0; }
 
 // Transposes an 8 x 8 bit block: in[r] is row r (most significant bit =
 // column 0); out[k] receives column k with row 0 in its most significant bit.
@@ -138,20 +141,6 @@ inline void transpose8(const BYTE in[8], BYTE out[8]) {
   out[7] = BYTE(y);
 }
 
-class HexBuffer {
- public:
-  HexBuffer() : p_(static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kHexBufferSize))) {}
-  ~HexBuffer() {
-    if (p_) HeapFree(GetProcessHeap(), 0, p_);
-  }
-  HexBuffer(const HexBuffer&) = delete;
-  HexBuffer& operator=(const HexBuffer&) = delete;
-  char* get() const { return p_; }
-
- private:
-  char* p_;
-};
-
 // Codes rows one at a time into scratch area 1 and puts them, raw or as text.
 class RowWriter {
  public:
@@ -174,9 +163,9 @@ class RowWriter {
 };
 
 bool bandFits(const RasterJob& job, const GraphHeader& header) {
-  const SurfaceDesc& s = job.surface;
+  const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
-  if (!s.bits || s.stride <= 0 || s.width <= 0 || s.height <= 0) return false;
+  if (!s.bits || s.bytesPerScanline <= 0 || s.width <= 0 || s.height <= 0) return false;
   if (s.width > kMaxDots || s.height > kMaxDots) return false;
   if (job.colorMode == 0 ? s.bitDepth != 1 : s.bitDepth != 8) return false;
   if (job.colorMode == 1 && !job.dither) return false;
@@ -184,17 +173,17 @@ bool bandFits(const RasterJob& job, const GraphHeader& header) {
   if (b.x < 0 || b.y < 0 || b.x > kMaxDots || b.y > kMaxDots) return false;
   if (b.exactWidth <= 0 || b.exactHeight <= 0 || b.exactWidth > s.width || b.exactHeight > s.height) return false;
   const LONG lineBytes = s.bitDepth == 1 ? ceilDiv(b.exactWidth, 8) : b.exactWidth;
-  if (lineBytes > s.stride) return false;
+  if (lineBytes > s.bytesPerScanline) return false;
   if (header.rowBytes <= 0 || header.rowBytes > kMaxRowBytes) return false;
   // The landscape layouts place the band by its distance from the right
   // edge of the printable area, so the band must lie inside it.
-  if (layoutOf(job) != Layout::Portrait && (job.printableWidth > kMaxDots || b.x + b.exactWidth > job.printableWidth))
+  if (isLandscape(job.layout) && (job.printableWidth > kMaxDots || b.x + b.exactWidth > job.printableWidth))
     return false;
   return true;
 }
 
-void invertBitmap(const SurfaceDesc& s) {
-  const size_t total = static_cast<size_t>(s.stride) * static_cast<size_t>(s.height);
+void invertBitmap(const SurfaceDescription& s) {
+  const size_t total = static_cast<size_t>(s.bytesPerScanline) * static_cast<size_t>(s.height);
   BYTE* p = s.bits;
   size_t i = 0;
   for (; i + 8 <= total; i += 8) {
@@ -225,9 +214,9 @@ GreyDither makeGreyDither(const WORD* table) {
     for (int c = 0; c < 16; ++c) {
       const unsigned bit = c < 8 ? 0x80u >> c : 0x8000u >> (c - 8);
       int t = 256;  // lowest level from which every level is white
-      while (t > 0 && (table[(t - 1) * kDitherRows + r] & bit)) --t;
+      while (t > 0 && whiteBit(table + r, t - 1, 0, bit)) --t;
       bool below = false;
-      for (int level = 0; level < t; ++level) below |= (table[level * kDitherRows + r] & bit) != 0;
+      for (int level = 0; level < t; ++level) below |= whiteBit(table + r, level, 0, bit) != 0;
       if (below || t > 255) {
         d.byThreshold = false;
         break;
@@ -260,21 +249,21 @@ inline uint64_t load8(const BYTE* p) {
 inline BYTE ditherByte(const WORD* rowWords, const BYTE* grey, int count, unsigned shift) {
   unsigned white = 0;
   if (count == 8) {
-    for (int k = 0; k < 8; ++k) white |= (rowWords[grey[k] * kDitherRows] >> shift) & (0x80u >> k);
+    for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[k], shift, 0x80u >> k);
     return static_cast<BYTE>(~white);
   }
-  for (int k = 0; k < count; ++k) white |= (rowWords[grey[k] * kDitherRows] >> shift) & (0x80u >> k);
+  for (int k = 0; k < count; ++k) white |= whiteBit(rowWords, grey[k], shift, 0x80u >> k);
   const unsigned valid = 0xFF00u >> count;
   return static_cast<BYTE>(~white & valid);
 }
 
 // Portrait: scanlines top to bottom.
 void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* converted) {
-  const SurfaceDesc& s = job.surface;
+  const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const DWORD rowBytes = static_cast<DWORD>(ceilDiv(b.exactWidth, 8));
   for (LONG r = 0; r < b.exactHeight; ++r) {
-    const BYTE* line = s.bits + static_cast<size_t>(r) * s.stride;
+    const BYTE* line = s.bits + static_cast<size_t>(r) * s.bytesPerScanline;
     if (s.bitDepth == 1) {
       rows.row(line, rowBytes);
       continue;
@@ -288,8 +277,7 @@ void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows,
         converted[j] = belowThreshold(load8(line + j * 8), thresholds[((b.x >> 3) + j) & 1]);
       if (j < rowBytes) {
         const LONG c0 = static_cast<LONG>(j) * 8;
-        converted[j] = ditherByte(rowWords, line + c0, static_cast<int>(b.exactWidth - c0),
-                                  (((b.x >> 3) + j) & 1) ? 8 : 0);
+        converted[j] = ditherByte(rowWords, line + c0, static_cast<int>(b.exactWidth - c0), patternShift(b.x + c0));
       }
     } else if ((b.x & 15) == 0) {
       // Sixteen pixels cover one whole pattern word: its low byte the
@@ -298,22 +286,21 @@ void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows,
       for (; (static_cast<LONG>(j) + 2) * 8 <= b.exactWidth; j += 2) {
         const BYTE* grey = line + j * 8;
         unsigned white = 0;
-        for (int k = 0; k < 8; ++k) white |= rowWords[grey[k] * kDitherRows] & (0x80u >> k);
-        for (int k = 0; k < 8; ++k) white |= rowWords[grey[8 + k] * kDitherRows] & (0x8000u >> k);
+        for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[k], 0, 0x80u >> k);
+        for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[8 + k], 0, 0x8000u >> k);
         converted[j] = static_cast<BYTE>(~white);
         converted[j + 1] = static_cast<BYTE>(~white >> 8);
       }
       for (; j < rowBytes; ++j) {
         const LONG c0 = static_cast<LONG>(j) * 8;
         const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
-        converted[j] = ditherByte(rowWords, line + c0, count, (j & 1) ? 8 : 0);
+        converted[j] = ditherByte(rowWords, line + c0, count, patternShift(c0));
       }
     } else if ((b.x & 7) == 0) {
       for (DWORD j = 0; j < rowBytes; ++j) {
         const LONG c0 = static_cast<LONG>(j) * 8;
         const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
-        const unsigned shift = (((b.x + c0) >> 3) & 1) ? 8 : 0;
-        converted[j] = ditherByte(rowWords, line + c0, count, shift);
+        converted[j] = ditherByte(rowWords, line + c0, count, patternShift(b.x + c0));
       }
     } else {
       for (DWORD j = 0; j < rowBytes; ++j) {
@@ -321,8 +308,8 @@ void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows,
         LONG c0 = static_cast<LONG>(j) * 8;
         LONG c1 = c0 + 8 < b.exactWidth ? c0 + 8 : b.exactWidth;
         for (LONG c = c0; c < c1; ++c) {
-          LONG px = b.x + c;
-          if (!(patternByte(job.dither, line[c], px, py) & (0x80 >> (px & 7)))) printed |= BYTE(0x80 >> (c - c0));
+          const LONG px = b.x + c;
+          if (!whiteBit(rowWords, line[c], patternShift(px), 0x80u >> (px & 7))) printed |= BYTE(0x80 >> (c - c0));
         }
         converted[j] = printed;
       }
@@ -335,13 +322,13 @@ void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows,
 // blocks into rows of `rowBytes` each in `block`; row 8q + k is pixel
 // column 8 (c0 + q) + k. Clockwise rows read the column bottom-up,
 // counter-clockwise top-down. Each source byte is read once.
-void transposeByteColumns(const SurfaceDesc& s, LONG c0, LONG columns, LONG rowBytes, bool clockwise, BYTE* block) {
+void transposeByteColumns(const SurfaceDescription& s, LONG c0, LONG columns, LONG rowBytes, bool clockwise, BYTE* block) {
   std::memset(block, 0, static_cast<size_t>(rowBytes) * 8 * columns);
   for (LONG i = 0; i < rowBytes; ++i) {
     const BYTE* src[8];
     for (int r = 0; r < 8; ++r) {
       const LONG line = 8 * i + (clockwise ? 7 - r : r);
-      src[r] = line < s.height ? s.bits + static_cast<size_t>(line) * s.stride + c0 : nullptr;
+      src[r] = line < s.height ? s.bits + static_cast<size_t>(line) * s.bytesPerScanline + c0 : nullptr;
     }
     const LONG at = clockwise ? rowBytes - 1 - i : i;
     for (LONG q = 0; q < columns; ++q) {
@@ -361,13 +348,13 @@ void transposeByteColumns(const SurfaceDesc& s, LONG c0, LONG columns, LONG rowB
 }
 
 void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
-  const SurfaceDesc& s = job.surface;
+  const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const LONG byteColumns = ceilDiv(b.exactWidth, 8);
   // As many byte columns per pass as their rows fit in the scratch area.
   LONG perPass = static_cast<LONG>(kScratchArea / (8 * static_cast<DWORD>(rowBytes)));
   if (perPass > 8) perPass = 8;
-  if (layoutOf(job) == Layout::Clockwise) {
+  if (job.layout == PageLayout::LandscapeRotated) {
     for (LONG c0 = 0; c0 < byteColumns; c0 += perPass) {
       const LONG columns = byteColumns - c0 < perPass ? byteColumns - c0 : perPass;
       transposeByteColumns(s, c0, columns, rowBytes, true, block);
@@ -417,14 +404,14 @@ constexpr LONG kPrefetchLines = 8;
 // whole before the next scanline's span; the stores go to `groups`
 // sequential streams.
 void ditherGroups(const RasterJob& job, const GreyDither& grey, LONG first, LONG groups, BYTE* columns) {
-  const SurfaceDesc& s = job.surface;
+  const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const LONG height = b.exactHeight;
   const LONG span = 8 * groups;
   for (LONG line = 0; line < height; ++line) {
-    const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+    const BYTE* src = s.bits + static_cast<size_t>(line) * s.bytesPerScanline + first;
     if (line + kPrefetchLines < height) {
-      const BYTE* ahead = src + static_cast<size_t>(kPrefetchLines) * s.stride;
+      const BYTE* ahead = src + static_cast<size_t>(kPrefetchLines) * s.bytesPerScanline;
       for (LONG at = 0; at < span; at += 64) __builtin_prefetch(ahead + at);
       __builtin_prefetch(ahead + span - 1);
     }
@@ -439,7 +426,7 @@ void ditherGroups(const RasterJob& job, const GreyDither& grey, LONG first, LONG
       const WORD* rowWords = job.dither + row;
       for (LONG q = 0; q < groups; ++q)
         out[static_cast<size_t>(q) * height] =
-            ditherByte(rowWords, src + 8 * q, 8, ((b.x + first + 8 * q) >> 3) & 1 ? 8 : 0);
+            ditherByte(rowWords, src + 8 * q, 8, patternShift(b.x + first + 8 * q));
     }
   }
 }
@@ -482,14 +469,14 @@ void turnGroup(const BYTE* column, LONG height, LONG rowBytes, bool clockwise, B
 // Fewer than eight columns, or columns off the 8-dot grid (a band's edges):
 // row k of `block` is column first + k, dithered pixel by pixel.
 void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
-  const SurfaceDesc& s = job.surface;
+  const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const LONG height = b.exactHeight;
   unsigned shift[8] = {};
   unsigned mask[8] = {};
   for (LONG k = 0; k < count; ++k) {
     LONG px = b.x + first + k;
-    shift[k] = (px >> 3) & 1 ? 8 : 0;
+    shift[k] = patternShift(px);
     mask[k] = 0x80u >> (px & 7);
   }
   for (LONG at = 0; at < rowBytes; ++at) {
@@ -498,11 +485,10 @@ void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, 
     const int bits = height - j0 < 8 ? static_cast<int>(height - j0) : 8;
     for (int t = 0; t < bits; ++t) {
       const LONG line = clockwise ? height - 1 - (j0 + t) : j0 + t;
-      const BYTE* src = s.bits + static_cast<size_t>(line) * s.stride + first;
+      const BYTE* src = s.bits + static_cast<size_t>(line) * s.bytesPerScanline + first;
       const WORD* rowWords = job.dither + ((b.y + line) & (kDitherRows - 1));
       for (LONG k = 0; k < count; ++k) {
-        unsigned white = (rowWords[src[k] * kDitherRows] >> shift[k]) & mask[k];
-        acc[k] = (acc[k] << 1) | (white == 0);
+        acc[k] = (acc[k] << 1) | (whiteBit(rowWords, src[k], shift[k], mask[k]) == 0);
       }
     }
     for (LONG k = 0; k < count; ++k) block[k * rowBytes + at] = static_cast<BYTE>(acc[k] << (8 - bits));
@@ -519,7 +505,7 @@ void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& row
                     LONG rowBytes) {
   const LONG width = job.band.exactWidth;
   const LONG height = job.band.exactHeight;
-  const bool clockwise = layoutOf(job) == Layout::Clockwise;
+  const bool clockwise = job.layout == PageLayout::LandscapeRotated;
   const LONG perPass = groupsPerPass(height);
   LONG lead = (8 - (job.band.x & 7)) & 7;
   if (lead > width) lead = width;
@@ -565,13 +551,13 @@ GraphHeader graphHeaderFor(const RasterJob& job) {
   const BandEntry& b = job.band;
   const bool oneBit = job.colorMode == 0;
   const LONG byteColumns = ceilDiv(b.exactWidth, 8);
-  switch (layoutOf(job)) {
-    case Layout::Portrait:
+  switch (job.layout) {
+    case PageLayout::Portrait:
       return {b.x, b.y, b.exactWidth, b.exactHeight, byteColumns};
-    case Layout::Clockwise:
+    case PageLayout::LandscapeRotated:
       // WD, HT: the band's unturned size, not swapped (the printer is set up for the layout).
       return {b.y, b.x, b.exactWidth, b.exactHeight, ceilDiv(b.exactHeight, 8)};
-    case Layout::CounterClockwise: {
+    case PageLayout::LandscapeReversed: {
       LONG y = job.printableWidth - b.x - (oneBit ? 8 * byteColumns : b.exactWidth);
       return {b.y, y < 0 ? 0 : y, b.exactHeight, b.exactWidth, ceilDiv(b.exactHeight, 8)};
     }
@@ -584,8 +570,8 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   if (job.colorMode != 0 && job.colorMode != 1) return EncodeResult::Refused;
   const GraphHeader header = graphHeaderFor(job);
   if (!bandFits(job, header)) return EncodeResult::Refused;
-  HexBuffer hex;
-  if (!hex.get()) return EncodeResult::NoMemory;
+  HeapBlock<char> hex(kHexBufferSize);
+  if (!hex) return EncodeResult::NoMemory;
 
   if (job.colorMode == 0) invertBitmap(job.surface);
 
@@ -600,7 +586,7 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   BYTE* block = job.scratch + 2 * kScratchArea;
   RowWriter rows(out, coded, hex.get(), job.graphicsMode != 0);
   const GreyDither grey = makeGreyDither(job.colorMode == 1 ? job.dither : nullptr);
-  if (layoutOf(job) == Layout::Portrait) {
+  if (job.layout == PageLayout::Portrait) {
     portraitRows(job, grey, rows, converted);
   } else if (job.colorMode == 0) {
     landscapeRows1(job, rows, block, header.rowBytes);

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "jobstream.h"
+#include "page_layout.h"
 
 // One band table entry: top-left corner on the page, allocated (rounded)
 // size, exact size, bytes per scanline of its bitmap, flags (bit 0: encode).
@@ -22,13 +23,13 @@ static_assert(sizeof(BandEntry) == 32, "band entries are eight integers");
 
 constexpr LONG kBandEncode = 0x01;
 
-// The bitmap being encoded: top-down, `stride` bytes per scanline (> 0).
-struct SurfaceDesc {
+// A band bitmap: top-down, `bytesPerScanline` bytes per scanline (> 0).
+struct SurfaceDescription {
   int bitDepth;  // 1: set bit = white; 8: grey level, 0 black .. 255 white
   BYTE* bits;
   LONG width;
   LONG height;
-  LONG stride;
+  LONG bytesPerScanline;
 };
 
 // Scratch the encoder needs (the GraphScratch block): three 64 KiB areas.
@@ -47,14 +48,13 @@ constexpr int kDitherRows = 16;
 constexpr DWORD kDitherTableWords = 256 * kDitherRows;
 
 struct RasterJob {
-  SurfaceDesc surface;
+  SurfaceDescription surface;
   BandEntry band;       // the band at the cursor; its bitmap is `surface`
   LONG printableWidth;  // exact width of the whole printable area
-  int orientation;      // 1 portrait, 2 landscape
-  BOOL landscapeRotation;
+  PageLayout layout;
   int colorMode;      // 0 one bit per dot, 1 eight-bit grey
   int graphicsMode;   // 0 rows as hexadecimal text, non-zero binary
-  const WORD* dither;  // table 7 (8-bit layouts only)
+  const WORD* dither;  // the device's kDitherTable (8-bit layouts only)
   BYTE* scratch;       // kGraphScratchSize bytes
   DWORD scratchSize;
 };
@@ -101,8 +101,8 @@ DWORD packRow(BYTE* dst, const BYTE* src, DWORD n);
 DWORD hexRow(char* dst, const BYTE* src, DWORD n);
 
 // Fills `rect` (left/top included, right/bottom excluded) on a 1-bit band
-// bitmap with grey `level` from dither table `table` (table 8), clipped to
+// bitmap with grey `level` from dither table `table` (the device's kFillDitherTable), clipped to
 // the band's exact size and to the surface. Returns FALSE, touching
 // nothing, for a surface that is not 1-bit or a null table.
-BOOL fillGreyRect(const SurfaceDesc& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
+BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
                   LONG exactHeight);

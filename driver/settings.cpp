@@ -7,7 +7,6 @@
 
 #include <cstddef>
 
-#include "device.h"
 #include "heap_block.h"
 #include "jobstream.h"
 #include "label_file.h"
@@ -56,14 +55,42 @@ LONG raiseToTen(LONG v) { return v % 10 == 0 ? v : v + (10 - v % 10); }
 
 }  // namespace
 
-LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
+namespace {
+
+// The label's definition read into `def`, or null when it has none.
+const LabelDefinition* readDefinition(LONG index, LabelDefinition* def) {
+  return ReadLabelDefinition(index, def) ? def : nullptr;
+}
+
+LabelSize labelSize(const DriverSettings& settings, LONG index, const LabelDefinition* def) {
   if (index == kCustomLabelIndex) return {settings.Private.CustomWidth, settings.Private.CustomHeight};
-  LabelDefinition def;
-  if (ReadLabelDefinition(index, &def)) return {def.LabelWidth, def.LabelHeight};
+  if (def) return {def->LabelWidth, def->LabelHeight};
   return {kModel.defaultLabelWidth, kModel.defaultLabelHeight};
 }
 
-bool MarginsFit(LabelSize size, const LabelMargins& m) {
+// The definition's margins when they fit, else margins that keep the
+// printable area within 104.0 x 400.0 mm.
+LabelMargins labelMargins(LabelSize size, const LabelDefinition* def) {
+  if (def) {
+    const LabelMargins m{def->LeftMargin, def->TopMargin, def->RightMargin, def->BottomMargin};
+    if (marginsFit(size, m)) return m;
+  }
+  LabelMargins m{};
+  if (size.height > kLongLabelLimit) m.top = m.bottom = raiseToTen((size.height - 4002) / 2);
+  if (size.width > kPrintableWidthLimit) m.left = m.right = raiseToTen((size.width - 1042) / 2);
+  return m;
+}
+
+}  // namespace
+
+LabelSize GetLabelSize(const DriverSettings& settings, LONG index) {
+  // The custom label's size is the settings' own: no file read.
+  if (index == kCustomLabelIndex) return labelSize(settings, index, nullptr);
+  LabelDefinition def;
+  return labelSize(settings, index, readDefinition(index, &def));
+}
+
+bool marginsFit(LabelSize size, const LabelMargins& m) {
   const LONG W = size.width, H = size.height;
   const LONG l = m.left, r = m.right, t = m.top, b = m.bottom;
   const LONG e = (W - kPrintableWidthLimit) / 2;
@@ -71,18 +98,13 @@ bool MarginsFit(LabelSize size, const LabelMargins& m) {
          (e <= 0 || (l >= e && r >= e)) && t + b < H;
 }
 
-LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) {
-  LabelSize size = GetLabelSize(settings, index);
-  const LONG W = size.width, H = size.height;
+LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index) { return labelExtent(settings, index).margins; }
+
+LabelExtent labelExtent(const DriverSettings& settings, LONG index) {
   LabelDefinition def;
-  if (ReadLabelDefinition(index, &def)) {
-    const LabelMargins m{def.LeftMargin, def.TopMargin, def.RightMargin, def.BottomMargin};
-    if (MarginsFit(size, m)) return m;
-  }
-  LabelMargins m{};
-  if (H > kLongLabelLimit) m.top = m.bottom = raiseToTen((H - 4002) / 2);
-  if (W > kPrintableWidthLimit) m.left = m.right = raiseToTen((W - 1042) / 2);
-  return m;
+  const LabelDefinition* found = readDefinition(index, &def);
+  const LabelSize size = labelSize(settings, index, found);
+  return {size, labelMargins(size, found)};
 }
 
 LONG DotsFromTenthsMm(LONG value, Dimension dimension) {
@@ -102,7 +124,7 @@ void DefaultSettings(DriverSettings* settings, LPCWSTR printerName) {
   // Without label 256 in the list (file neither readable nor writable) the
   // custom size is the model's fallback label size.
   LabelListEntry custom;
-  const bool listed = CopyLabel(kCustomLabelIndex, &custom);
+  const bool listed = copyLabel(kCustomLabelIndex, &custom);
   p.CustomWidth = listed ? custom.width : kModel.defaultLabelWidth;
   p.CustomHeight = listed ? custom.height : kModel.defaultLabelHeight;
   p.ColorMode = 0;
@@ -160,13 +182,13 @@ void BuildPublicFields(DriverSettings* settings, LPCWSTR printerName) {
   dm.dmSize = sizeof(DEVMODEW);
   dm.dmDriverExtra = kDriverExtraBytes;
   DWORD fields = kPublicFieldsMask;
-  if (featureValue(*settings, 0) == 2) {
+  if (featureValue(*settings, kFeatureNup) == kByPrintProcessor) {
     fields |= DM_NUP;
     dm.dmNup = DMNUP_SYSTEM;
   } else {
     dm.dmNup = DMNUP_ONEUP;
   }
-  if (featureValue(*settings, 2) == 2) fields |= DM_COLLATE;
+  if (featureValue(*settings, kFeatureCollate) == kByPrintProcessor) fields |= DM_COLLATE;
   dm.dmCollate = 0;
   dm.dmFields = fields;
   dm.dmOrientation = short(p.Orientation);
@@ -213,12 +235,12 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
       p.CustomHeight = dm->dmPaperLength;
     }
   }
-  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && MediaTypeKnown(LONG(dm->dmMediaType)))
+  if (has(DM_MEDIATYPE, KV_FIELD(dmMediaType)) && mediaTypeKnown(LONG(dm->dmMediaType)))
     p.MediaType = LONG(dm->dmMediaType);
   if ((forceCopies && dm && fieldReadable<short>(offsetof(DEVMODEW, dmCopies), readable)) ||
       has(DM_COPIES, KV_FIELD(dmCopies)))
     p.Copies = dm->dmCopies > 0 ? dm->dmCopies : 1;
-  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && PaperSourceKnown(dm->dmDefaultSource))
+  if (has(DM_DEFAULTSOURCE, KV_FIELD(dmDefaultSource)) && paperSourceKnown(dm->dmDefaultSource))
     p.PaperSource = dm->dmDefaultSource;
   if ((has(DM_PRINTQUALITY, KV_FIELD(dmPrintQuality)) || has(DM_YRESOLUTION, KV_FIELD(dmYResolution))) &&
       fieldReadable<short>(offsetof(DEVMODEW, dmYResolution), readable)) {
@@ -232,7 +254,7 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
   BuildPublicFields(settings, deviceName);
 }
 
-void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName) {
+void loadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName) {
   bool stored = false;
   ZeroMemory(settings, sizeof *settings);
   if (QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, settings, kStoredDevModeBytes) &&
@@ -248,7 +270,7 @@ void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printer
   }
 }
 
-void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
+void applyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
                              bool forceCopies) {
   if (!dm || available < offsetof(DEVMODEW, dmFields)) return;
   // The application's private part counts only when all of it was
@@ -267,12 +289,12 @@ void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD
   MergeApplicationFields(dm, available, settings, forceCopies);
 }
 
-int LoadDeviceSettings(PrinterDevice* device, const DEVMODEW* dm, DWORD available, HANDLE printer,
+int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName) {
   HeapBlock<DriverSettings> work(sizeof(DriverSettings));
   if (!work) return 0;
-  LoadQueueSettings(work.get(), printer, printerName);
-  ApplyApplicationDevMode(work.get(), dm, available, printerName, true);
-  CopyMemory(&device->settings, work.get(), sizeof(DriverSettings));
+  loadQueueSettings(work.get(), printer, printerName);
+  applyApplicationDevMode(work.get(), dm, available, printerName, true);
+  CopyMemory(settings, work.get(), sizeof(DriverSettings));
   return 1;
 }

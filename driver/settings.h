@@ -21,10 +21,16 @@ struct LabelMargins {
 };
 LabelSize GetLabelSize(const DriverSettings& settings, LONG index);
 LabelMargins GetLabelMargins(const DriverSettings& settings, LONG index);
+// Both, from one read of the label's definition.
+struct LabelExtent {
+  LabelSize size;
+  LabelMargins margins;
+};
+LabelExtent labelExtent(const DriverSettings& settings, LONG index);
 // Whether a definition's margins are used for a label of `size`: none
 // negative, the printable width within 104.0 mm and centred on wider
 // labels, and some label left between them.
-bool MarginsFit(LabelSize size, const LabelMargins& margins);
+bool marginsFit(LabelSize size, const LabelMargins& margins);
 
 enum class Dimension { LabelWidth, Other };
 // ((value / 10) * factor) / 10 with the model's factor for the dimension.
@@ -42,17 +48,16 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
 // The queue's stored defaults (default device mode and "Private DevMode",
 // when both are this driver's), else the built-in defaults with the
 // signature set.
-void LoadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName);
+void loadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printerName);
 // Takes an application's device mode (`available` bytes of it may be read)
 // into settings: its private part when the record is this driver's, then
 // its acceptable public fields; copies always when forceCopies is set.
-void ApplyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
+void applyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD available, LPCWSTR printerName,
                              bool forceCopies);
 
-struct PrinterDevice;
-// Builds the effective settings of a new device from the application's
+// Builds `settings`, the effective settings of a new device, from the application's
 // device mode (may be null; `available` is how many bytes of it may be
 // read), the queue's stored defaults and the built-in defaults. 1, or 0
-// when the working record cannot be allocated.
-int LoadDeviceSettings(PrinterDevice* device, const DEVMODEW* dm, DWORD available, HANDLE printer,
+// (settings untouched) when the working record cannot be allocated.
+int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName);

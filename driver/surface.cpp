@@ -21,19 +21,15 @@ constexpr FLONG kSurfaceHooks = HOOK_BITBLT | HOOK_STRETCHBLT | HOOK_PLGBLT | HO
                                 HOOK_GRADIENTFILL;
 static_assert(kSurfaceHooks == 0x3A5FF, "surface hook flags");
 
-// Work-buffer slots in use, in the order they are carved from the block.
-constexpr int kUsedSlots[] = {kDitherTable, kFillDitherTable, kOutputStaging};
-
 bool allocateWorkBuffers(PrinterDevice& device) {
   if (device.work.block) return true;
-  const SIZE_T total = kWorkBufferBytes * (sizeof kUsedSlots / sizeof kUsedSlots[0]);
-  BYTE* block = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, total));
-  if (!block) return false;
-  device.work.block = block;
+  HeapBlock<BYTE> owned(kWorkBufferBytes * kWorkAreaCount);
+  if (!owned) return false;
+  BYTE* block = device.work.block = owned.release();
   SIZE_T offset = 0;
-  for (int slot : kUsedSlots) {
-    device.work.buffer[slot] = block + offset;
-    device.work.size[slot] = kWorkBufferBytes;
+  for (int area = 0; area < kWorkAreaCount; ++area) {
+    device.work.buffer[area] = block + offset;
+    device.work.size[area] = kWorkBufferBytes;
     offset += kWorkBufferBytes;
   }
   return true;
@@ -42,25 +38,24 @@ bool allocateWorkBuffers(PrinterDevice& device) {
 void freeWorkBuffers(PrinterDevice& device) {
   heapFree(device.work.block);
   ZeroMemory(&device.work, sizeof device.work);
-  // The output stage stages into work buffer 10: nothing staged survives it.
+  // The output stage stages into a work area: nothing staged survives it.
   device.output.staging = nullptr;
   device.output.capacity = 0;
   device.output.fill = 0;
 }
 
 bool allocateScratch(PrinterDevice& device) {
-  if (device.scratch.buffer[0]) return true;
-  device.scratch.buffer[0] = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kGraphScratchBytes));
-  if (!device.scratch.buffer[0]) return false;
-  device.scratch.size[0] = kGraphScratchBytes;
+  if (device.scratch.buffer) return true;
+  HeapBlock<BYTE> owned(kGraphScratchBytes);
+  if (!owned) return false;
+  device.scratch.buffer = owned.release();
+  device.scratch.size = kGraphScratchBytes;
   return true;
 }
 
 void freeScratch(PrinterDevice& device) {
-  for (int i = 0; i < kGraphScratchSlots; ++i) {
-    heapFree(device.scratch.buffer[i]);
-    device.scratch.size[i] = 0;
-  }
+  heapFree(device.scratch.buffer);
+  device.scratch.size = 0;
 }
 
 void freeRegions(PrinterDevice& device) {
@@ -72,7 +67,6 @@ void deleteSurface(PrinterDevice& device) {
   if (device.surface) EngDeleteSurface(device.surface);
   device.surface = nullptr;
   device.bandingMode = FALSE;
-  ZeroMemory(&device.surfaceDesc, sizeof device.surfaceDesc);
 }
 
 // Tries band counts from the minimum up; the first bitmap that can be
@@ -100,9 +94,9 @@ bool nupSupported(const PRINTPROCESSOR_CAPS_1& caps, LONG pages) {
 void checkPrintProcessor(PrinterDevice& device) {
   const DriverSettings& s = device.settings;
   const PrivateSettings& p = s.Private;
-  const bool nupByProcessor = featureValue(s, 0) == 2;
-  const bool orderByProcessor = featureValue(s, 1) == 2;
-  const bool copiesByProcessor = featureValue(s, 3) == 2;
+  const bool nupByProcessor = featureValue(s, kFeatureNup) == kByPrintProcessor;
+  const bool orderByProcessor = featureValue(s, kFeaturePageOrder) == kByPrintProcessor;
+  const bool copiesByProcessor = featureValue(s, kFeatureCopies) == kByPrintProcessor;
   device.OutputSuppressed = FALSE;
   if (!nupByProcessor && !orderByProcessor && !copiesByProcessor) return;
 
@@ -151,11 +145,11 @@ HSURF enableSurface(PrinterDevice& device) {
       return nullptr;
     };
     if (device.render.options & kOptionTrackRegion) {
-      LONG entries = device.banding.layoutCode == kLayoutPortrait ? device.bandSize.allocHeight
+      LONG entries = device.render.layout == PageLayout::Portrait ? device.bandSize.allocHeight
                                                                   : device.bandSize.allocWidth;
-      device.regions = static_cast<DrawnRegion*>(
-          HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SIZE_T(entries) * sizeof(DrawnRegion)));
-      if (!device.regions) return undo(ERROR_NOT_ENOUGH_MEMORY);
+      HeapBlock<DrawnRegion> regions(SIZE_T(entries) * sizeof(DrawnRegion));
+      if (!regions) return undo(ERROR_NOT_ENOUGH_MEMORY);
+      device.regions = regions.release();
       device.regionCount = entries;
     }
     if (!EngAssociateSurface(surface, device.hdev, kSurfaceHooks)) return undo(ERROR_INVALID_PARAMETER);
@@ -165,14 +159,9 @@ HSURF enableSurface(PrinterDevice& device) {
     } else {
       device.bandingMode = FALSE;
     }
-    device.surfaceDesc.bitDepth = device.render.bitDepth;
-    device.surfaceDesc.bits = nullptr;
-    device.surfaceDesc.width = device.bandSize.allocWidth;
-    device.surfaceDesc.height = device.bandSize.allocHeight;
-    device.surfaceDesc.bytesPerScanline = device.bandSize.bytesPerScanline;
   }
   const bool hadWork = device.work.block != nullptr;
-  const bool hadScratch = device.scratch.buffer[0] != nullptr;
+  const bool hadScratch = device.scratch.buffer != nullptr;
   if (!allocateWorkBuffers(device) || (buildDitherTables(device), !allocateScratch(device))) {
     if (!hadScratch) freeScratch(device);
     if (!hadWork) freeWorkBuffers(device);

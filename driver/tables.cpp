@@ -16,13 +16,13 @@ const MediaTypeEntry kMediaTypes[] = {
     {nullptr, 0},
 };
 
-bool MediaTypeKnown(LONG id) {
+bool mediaTypeKnown(LONG id) {
   for (const MediaTypeEntry* e = kMediaTypes; e->name; ++e)
     if (e->id == id) return true;
   return false;
 }
 
-bool PaperSourceKnown(LONG id) {
+bool paperSourceKnown(LONG id) {
   for (const PaperSourceEntry* e = kPaperSources; e->name; ++e)
     if (e->id == id) return true;
   return false;
@@ -135,7 +135,7 @@ const FeatureOptions kFeatures[kFeatureCount] = {
     {2015, {3, 2}},
 };
 
-LONG featureValue(const DriverSettings& settings, int feature) {
+LONG featureValue(const DriverSettings& settings, Feature feature) {
   if (feature < 0 || feature >= kFeatureCount) return 0;
   LONG index = settings.PrinterData.FeatureSelection[feature];
   // An index outside the option list selects the first option.

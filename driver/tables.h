@@ -29,8 +29,8 @@ extern const PaperSourceEntry kPaperSources[];
 extern const MediaTypeEntry kMediaTypes[];
 extern const ThresholdPattern kThresholdPatterns[];
 // Whether the media-type / paper-source table holds the id.
-bool MediaTypeKnown(LONG id);
-bool PaperSourceKnown(LONG id);
+bool mediaTypeKnown(LONG id);
+bool paperSourceKnown(LONG id);
 inline constexpr int kThresholdPatternCount = 4;
 // Used when the settings name no pattern (ColorMode neither 0 nor 1).
 extern const ThresholdPattern kDeviceDefaultPattern;
@@ -40,8 +40,18 @@ int patternDataLength(LONG kind);
 // outside it.
 const ThresholdPattern* thresholdPattern(LONG index);
 
-// Feature option tables (identical in both models).
-inline constexpr int kFeatureCount = 4;
+// Feature option tables (identical in both models). Each feature is a part
+// of the job the spooler's print processor may take over; its index into
+// FeatureSelection and kFeatures:
+enum Feature : int {
+  kFeatureNup,        // pages per sheet
+  kFeaturePageOrder,  // reverse order and booklet
+  kFeatureCollate,
+  kFeatureCopies,
+  kFeatureCount
+};
+// The option value that leaves the feature to the print processor.
+inline constexpr LONG kByPrintProcessor = 2;
 struct FeatureOptions {
   LONG id;
   LONG values[2];
@@ -49,7 +59,7 @@ struct FeatureOptions {
 extern const FeatureOptions kFeatures[kFeatureCount];
 // Option value selected for feature f; an index outside the option list
 // selects the first option.
-LONG featureValue(const DriverSettings& settings, int feature);
+LONG featureValue(const DriverSettings& settings, Feature feature);
 
 // Defaults.
 extern const COLORADJUSTMENT kDefaultColorAdjust;

@@ -53,7 +53,7 @@ DWORD tableCount(const PaperSourceEntry* t) {
 DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
   // A copy: another thread may rebuild the list meanwhile.
   LabelListEntry labels[kLabelListCapacity + 1];
-  const DWORD labelCount = DWORD(CopyLabelList(labels));
+  const DWORD labelCount = DWORD(copyLabelList(labels));
   switch (cap) {
     case DC_FIELDS: return settings.Public.dmFields;
     case DC_SIZE: return settings.Public.dmSize;
@@ -95,7 +95,7 @@ DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
         static_cast<LONG*>(output)[1] = kModel.resolution.dpiY;
       });
     case DC_NUP: {
-      const bool system = featureValue(settings, 0) == 2;
+      const bool system = featureValue(settings, kFeatureNup) == kByPrintProcessor;
       const DWORD* counts = system ? kSystemNup : kOneUp;
       return list(output, system ? countOf(kSystemNup) : countOf(kOneUp),
                   [&](DWORD i) { static_cast<DWORD*>(output)[i] = counts[i]; });
@@ -103,7 +103,7 @@ DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
     // Landscape pages are turned a quarter counter-clockwise.
     case DC_ORIENTATION: return 90;
     case DC_COPIES: return DWORD(kMaxCopies);
-    case DC_COLLATE: return featureValue(settings, 2) == 2 ? 1 : 0;
+    case DC_COLLATE: return featureValue(settings, kFeatureCollate) == kByPrintProcessor ? 1 : 0;
     case DC_DUPLEX: return 0;
     case DC_COLORDEVICE: return 0;
     case DC_TRUETYPE: return DCTT_BITMAP;

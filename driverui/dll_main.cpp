@@ -2,9 +2,15 @@
 // their dialog templates and texts from.
 #include <windows.h>
 
+#include "guard.h"
 #include "sheets.h"
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) SetResourceModule(instance);
-  return TRUE;
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+  return dllEntry(
+      reason, reserved,
+      [&] {
+        SetResourceModule(instance);
+        return true;
+      },
+      [] {});
 }

@@ -25,7 +25,7 @@ BOOL failBool(DWORD error) {
 // no handle is given.
 void queueSettings(HANDLE printer, LPCWSTR printerName, DriverSettings* out) {
   QueuePrinter queue(printer, printerName);
-  LoadQueueSettings(out, queue.get(), printerName);
+  loadQueueSettings(out, queue.get(), printerName);
 }
 
 }  // namespace
@@ -41,7 +41,7 @@ void DocumentSettings(HANDLE printer, LPCWSTR printerName, const DEVMODEW* in, D
   queueSettings(printer, printerName, out);
   // An application's device mode is merged like the graphics driver merges
   // it, but copies are taken only when the application says so.
-  if (in) ApplyApplicationDevMode(out, in, available, printerName, false);
+  if (in) applyApplicationDevMode(out, in, available, printerName, false);
   BuildLabelList();
   ClampSettings(out);
 }
@@ -132,7 +132,7 @@ BOOL InitializeQueue(LPCWSTR printerName) {
   if (!queue.get()) return FALSE;
   HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
   if (!settings) return failBool(ERROR_NOT_ENOUGH_MEMORY);
-  LoadQueueSettings(settings.get(), queue.get(), printerName);
+  loadQueueSettings(settings.get(), queue.get(), printerName);
   BuildLabelList();
   ClampSettings(settings.get());
   return StoreQueueSettings(queue.get(), *settings);

@@ -136,7 +136,7 @@ LONG PreferencesPage::selectedLabel() const {
 
 void PreferencesPage::show() {
   BuildLabelList();
-  labelCount_ = CopyLabelList(labels_);
+  labelCount_ = copyLabelList(labels_);
   for (int i = 0; i < labelCount_; ++i) labelChoices_[i] = {labels_[i].index, 0, labels_[i].name};
   view_.setChoices(IDC_LABEL, labelChoices_, labelCount_);
   view_.select(IDC_LABEL, positionOf(labelChoices_, labelCount_, settings_.Private.LabelIndex));

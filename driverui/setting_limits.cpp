@@ -8,8 +8,8 @@ void ClampSettings(DriverSettings* settings) {
     if (v < r.min || v > r.max) v = r.fallback;
   }
   if (FindLabel(p.LabelIndex) < 0) p.LabelIndex = kCustomLabelIndex;
-  if (!MediaTypeKnown(p.MediaType)) p.MediaType = 1;
-  if (!PaperSourceKnown(p.PaperSource)) p.PaperSource = kPaperSources[0].id;
+  if (!mediaTypeKnown(p.MediaType)) p.MediaType = 1;
+  if (!paperSourceKnown(p.PaperSource)) p.PaperSource = kPaperSources[0].id;
   WCHAR deviceName[CCHDEVICENAME + 1];
   lstrcpynW(deviceName, settings->Public.dmDeviceName, CCHDEVICENAME + 1);
   BuildPublicFields(settings, deviceName);

@@ -206,6 +206,6 @@ LONG DevicePropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
     return ERR_CPSUI_GETLASTERROR;
   }
   auto* sheet = new DeviceSheet(header);
-  LoadQueueSettings(&sheet->settings, header->hPrinter, header->pszPrinterName);
+  loadQueueSettings(&sheet->settings, header->hPrinter, header->pszPrinterName);
   return addPage(info, sheet, IDD_DEVICE_SETTINGS);
 }

@@ -16,7 +16,7 @@ bool nameAcceptable(const WCHAR* name) {
 
 }  // namespace
 
-bool UserLabelSlot(LONG index) { return index >= kModel.firstUserSlot && LabelIndexValid(index); }
+bool UserLabelSlot(LONG index) { return index >= kModel.firstUserSlot && labelIndexValid(index); }
 
 UserLabelProblem CheckUserLabel(const LabelDefinition& def) {
   if (!UserLabelSlot(def.LabelIndex)) return UserLabelProblem::Slot;
@@ -25,7 +25,7 @@ UserLabelProblem CheckUserLabel(const LabelDefinition& def) {
   if (def.LabelHeight < kMinLabelExtent || def.LabelHeight > kMaxLabelLength) return UserLabelProblem::Height;
   if (def.LabelGap < 0 || def.LabelGap > kMaxGap) return UserLabelProblem::Gap;
   const LabelMargins margins{def.LeftMargin, def.TopMargin, def.RightMargin, def.BottomMargin};
-  if (!MarginsFit({def.LabelWidth, def.LabelHeight}, margins)) return UserLabelProblem::Margins;
+  if (!marginsFit({def.LabelWidth, def.LabelHeight}, margins)) return UserLabelProblem::Margins;
   return UserLabelProblem::None;
 }
 

@@ -86,7 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   sim::makeTempWindowsDirectory();
   sim::QueueSetup q;
   q.name = kQueue;
-  q.driver = kModel.userSlotCount > 0 ? u"Varodyn TR7208" : u"Varodyn KV830";
+  q.driver = kModel.model == ModelId::ModelA ? u"Varodyn TR7208" : u"Varodyn KV830";
   sim::addQueue(q);
 
   // The default records, and the label file as building them leaves it

@@ -105,8 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   job.surface = {grey ? 8 : 1, bits.data(), allocWidth, allocHeight, stride};
   job.band = {bandX, bandY, allocWidth, allocHeight, width, height, stride, kBandEncode};
   job.printableWidth = printableWidth;
-  job.orientation = layout == 0 ? 1 : 2;
-  job.landscapeRotation = layout == 1;
+  job.layout = layout == 0   ? PageLayout::Portrait
+               : layout == 1 ? PageLayout::LandscapeRotated
+                             : PageLayout::LandscapeReversed;
   job.colorMode = grey != mismatchedMode ? 1 : 0;
   job.graphicsMode = hexRows ? 0 : 1;
   job.dither = table.data();

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs every fuzz target of a KV_FUZZ build for SECONDS each, growing its
+# Runs every fuzz target of a VLP_FUZZ build for SECONDS each, growing its
 # corpus in the build tree from the seeds kept here, and prints one line per
 # target with the executions it ran. Inputs that fail are left as
 # crash-*/leak-*/timeout-* files in the current directory.

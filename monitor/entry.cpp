@@ -1,6 +1,7 @@
 // TRMON's exports and the port function table it hands the spooler. Each
 // entry validates the port handle and calls one port function; no
 // exception crosses an entry.
+#include "guard.h"
 #include "monitor_port.h"
 #include "port_queries.h"
 
@@ -13,50 +14,41 @@ namespace {
 
 HINSTANCE g_instance = nullptr;
 
-template <class Body>
-BOOL guarded(Body body) {
-  try {
-    return body();
-  } catch (...) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-}
 
 BOOL WINAPI OpenPortEx(LPSTR pPortName, LPSTR pPrinterName, PHANDLE pHandle, LPPORTFUNCTIONTABLE pMonitor) {
-  return guarded([&] { return openPortEx(pPortName, pPrinterName, pHandle, pMonitor); });
+  return guardedCall(FALSE, [&] { return openPortEx(pPortName, pPrinterName, pHandle, pMonitor); });
 }
 
 BOOL WINAPI StartDocPort(HANDLE hPort, LPSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
-  return guarded([&] {
+  return guardedCall(FALSE, [&] {
     MonitorPort* port = validPort(hPort);
     return port ? startDocPort(*port, pPrinterName, JobId, Level, pDocInfo) : fail(ERROR_INVALID_PARAMETER);
   });
 }
 
 BOOL WINAPI WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
-  return guarded([&] {
+  return guardedCall(FALSE, [&] {
     MonitorPort* port = validPort(hPort);
     return port ? writePort(*port, pBuffer, cbBuf, pcbWritten) : fail(ERROR_INVALID_PARAMETER);
   });
 }
 
 BOOL WINAPI ReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) {
-  return guarded([&] {
+  return guardedCall(FALSE, [&] {
     MonitorPort* port = validPort(hPort);
     return port ? readPort(*port, pBuffer, cbBuffer, pcbRead) : fail(ERROR_INVALID_PARAMETER);
   });
 }
 
 BOOL WINAPI EndDocPort(HANDLE hPort) {
-  return guarded([&] {
+  return guardedCall(FALSE, [&] {
     MonitorPort* port = validPort(hPort);
     return port ? endDocPort(*port) : fail(ERROR_INVALID_PARAMETER);
   });
 }
 
 BOOL WINAPI ClosePort(HANDLE hPort) {
-  return guarded([&] {
+  return guardedCall(FALSE, [&] {
     MonitorPort* port = validPort(hPort);
     return port ? closePort(*port) : fail(ERROR_INVALID_PARAMETER);
   });
@@ -64,7 +56,7 @@ BOOL WINAPI ClosePort(HANDLE hPort) {
 
 BOOL WINAPI GetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPSTR pValueName, LPSTR lpInBuffer,
                                    DWORD cbInBuffer, LPSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned) {
-  return guarded([&] {
+  return guardedCall(FALSE, [&] {
     MonitorPort* port = validPort(hPort);
     if (!port) return fail(ERROR_INVALID_PARAMETER);
     return getPrinterDataFromPort(*port, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer, cbOutBuffer,
@@ -93,20 +85,23 @@ const PortFunctionTable kMonitorTable = {
 
 extern "C" {
 
-BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID) {
-  if (dwReason == DLL_PROCESS_ATTACH) {
-    trmon::g_instance = hInstance;
-    trmon::guarded([] {
-      trmon::createMonitorLock();
-      return TRUE;
-    });
-    DisableThreadLibraryCalls(hInstance);
-  }
+BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
+  dllEntry(
+      dwReason, lpReserved,
+      [&] {
+        trmon::g_instance = hInstance;
+        trmon::createMonitorLock();
+        DisableThreadLibraryCalls(hInstance);
+        return true;
+      },
+      [] {});
+  // The library loads even when the lock cannot be made now; the port
+  // functions make it on first use.
   return TRUE;
 }
 
 BOOL WINAPI InitializeMonitorEx(LPSTR pRegistryRoot, LPPORTFUNCTIONTABLE pMonitor) {
-  return trmon::guarded([&] {
+  return guardedCall(FALSE, [&] {
     if (!pMonitor || !pRegistryRoot) return trmon::fail(ERROR_INVALID_PARAMETER);
     if (!trmon::keepRegistryRoot(pRegistryRoot)) return FALSE;
     // The port list starts empty when the library loads; ports that are

@@ -1,27 +1,24 @@
 // Port records, the port list and the pass-through port functions.
 #include "monitor_port.h"
 
+#include "lock.h"
+
 namespace trmon {
 namespace {
 
 MonitorPort* g_ports = nullptr;  // in the order the ports were opened
 LPSTR g_registryRoot = nullptr;
 
-CRITICAL_SECTION& monitorLock() {
-  static CRITICAL_SECTION* lock = [] {
-    auto* cs = new CRITICAL_SECTION;
-    InitializeCriticalSection(cs);
-    return cs;
-  }();
+// Guards the port list. Made once and never destroyed: a port may still
+// be closed while the library unloads.
+support::CriticalSection& monitorLock() {
+  static auto* lock = new support::CriticalSection;
   return *lock;
 }
 
-class ListLock {
+class ListLock : public support::ScopedLock {
  public:
-  ListLock() { EnterCriticalSection(&monitorLock()); }
-  ~ListLock() { LeaveCriticalSection(&monitorLock()); }
-  ListLock(const ListLock&) = delete;
-  ListLock& operator=(const ListLock&) = delete;
+  ListLock() : support::ScopedLock(monitorLock()) {}
 };
 
 // Length of s when a terminator comes within `max` characters, else max + 1.

@@ -31,3 +31,16 @@ void guardedVoid(Body&& body) noexcept {
     SetLastError(ERROR_INVALID_PARAMETER);
   }
 }
+
+// The body of every library's DllMain: `attach` runs on DLL_PROCESS_ATTACH
+// and its result decides whether the load succeeds; `detach` runs when the
+// library is freed, but not at process exit, when the libraries it would
+// call may be gone already. No exception leaves.
+template <class Attach, class Detach>
+BOOL dllEntry(DWORD reason, LPVOID reserved, Attach&& attach, Detach&& detach) noexcept {
+  return guardedCall(FALSE, [&]() -> BOOL {
+    if (reason == DLL_PROCESS_ATTACH) return attach() ? TRUE : FALSE;
+    if (reason == DLL_PROCESS_DETACH && !reserved) detach();
+    return TRUE;
+  });
+}

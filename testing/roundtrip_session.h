@@ -26,7 +26,7 @@
 #include "sim/world.h"
 #include "tables.h"
 
-inline constexpr bool kModelA = kModel.userSlotCount > 0;
+inline constexpr bool kModelA = kModel.model == ModelId::ModelA;
 
 // A page as drawn: printable width x height dots of grey (0 black .. 255
 // white); one-bit surfaces take 0 as black and anything else as white.

@@ -469,7 +469,7 @@ TEST_F(DrawingTest, DrawnRegionRecordWidensEachCoveredScanline) {
   DrvBitBlt(so, nullptr, nullptr, &clip, nullptr, &target, nullptr, nullptr, &brush, nullptr, 0xF0F0);
   RECTL bounds{5, 4, 31, 5};
   DrvLineTo(so, nullptr, &brush, 5, 4, 30, 4, &bounds, 0x0D0D);
-  const bool portrait = device->banding.layoutCode == kLayoutPortrait;
+  const bool portrait = device->render.layout == PageLayout::Portrait;
   ASSERT_TRUE(portrait);
   EXPECT_FALSE(device->regions[2].used);
   EXPECT_EQ(device->regions[3].first, 20);

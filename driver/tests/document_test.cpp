@@ -226,12 +226,15 @@ TEST_F(DocumentTest, ResetClosesTheOldRecordsPageAndJob) {
   DrvDisablePDEV(fresh);
 }
 
-TEST_F(DocumentTest, MissingHexBufferLeavesTheGraphOutOnly) {
+// The page is closed without the band, and the loss is reported.
+TEST_F(DocumentTest, MissingHexBufferLeavesTheGraphOutAndFailsThePage) {
   ASSERT_TRUE(enable());
   ASSERT_TRUE(DrvStartDoc(pso, nullptr, 1));
   ASSERT_TRUE(DrvStartPage(pso));
   sim::failNth(sim::api::HeapAlloc, 1, ERROR_NOT_ENOUGH_MEMORY);
-  ASSERT_TRUE(DrvSendPage(pso));
+  SetLastError(0xDEADBEEF);
+  EXPECT_FALSE(DrvSendPage(pso));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
   ASSERT_TRUE(DrvEndDoc(pso, 0));
   std::string text = writtenText();
   EXPECT_EQ(occurrences(text, "GRAPH"), 0u);
@@ -248,7 +251,7 @@ TEST_F(SuppressedDocumentTest, NothingIsWrittenWhileOutputIsSuppressed) {
   DriverSettings stored;
   DefaultSettings(&stored, name());
   stored.SettingsSignature = kSettingsSignature;
-  stored.PrinterData.FeatureSelection[3] = 1;  // copies by the print processor
+  stored.PrinterData.FeatureSelection[kFeatureCopies] = 1;  // copies by the print processor
   const BYTE* raw = reinterpret_cast<const BYTE*>(&stored);
   sim::setQueueDevMode(queue, std::vector<BYTE>(raw, raw + kStoredDevModeBytes));
   sim::setPrinterData(queue, u"Private DevMode", REG_BINARY,

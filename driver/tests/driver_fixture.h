@@ -26,7 +26,7 @@
 #include "sim/world.h"
 #include "tables.h"
 
-inline constexpr bool kIsModelA = kModel.userSlotCount > 0;
+inline constexpr bool kIsModelA = kModel.model == ModelId::ModelA;
 
 class DriverTest : public ::testing::Test {
  protected:

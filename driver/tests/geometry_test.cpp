@@ -9,16 +9,16 @@ namespace {
 struct GeometryCase {
   LONG orientation;
   LONG rotation;
-  LONG layout;
+  PageLayout layout;
   // model A, then model B
   PageGeometry a, b;
 };
 
 // Label 257 at 550 x 400 with margins left 20, right 40, top 60, bottom 80.
 const GeometryCase kCases[] = {
-    {1, 0, kLayoutPortrait, {550, 400, 490, 260, 439, 319, 391, 207, 15, 47}, {550, 400, 490, 260, 647, 478, 576, 311, 23, 71}},
-    {2, 1, kLayoutLandscapeRotated, {400, 550, 260, 490, 319, 439, 207, 391, 47, 31}, {400, 550, 260, 490, 478, 647, 311, 576, 71, 47}},
-    {2, 0, kLayoutLandscapeReversed, {400, 550, 260, 490, 319, 439, 207, 391, 63, 15}, {400, 550, 260, 490, 478, 647, 311, 576, 95, 23}},
+    {1, 0, PageLayout::Portrait, {550, 400, 490, 260, 439, 319, 391, 207, 15, 47}, {550, 400, 490, 260, 647, 478, 576, 311, 23, 71}},
+    {2, 1, PageLayout::LandscapeRotated, {400, 550, 260, 490, 319, 439, 207, 391, 47, 31}, {400, 550, 260, 490, 478, 647, 311, 576, 71, 47}},
+    {2, 0, PageLayout::LandscapeReversed, {400, 550, 260, 490, 319, 439, 207, 391, 63, 15}, {400, 550, 260, 490, 478, 647, 311, 576, 95, 23}},
 };
 
 class GeometryTest : public DriverTest {};
@@ -27,7 +27,7 @@ TEST_F(GeometryTest, MarginsAndTurnsGiveTheTabledGeometry) {
   writeLabelFile("[257]\nLabelName=Asymmetric\nLabelWidth=550\nLabelHeight=400\nLeftMargin=20\nRightMargin=40\n"
                  "TopMargin=60\nBottomMargin=80\n");
   for (const GeometryCase& c : kCases) {
-    SCOPED_TRACE(c.layout);
+    SCOPED_TRACE(LONG(c.layout));
     static PrinterDevice device;
     ZeroMemory(&device, sizeof device);
     DefaultSettings(&device.settings, queueName.c_str());
@@ -38,7 +38,7 @@ TEST_F(GeometryTest, MarginsAndTurnsGiveTheTabledGeometry) {
     ASSERT_TRUE(computeGeometry(device));
     computeBandParameters(device);
     const PageGeometry& want = kIsModelA ? c.a : c.b;
-    const PageGeometry& got = device.geometry[2];
+    const PageGeometry& got = device.geometry;
     EXPECT_EQ(got.pageWidth, want.pageWidth);
     EXPECT_EQ(got.pageHeight, want.pageHeight);
     EXPECT_EQ(got.printableWidth, want.printableWidth);
@@ -49,8 +49,23 @@ TEST_F(GeometryTest, MarginsAndTurnsGiveTheTabledGeometry) {
     EXPECT_EQ(got.printableHeightDots, want.printableHeightDots);
     EXPECT_EQ(got.leftOffsetDots, want.leftOffsetDots);
     EXPECT_EQ(got.topOffsetDots, want.topOffsetDots);
-    EXPECT_EQ(device.banding.layoutCode, c.layout);
+    EXPECT_EQ(device.render.layout, c.layout);
   }
+}
+
+// The geometry only reads the label file: built-in labels missing from it
+// stay missing.
+TEST_F(GeometryTest, ComputingTheGeometryLeavesTheLabelFileAlone) {
+  writeLabelFile("[257]\nLabelName=Only\nLabelWidth=550\nLabelHeight=400\n");
+  const std::string before = sim::readFileBytes(labelFile());
+  static PrinterDevice device;
+  ZeroMemory(&device, sizeof device);
+  device.settings.Private.LabelIndex = 257;
+  device.settings.Private.Orientation = DMORIENT_PORTRAIT;
+  deriveRenderParameters(device);
+  ASSERT_TRUE(computeGeometry(device));
+  EXPECT_EQ(device.geometry.pageWidth, 550);
+  EXPECT_EQ(sim::readFileBytes(labelFile()), before);
 }
 
 TEST_F(GeometryTest, LabelsWithoutPrintableAreaFailTheDevice) {
@@ -73,20 +88,20 @@ TEST_F(GeometryTest, LabelsWithoutPrintableAreaFailTheDevice) {
 // Band layouts on a device whose printable area is set directly.
 class BandLayoutTest : public ::testing::Test {
  protected:
-  void prepare(LONG width, LONG height, ULONG bitDepth, LONG layout) {
+  void prepare(LONG width, LONG height, ULONG bitDepth, PageLayout layout) {
     ZeroMemory(&device, sizeof device);
-    device.geometry[0].printableWidthDots = width;
-    device.geometry[0].printableHeightDots = height;
+    device.geometry.printableWidthDots = width;
+    device.geometry.printableHeightDots = height;
     device.render.bitDepth = bitDepth;
     device.banding.bandAlignment = bitDepth == 1 ? 8 : 1;
-    device.banding.layoutCode = layout;
+    device.render.layout = layout;
   }
   static PrinterDevice device;
 };
 PrinterDevice BandLayoutTest::device;
 
 TEST_F(BandLayoutTest, PortraitStripsShareTheHeightAndTheLastTakesTheRest) {
-  prepare(801, 1000, 8, kLayoutPortrait);
+  prepare(801, 1000, 8, PageLayout::Portrait);
   layoutBands(device, 3);
   ASSERT_EQ(device.bandCount, 3);
   const LONG exact[] = {334, 334, 332};
@@ -105,7 +120,7 @@ TEST_F(BandLayoutTest, PortraitStripsShareTheHeightAndTheLastTakesTheRest) {
 }
 
 TEST_F(BandLayoutTest, OneBitPageIsOneBandRoundedToItsUnits) {
-  prepare(831, 423, 1, kLayoutPortrait);
+  prepare(831, 423, 1, PageLayout::Portrait);
   layoutBands(device, 1);
   ASSERT_EQ(device.bandCount, 1);
   EXPECT_EQ(device.bands[0].allocWidth, 832);
@@ -116,12 +131,12 @@ TEST_F(BandLayoutTest, OneBitPageIsOneBandRoundedToItsUnits) {
 }
 
 TEST_F(BandLayoutTest, LandscapeStripsRunLeftToRightOrRightToLeft) {
-  for (LONG layout : {kLayoutLandscapeRotated, kLayoutLandscapeReversed}) {
-    SCOPED_TRACE(layout);
+  for (PageLayout layout : {PageLayout::LandscapeRotated, PageLayout::LandscapeReversed}) {
+    SCOPED_TRACE(LONG(layout));
     prepare(1000, 301, 8, layout);
     layoutBands(device, 3);
     ASSERT_EQ(device.bandCount, 3);
-    const bool reversed = layout == kLayoutLandscapeReversed;
+    const bool reversed = layout == PageLayout::LandscapeReversed;
     for (int j = 0; j < 3; ++j) {
       const int strip = reversed ? 2 - j : j;
       EXPECT_EQ(device.bands[j].x, 336 * strip);
@@ -135,7 +150,7 @@ TEST_F(BandLayoutTest, LandscapeStripsRunLeftToRightOrRightToLeft) {
 }
 
 TEST_F(BandLayoutTest, BandCountsAreClampedAndFollowTheStripSize) {
-  prepare(100, 10, 8, kLayoutPortrait);
+  prepare(100, 10, 8, PageLayout::Portrait);
   layoutBands(device, 500);
   EXPECT_EQ(device.bandCount, 10);  // one-line strips
   layoutBands(device, 0);

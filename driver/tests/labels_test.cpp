@@ -100,7 +100,7 @@ TEST_F(LabelFileTest, OnlyTheModelsIndicesAreDefinedOrWritten) {
     bool valid = index == 256 || index == 257 || (kIsModelA && index >= 301 && index <= 320);
     LabelDefinition def;
     EXPECT_EQ(ReadLabelDefinition(index, &def), valid ? 1 : 0) << index;
-    EXPECT_EQ(LabelIndexValid(index), valid) << index;
+    EXPECT_EQ(labelIndexValid(index), valid) << index;
     LabelDefinition w;
     DefaultLabelDefinition(index, &w);
     EXPECT_EQ(WriteLabelDefinition(w), valid ? 1 : 0) << index;

@@ -74,7 +74,7 @@ TEST_F(EnablePdevTest, ReportsTheTabledGdiInfoForDefaultSettings) {
     EXPECT_EQ(g.ulHTOutputFormat, ULONG(HT_FORMAT_1BPP));
     EXPECT_EQ(g.flHTFlags, ULONG(HT_FLAG_HAS_BLACK_DYE));
     EXPECT_EQ(g.flRaster | g.flTextCaps | g.ulDACRed | g.ulPrimaryOrder | g.ulVRefresh, 0u);
-    EXPECT_EQ(device->banding.layoutCode, c.orientation == 1 ? kLayoutPortrait : kLayoutLandscapeReversed);
+    EXPECT_EQ(device->render.layout, c.orientation == 1 ? PageLayout::Portrait : PageLayout::LandscapeReversed);
     DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
   }
 }
@@ -216,7 +216,6 @@ TEST_F(EnablePdevTest, RecordCarriesSignaturesNameAndCopies) {
   EXPECT_FALSE(device->OutputSuppressed);
   EXPECT_EQ(device->render.options, kOptionSolidFill | kOptionDontJournal | kOptionBlackWhitePens | kOptionTrackRegion);
   EXPECT_EQ(device->render.patternKind, 3);
-  for (const PageGeometry& g : device->geometry) EXPECT_EQ(std::memcmp(&g, &device->geometry[0], sizeof g), 0);
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
 }
 

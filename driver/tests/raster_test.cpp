@@ -143,7 +143,7 @@ struct Band {
     job.surface = {depth, bits.data(), allocWidth, allocHeight, stride};
     job.band = {0, 0, allocWidth, allocHeight, w, h, stride, kBandEncode};
     job.printableWidth = w;
-    job.orientation = 1;
+    job.layout = PageLayout::Portrait;
     job.colorMode = depth == 1 ? 0 : 1;
     job.graphicsMode = 1;
     job.dither = table.data();
@@ -151,8 +151,7 @@ struct Band {
     job.scratchSize = kGraphScratchSize;
   }
   void landscape(bool rotated) {
-    job.orientation = 2;
-    job.landscapeRotation = rotated;
+    job.layout = rotated ? PageLayout::LandscapeRotated : PageLayout::LandscapeReversed;
   }
   // Draws a black dot at band position (x, y).
   void dot(LONG x, LONG y) {
@@ -466,8 +465,8 @@ const RefusalCase kRefusals[] = {
     {"NoBits", [](Band& b) { b.job.surface.bits = nullptr; }},
     {"BandWiderThanSurface", [](Band& b) { b.job.band.exactWidth = b.allocWidth + 1; }},
     {"BandTallerThanSurface", [](Band& b) { b.job.band.exactHeight = b.allocHeight + 1; }},
-    {"StrideShorterThanRow", [](Band& b) { b.job.surface.stride = 1; }},
-    {"NegativeStride", [](Band& b) { b.job.surface.stride = -b.stride; }},
+    {"StrideShorterThanRow", [](Band& b) { b.job.surface.bytesPerScanline = 1; }},
+    {"NegativeStride", [](Band& b) { b.job.surface.bytesPerScanline = -b.stride; }},
     {"NegativeOrigin", [](Band& b) { b.job.band.x = -8; }},
     {"EmptyBand", [](Band& b) { b.job.band.exactHeight = 0; }},
     {"DepthDoesNotMatchMode", [](Band& b) { b.job.colorMode = 1; }},
@@ -557,7 +556,7 @@ TEST_P(FillGrey, PatternInsideUntouchedOutside) {
   Bytes bits(stride * height);
   for (auto& b : bits) b = static_cast<BYTE>(rng());
   Bytes before = bits;
-  SurfaceDesc s{1, bits.data(), width, height, stride};
+  SurfaceDescription s{1, bits.data(), width, height, stride};
   const int level = 77;
   ASSERT_TRUE(fillGreyRect(s, c.rect, level, table.data(), c.exactWidth, c.exactHeight));
   for (LONG y = 0; y < height; ++y) {

@@ -15,10 +15,9 @@ class SettingsTest : public DriverTest {
   }
   // Settings a new device gets from the queue and `dm` (`available` bytes).
   DriverSettings loaded(const DEVMODEW* dm = nullptr, DWORD available = 0) {
-    static PrinterDevice device;
-    ZeroMemory(&device, sizeof device);
-    EXPECT_EQ(LoadDeviceSettings(&device, dm, available, printer, queueName.c_str()), 1);
-    return device.settings;
+    DriverSettings settings{};
+    EXPECT_EQ(LoadDeviceSettings(&settings, dm, available, printer, queueName.c_str()), 1);
+    return settings;
   }
 };
 
@@ -168,8 +167,8 @@ TEST_F(SettingsTest, FeatureSelectionsSetNupAndCollateFields) {
   };
   for (const Case& c : cases) {
     DriverSettings s = defaults();
-    s.PrinterData.FeatureSelection[0] = c.nup;
-    s.PrinterData.FeatureSelection[2] = c.collate;
+    s.PrinterData.FeatureSelection[kFeatureNup] = c.nup;
+    s.PrinterData.FeatureSelection[kFeatureCollate] = c.collate;
     BuildPublicFields(&s, queueName.c_str());
     EXPECT_EQ((s.Public.dmFields & DM_NUP) != 0, c.nupBit) << c.nup;
     EXPECT_EQ((s.Public.dmFields & DM_COLLATE) != 0, c.collateBit) << c.collate;

@@ -46,15 +46,13 @@ TEST_F(SurfaceTest, OneBitPageIsOneUnbandedBitmapWithTheHooks) {
   EXPECT_EQ(device->bandCount, 1);
   EXPECT_EQ(device->bands[0].exactWidth, LONG(gdiInfo.ulHorzRes));
   EXPECT_EQ(device->bands[0].exactHeight, LONG(gdiInfo.ulVertRes));
-  EXPECT_EQ(device->surfaceDesc.bitDepth, 1u);
-  EXPECT_EQ(device->surfaceDesc.width, width);
-  EXPECT_EQ(device->surfaceDesc.height, height);
-  EXPECT_EQ(device->surfaceDesc.bytesPerScanline, width / 8);
+  EXPECT_EQ(device->bandSize.allocWidth, width);
+  EXPECT_EQ(device->bandSize.allocHeight, height);
+  EXPECT_EQ(device->bandSize.bytesPerScanline, width / 8);
   EXPECT_EQ(device->regionCount, height);
   ASSERT_NE(device->regions, nullptr);
   EXPECT_NE(device->work.buffer[kOutputStaging], nullptr);
-  EXPECT_EQ(device->scratch.size[0], kGraphScratchBytes);
-  for (int i = 1; i < kGraphScratchSlots; ++i) EXPECT_EQ(device->scratch.size[i], 0u);
+  EXPECT_EQ(device->scratch.size, kGraphScratchBytes);
 
   // Both tables come from the dither pattern (entry 1, an 8 x 8 matrix
   // whose thresholds are all above 0 and at most 255).
@@ -77,7 +75,7 @@ TEST_F(SurfaceTest, OneBitPageIsOneUnbandedBitmapWithTheHooks) {
   EXPECT_EQ(device->work.block, nullptr);
   EXPECT_EQ(device->work.buffer[kDitherTable], nullptr);
   EXPECT_EQ(device->work.size[kOutputStaging], 0u);
-  EXPECT_EQ(device->scratch.buffer[0], nullptr);
+  EXPECT_EQ(device->scratch.buffer, nullptr);
   DrvDisablePDEV(handle(device));
 }
 
@@ -268,9 +266,9 @@ class SuppressTest : public SurfaceTest, public ::testing::WithParamInterface<Su
 TEST_P(SuppressTest, DecidesOutputSuppressedFromTheProcessorCaps) {
   const SuppressCase& c = GetParam();
   storeSettings([&](DriverSettings& s) {
-    s.PrinterData.FeatureSelection[0] = c.nupOption;
-    s.PrinterData.FeatureSelection[1] = c.orderOption;
-    s.PrinterData.FeatureSelection[3] = c.copiesOption;
+    s.PrinterData.FeatureSelection[kFeatureNup] = c.nupOption;
+    s.PrinterData.FeatureSelection[kFeaturePageOrder] = c.orderOption;
+    s.PrinterData.FeatureSelection[kFeatureCopies] = c.copiesOption;
     s.Private.PagesPerSheet = c.pagesPerSheet;
     s.Private.ReverseOrder = c.reverse;
     s.Private.Booklet = c.booklet;

@@ -110,8 +110,8 @@ TEST_F(CapabilitiesTest, TablesOfTheModel) {
 TEST_F(CapabilitiesTest, NupAndCollateFollowTheQueuesFeatures) {
   sim::setQueueDevMode(queueName, storedDevMode([](DriverSettings&) {}));
   sim::setPrinterData(queueName, u"Private DevMode", REG_BINARY, privateBlock([](PrinterDataBlock& b) {
-                        b.FeatureSelection[0] = 1;
-                        b.FeatureSelection[2] = 1;
+                        b.FeatureSelection[kFeatureNup] = 1;
+                        b.FeatureSelection[kFeatureCollate] = 1;
                       }));
   EXPECT_EQ(listOf<DWORD>(DC_NUP), (std::vector<DWORD>{1, 2, 4, 6, 9, 16}));
   EXPECT_EQ(ask(DC_COLLATE), 1u);

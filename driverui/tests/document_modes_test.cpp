@@ -36,7 +36,7 @@ TEST_F(DocumentModesTest, QueueDefaultsStoredByTheInterfaceAreWhatTheDriverUses)
   });
   sim::setQueueDevMode(queueName, stored);
   sim::setPrinterData(queueName, u"Private DevMode", REG_BINARY, privateBlock([](PrinterDataBlock& b) {
-                        b.FeatureSelection[2] = 1;
+                        b.FeatureSelection[kFeatureCollate] = 1;
                       }));
   ASSERT_TRUE(InitializeQueue(name()));
   std::vector<BYTE> dm = documentDevMode();
@@ -48,7 +48,7 @@ TEST_F(DocumentModesTest, QueueDefaultsStoredByTheInterfaceAreWhatTheDriverUses)
   PrinterDevice* device = enable(nullptr);
   ASSERT_NE(device, nullptr);
   EXPECT_EQ(bytesOf(device->settings), dm);
-  EXPECT_EQ(device->settings.PrinterData.FeatureSelection[2], 1);
+  EXPECT_EQ(device->settings.PrinterData.FeatureSelection[kFeatureCollate], 1);
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
 }
 

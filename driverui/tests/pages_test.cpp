@@ -223,7 +223,7 @@ class DeviceSettingsTest : public UiTest {
 };
 
 TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
-  block.FeatureSelection[1] = 1;
+  block.FeatureSelection[kFeaturePageOrder] = 1;
   DeviceSettingsPage page(view, printer, block, false);
   page.show();
   EXPECT_EQ(view.selected(IDC_FEATURE_ORDER), 1);
@@ -232,14 +232,14 @@ TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
   std::vector<BYTE> stored = sim::printerData(queueName, u"Private DevMode");
   ASSERT_EQ(stored.size(), 152u);
   const auto* b = reinterpret_cast<const PrinterDataBlock*>(stored.data());
-  EXPECT_EQ(b->FeatureSelection[0], 1);
-  EXPECT_EQ(b->FeatureSelection[1], 1);
+  EXPECT_EQ(b->FeatureSelection[kFeatureNup], 1);
+  EXPECT_EQ(b->FeatureSelection[kFeaturePageOrder], 1);
   EXPECT_EQ(b->HalftonePatternSize, 7);
   // The driver's devices take the stored block.
   sim::setQueueDevMode(queueName, storedDevMode([](DriverSettings&) {}));
   PrinterDevice* device = enable(nullptr);
   ASSERT_NE(device, nullptr);
-  EXPECT_EQ(device->settings.PrinterData.FeatureSelection[0], 1);
+  EXPECT_EQ(device->settings.PrinterData.FeatureSelection[kFeatureNup], 1);
   DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
 
   sim::failNth(sim::api::SetPrinterDataW, 1, ERROR_ACCESS_DENIED);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "endpoint.h"
 
@@ -35,17 +36,29 @@ class HidEndpoint {
   void setFreeSpace(uint32_t bytes) { freeSpace_ = bytes; }
   // The next `reports` feature reports say there is no free space.
   void reportFullFor(int reports) { fullReports_ = reports; }
+  // Feature reports keep announcing waiting reply bytes without carrying
+  // any (a printer whose pending count is stuck).
+  void setStuckPending(bool stuck) { stuckPending_ = stuck; }
 
   // ---- inspection -------------------------------------------------------
   int outputReports() const { return outputReports_; }
   int closingReports() const { return closingReports_; }
   int rejectedReports() const { return rejectedReports_; }
   int featureReports() const { return featureReports_; }
+  // Every accepted output report, whole, in order.
+  const std::vector<std::vector<uint8_t>>& outputs() const { return outputs_; }
+  void clearOutputs() { outputs_.clear(); }
+  // The count byte of each accepted output report, and their payloads
+  // joined.
+  std::vector<int> outputCounts() const;
+  std::vector<uint8_t> outputPayload() const;
 
  private:
   Endpoint& printer_;
   uint32_t freeSpace_ = kDefaultFreeSpace;
   int fullReports_ = 0;
+  bool stuckPending_ = false;
+  std::vector<std::vector<uint8_t>> outputs_;
   int outputReports_ = 0;
   int closingReports_ = 0;
   int rejectedReports_ = 0;

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "guard.h"
 #include "link.h"
 
 namespace {
@@ -11,15 +12,6 @@ namespace {
 constexpr char kVersion[] = "1.0.1.0";
 constexpr int kVersionLength = 7;
 static_assert(sizeof kVersion == kVersionLength + 1, "version text length");
-
-template <class F, class R>
-R guarded(F&& f, R failure) {
-  try {
-    return f();
-  } catch (...) {
-    return failure;
-  }
-}
 
 }  // namespace
 
@@ -34,27 +26,27 @@ int WINAPI hidusbGetVersion(char* buffer, int size) {
 }
 
 int WINAPI hidusbOpen(void) {
-  return guarded([] { return hidlink::open(); }, 0);
+  return guardedCall(0, [] { return hidlink::open(); });
 }
 
 int WINAPI hidusbClose(int token) {
-  return guarded([&] { return hidlink::close(token); }, 0);
+  return guardedCall(0, [&] { return hidlink::close(token); });
 }
 
 int WINAPI hidusbIsOpened(int token) {
-  return guarded([&] { return hidlink::isOpened(token) ? 1 : 0; }, 0);
+  return guardedCall(0, [&] { return hidlink::isOpened(token) ? 1 : 0; });
 }
 
 int WINAPI hidusbReadData(int token, unsigned char* buffer, int length) {
-  return guarded([&] { return hidlink::read(token, buffer, length); }, 0);
+  return guardedCall(0, [&] { return hidlink::read(token, buffer, length); });
 }
 
 int WINAPI hidusbWriteData(int token, const unsigned char* data, int length) {
-  return guarded([&] { return hidlink::write(token, data, length); }, 0);
+  return guardedCall(0, [&] { return hidlink::write(token, data, length); });
 }
 
 void* WINAPI hidusbGetHandle(int which) {
-  return guarded([&] { return hidlink::generalHandle(which); }, static_cast<void*>(nullptr));
+  return guardedCall(static_cast<void*>(nullptr), [&] { return hidlink::generalHandle(which); });
 }
 
 }  // extern "C"

@@ -11,6 +11,7 @@
 #include <new>
 #include <vector>
 
+#include "lock.h"
 #include "ring.h"
 #include "transfer.h"
 
@@ -35,30 +36,6 @@ bool resolve(HMODULE module, const char* name, F& out) {
   out = reinterpret_cast<F>(reinterpret_cast<void (*)()>(p));
   return p != nullptr;
 }
-
-class CriticalSection {
- public:
-  CriticalSection() { InitializeCriticalSection(&cs_); }
-  ~CriticalSection() { DeleteCriticalSection(&cs_); }
-  CriticalSection(const CriticalSection&) = delete;
-  CriticalSection& operator=(const CriticalSection&) = delete;
-  void enter() { EnterCriticalSection(&cs_); }
-  void leave() { LeaveCriticalSection(&cs_); }
-
- private:
-  CRITICAL_SECTION cs_;
-};
-
-class Guard {
- public:
-  explicit Guard(CriticalSection& cs) : cs_(cs) { cs_.enter(); }
-  ~Guard() { cs_.leave(); }
-  Guard(const Guard&) = delete;
-  Guard& operator=(const Guard&) = delete;
-
- private:
-  CriticalSection& cs_;
-};
 
 struct DeviceInfoList {
   HDEVINFO set;
@@ -109,23 +86,17 @@ class Link : public ReportPort {
   bool claimed_ = false;  // this process holds the mutex for an open link
 
   HANDLE device_ = INVALID_HANDLE_VALUE;
-  WCHAR devicePath_[MAX_PATH] = {};
   bool open_ = false;
   HidServices services_;
   GUID hidGuid_{};
   HWND window_ = nullptr;
   HDEVNOTIFY notification_ = nullptr;
-  bool notificationRegistered_ = false;
   bool classRegistered_ = false;
 
-  HANDLE event_ = nullptr;
-  CriticalSection rxLock_;
-  CriticalSection twinLock_;
+  support::CriticalSection rxLock_;
   std::unique_ptr<ByteRing> rx_;
-  std::unique_ptr<ByteRing> twin_;  // reset with the receive ring; nothing reads or writes it
 
   std::unique_ptr<BYTE[]> general_;
-  void* generalHandle_ = nullptr;
 };
 
 Link::Link(HINSTANCE instance) : instance_(instance), general_(new BYTE[kGeneralBufferSize]()) {
@@ -150,7 +121,6 @@ Link::~Link() {
     ReleaseMutex(mutex_);
   }
   if (classRegistered_) UnregisterClassW(kWindowClass, instance_);
-  if (event_) CloseHandle(event_);
   if (owner_) UnmapViewOfFile(owner_);
   if (section_) CloseHandle(section_);
   if (mutex_) CloseHandle(mutex_);
@@ -163,12 +133,8 @@ void Link::setOwner(DWORD processId) {
 }
 
 void Link::resetRings() {
-  {
-    Guard g(rxLock_);
-    if (rx_) rx_->reset();
-  }
-  Guard g(twinLock_);
-  if (twin_) twin_->reset();
+  support::ScopedLock hold(rxLock_);
+  if (rx_) rx_->reset();
 }
 
 int Link::open() {
@@ -220,7 +186,7 @@ int Link::close(int token) {
 
 int Link::read(int token, BYTE* buffer, int length) {
   if (!isOpened(token) || !buffer || length <= 0) return 0;
-  Guard g(rxLock_);
+  support::ScopedLock hold(rxLock_);
   poll(*this, *rx_);
   return int(rx_->take(buffer, size_t(length)));
 }
@@ -229,13 +195,13 @@ int Link::write(int token, const BYTE* data, int length) {
   if (!isOpened(token) || !data || length <= 0) return 0;
   // Each chunk polls the printer into the receive ring, so the whole write
   // runs under the receive lock.
-  Guard g(rxLock_);
+  support::ScopedLock hold(rxLock_);
   return int(writeAll(*this, *rx_, data, size_t(length)));
 }
 
 void* Link::generalHandle(int which) {
   if (which == 0) return general_.get();
-  if (which == 1) return generalHandle_;
+  // Handle 1 names a buffer this library never allocates.
   return nullptr;
 }
 
@@ -259,12 +225,9 @@ void Link::unloadServices() {
 bool Link::openDevice() {
   if (open_) return true;
   if (!loadServices()) return false;
-  if (!event_) event_ = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (!rx_) rx_.reset(new (std::nothrow) ByteRing(kRingCapacity));
-  if (!twin_) twin_.reset(new (std::nothrow) ByteRing(kRingCapacity));
-  if (!event_ || !rx_ || !rx_->valid() || !twin_ || !twin_->valid()) {
+  if (!rx_ || !rx_->valid()) {
     rx_.reset();
-    twin_.reset();
     unloadServices();
     return false;
   }
@@ -291,7 +254,6 @@ void Link::closeDevice() {
     window_ = nullptr;  // DestroyWindow may run from the window's own procedure
     DestroyWindow(window);
   }
-  notificationRegistered_ = false;
 }
 
 bool Link::findPrinter() {
@@ -316,7 +278,6 @@ bool Link::findPrinter() {
     if (services_.getAttributes(h, &attributes) && attributes.VendorID == kPrinterVendorId &&
         attributes.ProductID == kPrinterProductId) {
       device_ = h;
-      lstrcpynW(devicePath_, detail->DevicePath, MAX_PATH);
       return true;
     }
     CloseHandle(h);
@@ -341,7 +302,6 @@ void Link::watchDeviceChanges() {
   filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
   filter.dbcc_classguid = hidGuid_;
   notification_ = RegisterDeviceNotificationW(window_, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
-  notificationRegistered_ = notification_ != nullptr;
 }
 
 void Link::onDeviceChange(WPARAM event, LPARAM data) {

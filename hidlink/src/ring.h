@@ -7,7 +7,7 @@
 
 namespace hidlink {
 
-// 8 MiB, the capacity of the receive ring and its twin.
+// 8 MiB, the capacity of the receive ring.
 constexpr size_t kRingCapacity = 0x800000;
 
 class ByteRing {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "fake_hid_printer.h"
 #include "link.h"
 #include "transfer.h"
+#include "usb_printer.h"
 #include "sim/file.h"
 #include "sim/hid.h"
 #include "sim/module.h"
@@ -22,7 +22,6 @@
 
 namespace {
 
-using hidtest::FakePrinter;
 
 constexpr char kMutex[] = "Varodyn_USBHID_MUTEX";
 
@@ -48,8 +47,9 @@ class Library : public ::testing::Test {
  protected:
   void SetUp() override {
     sim::reset();
-    printer = std::make_shared<FakePrinter>();
-    device = sim::addHidDevice(hidtest::printerSetup(printer));
+    printer = emu::UsbPrinter::create();
+    printer->enterHidMode();
+    device = printer->hidDevice();
     ASSERT_TRUE(hidlink::registerSimModule());
     module = LoadLibraryA("VRDUSBHid.dll");
     ASSERT_NE(module, nullptr);
@@ -59,7 +59,7 @@ class Library : public ::testing::Test {
   }
   int self() const { return int(GetCurrentProcessId()); }
 
-  std::shared_ptr<FakePrinter> printer;
+  std::shared_ptr<emu::UsbPrinter> printer;
   sim::HidDeviceId device = 0;
   HMODULE module = nullptr;
 };
@@ -107,7 +107,7 @@ TEST_F(Library, OpenClaimsThePrinterAndCloseGivesItBack) {
 TEST_F(Library, OpeningTwiceKeepsOneHoldAndTheSameToken) {
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
-  printer->reply = {'s', 't', 'a', 'l', 'e'};
+  printer->device().queueReply(std::string{'s', 't', 'a', 'l', 'e'});
   uint8_t buf[4];
   ASSERT_EQ(hidusbReadData(token, buf, 2), 2);  // three bytes wait in the ring
   EXPECT_EQ(hidusbOpen(), token);
@@ -128,8 +128,8 @@ TEST_F(Library, CallsWithAForeignTokenDoNothing) {
     EXPECT_EQ(hidusbWriteData(bad, buf, 3), 0) << bad;
     EXPECT_EQ(hidusbClose(bad), 0) << bad;
   }
-  EXPECT_TRUE(printer->outputs.empty());
-  EXPECT_EQ(printer->featureReads, 0);
+  EXPECT_TRUE(printer->hid().outputs().empty());
+  EXPECT_EQ(printer->hid().featureReports(), 0);
   EXPECT_NE(hidusbIsOpened(token), 0);
   EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
   EXPECT_EQ(ownerRecord().processId, DWORD(self()));
@@ -138,7 +138,7 @@ TEST_F(Library, CallsWithAForeignTokenDoNothing) {
   EXPECT_EQ(hidusbReadData(token, buf, 0), 0);
   EXPECT_EQ(hidusbWriteData(token, nullptr, 3), 0);
   EXPECT_EQ(hidusbWriteData(token, buf, -1), 0);
-  EXPECT_TRUE(printer->outputs.empty());
+  EXPECT_TRUE(printer->hid().outputs().empty());
   hidusbClose(token);
 }
 
@@ -163,14 +163,14 @@ TEST_F(Library, WritesAreFramedInReportsEndingWithAZeroCountReport) {
 
   ULONGLONG before = sim::sleptMs();
   EXPECT_EQ(hidusbWriteData(token, data.data(), 63), 63);
-  EXPECT_EQ(printer->counts(), (std::vector<int>{63, 0}));
+  EXPECT_EQ(printer->hid().outputCounts(), (std::vector<int>{63, 0}));
   EXPECT_EQ(sim::sleptMs() - before, 10u);
 
-  printer->outputs.clear();
+  printer->hid().clearOutputs();
   EXPECT_EQ(hidusbWriteData(token, data.data(), 64), 64);
-  EXPECT_EQ(printer->counts(), (std::vector<int>{63, 1, 0}));
-  EXPECT_EQ(printer->payload(), data);
-  for (auto& report : printer->outputs) {
+  EXPECT_EQ(printer->hid().outputCounts(), (std::vector<int>{63, 1, 0}));
+  EXPECT_EQ(printer->hid().outputPayload(), data);
+  for (auto& report : printer->hid().outputs()) {
     ASSERT_EQ(report.size(), 65u);
     EXPECT_EQ(report[0], 0);
   }
@@ -184,7 +184,7 @@ TEST_F(Library, ReadWithNothingPendingReturnsAtOnce) {
   uint8_t buf[16];
   EXPECT_EQ(hidusbReadData(token, buf, sizeof buf), 0);
   EXPECT_EQ(sim::nowMs(), before);
-  EXPECT_EQ(printer->featureReads, 1);
+  EXPECT_EQ(printer->hid().featureReports(), 1);
   hidusbClose(token);
 }
 
@@ -193,10 +193,10 @@ TEST_F(Library, ReadDeliversRepliesAcrossReportsAndKeepsTheRest) {
   ASSERT_EQ(token, self());
   std::string reply(130, '.');
   for (size_t i = 0; i < reply.size(); ++i) reply[i] = char('A' + i % 26);
-  printer->reply.assign(reply.begin(), reply.end());
+  printer->device().queueReply(std::string(reply.begin(), reply.end()));
   uint8_t buf[100];
   ASSERT_EQ(hidusbReadData(token, buf, 100), 100);
-  EXPECT_EQ(printer->featureReads, 3);  // 57 + 57 + 16 bytes
+  EXPECT_EQ(printer->hid().featureReports(), 3);  // 57 + 57 + 16 bytes
   EXPECT_EQ(std::string(buf, buf + 100), reply.substr(0, 100));
   ASSERT_EQ(hidusbReadData(token, buf, 100), 30);
   EXPECT_EQ(std::string(buf, buf + 30), reply.substr(100));
@@ -206,31 +206,31 @@ TEST_F(Library, ReadDeliversRepliesAcrossReportsAndKeepsTheRest) {
 TEST_F(Library, APrinterStuckAnnouncingInputDoesNotHoldTheReader) {
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
-  printer->stuckPending = true;
+  printer->hid().setStuckPending(true);
   uint8_t buf[8];
   EXPECT_EQ(hidusbReadData(token, buf, sizeof buf), 0);
-  EXPECT_LE(printer->featureReads, 64);
+  EXPECT_LE(printer->hid().featureReports(), 64);
   hidusbClose(token);
 }
 
 TEST_F(Library, APrinterWithoutRoomForAWhileStillGetsEverything) {
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
-  printer->busyReports = 50;  // half a second of "no free space"
+  printer->hid().reportFullFor(50);  // half a second of "no free space"
   std::vector<uint8_t> data(300, 'z');
   EXPECT_EQ(hidusbWriteData(token, data.data(), int(data.size())), 300);
-  EXPECT_EQ(printer->payload(), data);
+  EXPECT_EQ(printer->hid().outputPayload(), data);
   hidusbClose(token);
 }
 
 TEST_F(Library, APrinterThatNeverHasRoomGetsAShortCountAfterTheStallLimit) {
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
-  printer->freeSpace = 0;
+  printer->hid().setFreeSpace(0);
   ULONGLONG before = sim::nowMs();
   std::vector<uint8_t> data(10, 'z');
   EXPECT_EQ(hidusbWriteData(token, data.data(), 10), 0);
-  EXPECT_TRUE(printer->outputs.empty());
+  EXPECT_TRUE(printer->hid().outputs().empty());
   ULONGLONG waited = sim::nowMs() - before;
   EXPECT_GE(waited, 5000u);
   EXPECT_LT(waited, 6000u);
@@ -243,14 +243,14 @@ TEST_F(Library, FailedReportWritesAndFeatureReadsGiveShortCounts) {
   std::vector<uint8_t> data(200, 'q');
   sim::failNth(sim::api::WriteFile, 2, ERROR_GEN_FAILURE);
   EXPECT_EQ(hidusbWriteData(token, data.data(), 200), 0);
-  EXPECT_EQ(printer->counts(), std::vector<int>{63});  // what was sent stays sent
+  EXPECT_EQ(printer->hid().outputCounts(), std::vector<int>{63});  // what was sent stays sent
 
-  printer->outputs.clear();
-  printer->freeSpace = 100;
+  printer->hid().clearOutputs();
+  printer->hid().setFreeSpace(100);
   sim::failNth(sim::api::HidD_GetFeature, 2, ERROR_GEN_FAILURE);
   EXPECT_EQ(hidusbWriteData(token, data.data(), 200), 100);
 
-  printer->reply = {'o', 'k'};
+  printer->device().queueReply(std::string{'o', 'k'});
   sim::failNth(sim::api::HidD_GetFeature, 1, ERROR_GEN_FAILURE);
   uint8_t buf[8];
   EXPECT_EQ(hidusbReadData(token, buf, 8), 0);
@@ -261,7 +261,7 @@ TEST_F(Library, FailedReportWritesAndFeatureReadsGiveShortCounts) {
 TEST_F(Library, UnplugClosesTheLinkAndAReopenFindsThePrinterAgain) {
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
-  sim::unplugHid(device);
+  printer->unplug();
   EXPECT_EQ(hidusbIsOpened(token), 0);
   EXPECT_EQ(sim::openHidHandles(device), 0);
   EXPECT_EQ(ownerRecord().processId, DWORD(self()));  // still claimed
@@ -275,12 +275,12 @@ TEST_F(Library, UnplugClosesTheLinkAndAReopenFindsThePrinterAgain) {
   EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
   EXPECT_EQ(ownerRecord().processId, 0u);
 
-  sim::replugHid(device);
+  printer->replug();
   token = hidusbOpen();
   ASSERT_EQ(token, self());
   EXPECT_EQ(hidusbWriteData(token, buf, 1), 1);
-  sim::unplugHid(device);
-  sim::replugHid(device);
+  printer->unplug();
+  printer->replug();
   EXPECT_EQ(hidusbIsOpened(token), 0);
   EXPECT_EQ(hidusbOpen(), token);  // the claim is still ours: reopen the device only
   EXPECT_EQ(sim::mutexHoldCount(kMutex), 1);
@@ -293,24 +293,26 @@ TEST_F(Library, OnlyTheRightVendorAndProductIsThePrinter) {
   FreeLibrary(module);
   sim::reset();
   ASSERT_TRUE(hidlink::registerSimModule());
-  auto other = std::make_shared<FakePrinter>();
-  auto wrongProduct = std::make_shared<FakePrinter>();
-  sim::HidDeviceId a = sim::addHidDevice(hidtest::printerSetup(other, 0x046d, 0x0710));
-  sim::HidDeviceId b = sim::addHidDevice(hidtest::printerSetup(wrongProduct, 0x0471, 0x0711));
+  auto other = emu::UsbPrinter::create(emu::PrinterModel::KV830, 0x046d, 0x0710);
+  auto wrongProduct = emu::UsbPrinter::create(emu::PrinterModel::KV830, 0x0471, 0x0711);
+  other->enterHidMode();
+  wrongProduct->enterHidMode();
+  sim::HidDeviceId a = other->hidDevice();
+  sim::HidDeviceId b = wrongProduct->hidDevice();
   module = LoadLibraryA("VRDUSBHid.dll");
   ASSERT_NE(module, nullptr);
   EXPECT_EQ(hidusbOpen(), 0);
   EXPECT_EQ(sim::mutexHoldCount(kMutex), 0);
   EXPECT_EQ(sim::openHidHandles(a) + sim::openHidHandles(b), 0);
 
-  auto real = std::make_shared<FakePrinter>();
-  sim::addHidDevice(hidtest::printerSetup(real));
+  auto real = emu::UsbPrinter::create();
+  real->enterHidMode();
   int token = hidusbOpen();
   ASSERT_EQ(token, self());
   uint8_t byte = '!';
   EXPECT_EQ(hidusbWriteData(token, &byte, 1), 1);
-  EXPECT_EQ(real->payload(), std::vector<uint8_t>{'!'});
-  EXPECT_TRUE(other->outputs.empty() && wrongProduct->outputs.empty());
+  EXPECT_EQ(real->hid().outputPayload(), std::vector<uint8_t>{'!'});
+  EXPECT_TRUE(other->hid().outputs().empty() && wrongProduct->hid().outputs().empty());
   EXPECT_EQ(sim::openHidHandles(a) + sim::openHidHandles(b), 0);
   hidusbClose(token);
 }
@@ -420,7 +422,7 @@ class UnplugRun : public Library {
   void prepare(Operation op) {
     if (op == Operation::Open) return;
     token = hidusbOpen();
-    if (op == Operation::Read) printer->reply.assign(kPayload, 'r');
+    if (op == Operation::Read) printer->device().queueReply(std::string(kPayload, 'r'));
   }
 
   // Runs it; the count (open: the token) it returned.
@@ -503,7 +505,7 @@ TEST_P(UnplugSweep, FailsWithinItsLimitsGivesTheClaimBackAndALaterOpenWorks) {
   EXPECT_EQ(sim::openHidHandles(device), 0);
 
   sim::replugHid(device);
-  printer->reply.clear();
+  printer->device().discardReplies();
   ASSERT_EQ(hidusbOpen(), self());
   const uint8_t byte = '!';
   EXPECT_EQ(hidusbWriteData(self(), &byte, 1), 1);

@@ -16,12 +16,13 @@
 #include <memory>
 #include <string>
 
-#include "fake_hid_printer.h"
+#include "usb_printer.h"
 #include "sim/world.h"
 
 int main() {
   sim::reset();
-  sim::addHidDevice(hidtest::printerSetup(std::make_shared<hidtest::FakePrinter>()));
+  auto printer = emu::UsbPrinter::create();
+  printer->enterHidMode();
   if (!hidlink::registerSimModule()) return 2;
   HMODULE module = LoadLibraryA("VRDUSBHid.dll");
   if (!module) return 2;

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "fake_hid_printer.h"
+#include "usb_printer.h"
 #include "sim/sync.h"
 #include "sim/world.h"
 
@@ -95,7 +95,7 @@ class TwoProcesses : public ::testing::Test {
   void SetUp() override {
     sim::reset();
     sim::objectNamespace();  // exported to the peer through the environment
-    sim::addHidDevice(hidtest::printerSetup(std::make_shared<hidtest::FakePrinter>()));
+    printer->enterHidMode();
     ASSERT_TRUE(hidlink::registerSimModule());
     module = LoadLibraryA("VRDUSBHid.dll");
     ASSERT_NE(module, nullptr);
@@ -103,6 +103,7 @@ class TwoProcesses : public ::testing::Test {
   void TearDown() override {
     if (module) FreeLibrary(module);
   }
+  std::shared_ptr<emu::UsbPrinter> printer = emu::UsbPrinter::create();
   HMODULE module = nullptr;
 };
 

@@ -1,7 +1,7 @@
 // Tests of the named printer queries answered through GetPrinterDataFromPort.
 #include "monitor_fixture.h"
 #include "port_queries.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
 
 namespace trmon {
 namespace {
@@ -364,7 +364,7 @@ TEST_F(QueryFailureTest, ReplyIsCutToTheOutputSizeByOneRead) {
 using EmulatedPrinterTest = MonitorTest;
 
 TEST_F(EmulatedPrinterTest, RepliesComeFromThePrinterAndAreCutToTheBuffer) {
-  emu::PrinterDevice printer(emu::PrinterModel::KV830);
+  emu::EmulatedPrinter printer(emu::PrinterModel::KV830);
   sim::connectPortTo("USB001", printer);
   HANDLE h = openPort();
   std::string reply;

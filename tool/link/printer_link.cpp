@@ -164,9 +164,19 @@ int EndSettingJob() {
 }
 
 int AbandonSettingJob() {
-  if (!g_jobPrinter) return -1;
-  SetJobA(g_jobPrinter, g_jobId, 0, nullptr, JOB_CONTROL_CANCEL);
-  return EndSettingJob();
+  HANDLE printer = g_jobPrinter;
+  g_jobPrinter = nullptr;
+  if (!printer) return -1;
+  SetJobA(printer, g_jobId, 0, nullptr, JOB_CONTROL_CANCEL);
+  // The cancelled job may already be gone from under its document: ending
+  // it can fail without anything left to report.
+  EndPagePrinter(printer);
+  EndDocPrinter(printer);
+  if (!ClosePrinter(printer)) {
+    showFailure(IDS_LINK_CLOSEPRINTER_FAIL, GetLastError());
+    return -1;
+  }
+  return 1;
 }
 
 int SendSettingJob(std::string_view command) {

@@ -67,7 +67,8 @@ int WriteSettingJob(const void* bytes, DWORD count);
 // still closed.
 int EndSettingJob();
 // The started job is cancelled, ended and the queue closed; for a job that
-// cannot be completed (its data could not be read). 1, or -1 as EndSettingJob.
+// cannot be completed (its data could not be read). Only a failing
+// ClosePrinter is shown. 1, or -1 as EndSettingJob.
 int AbandonSettingJob();
 // StartSettingJob(kSettingJobName), then the whole command and EndSettingJob.
 // -1 when the job could not be started (nothing written); otherwise the

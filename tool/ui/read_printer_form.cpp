@@ -1,6 +1,7 @@
 // The read dialog's step sequence and its per-mode queries.
 #include "read_printer_form.h"
 
+#include <cctype>
 #include <vector>
 
 #include "printer_commands.h"
@@ -55,6 +56,17 @@ std::string readReply(Reader reader, int idleMs) {
                                       : HidReadUntilIdle(buffer.data(), kReplyCapacity, idleMs);
   if (n <= 0) return {};
   return std::string(buffer.data());
+}
+
+// A settings dump as the printer sends it: hexadecimal digits only, maybe
+// followed by one line end. Anything else is not decoded at all, so a
+// garbled reply cannot scribble over the image.
+bool wellFormedDump(const std::string& reply) {
+  size_t digits = reply.size();
+  if (digits >= 2 && reply.compare(digits - 2, 2, kLineEnd) == 0) digits -= 2;
+  for (size_t i = 0; i < digits; ++i)
+    if (!std::isxdigit(static_cast<unsigned char>(reply[i]))) return false;
+  return true;
 }
 
 UiText decimalText(int value) {
@@ -210,9 +222,9 @@ void TReadPrinterForm::stepQuery() {
 void TReadPrinterForm::postProcess(const std::string& raw) {
   switch (modeRow(mode_).post) {
     case Post::DecodeSettings:
-      // A reply that does not decode (odd length, too long) leaves the
-      // image as it was.
-      printercmd::decodeSettingsMemory(raw, SettingsImage(), kSettingsImageSize);
+      // A reply that does not decode (odd length, too long, not a dump)
+      // leaves the image as it was.
+      if (wellFormedDump(raw)) printercmd::decodeSettingsMemory(raw, SettingsImage(), kSettingsImageSize);
       reply_ = raw;
       break;
     case Post::Level: {

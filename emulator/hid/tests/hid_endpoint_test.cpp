@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "emulated_hid_printer.h"
 #include "hid_endpoint.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
+#include "usb_printer.h"
 #include "sim/world.h"
 
 namespace {
@@ -96,16 +96,15 @@ class OverHid : public ::testing::TestWithParam<ModelCase> {
   void SetUp() override {
     sim::reset();
     ASSERT_TRUE(hidlink::registerSimModule());
-    hid = std::make_shared<emu::SimHidPrinter>(printer);
-    emu::plugInHidPrinter(hid);
+    usb->enterHidMode();
     module = LoadLibraryA("VRDUSBHid.dll");
     ASSERT_NE(module, nullptr);
   }
   void TearDown() override {
     if (module) FreeLibrary(module);
   }
-  emu::PrinterDevice printer{GetParam().model};
-  std::shared_ptr<emu::SimHidPrinter> hid;
+  std::shared_ptr<emu::UsbPrinter> usb = emu::UsbPrinter::create(GetParam().model);
+  emu::EmulatedPrinter& printer = usb->device();
   HMODULE module = nullptr;
 };
 
@@ -118,7 +117,7 @@ TEST_P(OverHid, ResolutionQueryIsAnswered) {
   int n = hidusbReadData(token, reply, sizeof reply);
   EXPECT_EQ(std::string(reply, reply + (n > 0 ? n : 0)), GetParam().resolution);
   EXPECT_EQ(printer.commands(), std::vector<std::string>{"RESOL"});
-  EXPECT_EQ(hid->endpoint().closingReports(), 1);
+  EXPECT_EQ(usb->hid().closingReports(), 1);
   EXPECT_EQ(hidusbClose(token), 1);
 }
 
@@ -127,8 +126,8 @@ TEST_P(OverHid, LongCommandFileArrivesWholeThroughABusyPrinter) {
   ASSERT_NE(token, 0);
   std::string job;
   for (int i = 0; i < 40; ++i) job += "JOB LINE " + std::to_string(i) + "\r\n";
-  hid->endpoint().reportFullFor(20);
-  hid->endpoint().setFreeSpace(100);
+  usb->hid().reportFullFor(20);
+  usb->hid().setFreeSpace(100);
   ASSERT_EQ(hidusbWriteData(token, reinterpret_cast<const unsigned char*>(job.data()), int(job.size())),
             int(job.size()));
   EXPECT_EQ(std::string(printer.received().begin(), printer.received().end()), job);

@@ -2,7 +2,7 @@
 // to the emulated printer unchanged, while a query is answered between
 // its pages.
 #include "monitor_port.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
 #include "roundtrip_session.h"
 #include "sim/portmon.h"
 
@@ -43,7 +43,7 @@ class PrintThroughMonitor : public PrintSession {
     return std::string(out, returned);
   }
 
-  emu::PrinterDevice printerModel{kModelA ? emu::PrinterModel::TR7208 : emu::PrinterModel::KV830};
+  emu::EmulatedPrinter printerModel{kModelA ? emu::PrinterModel::TR7208 : emu::PrinterModel::KV830};
   std::string printerName = "Label Printer";
   PortFunctionTable mon{};
   PortFunctionTable pm{};

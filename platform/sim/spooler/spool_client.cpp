@@ -11,41 +11,23 @@
 namespace sim {
 namespace {
 
-struct ClientJob {
-  QueuedJob job;
-  DWORD status = JOB_STATUS_SPOOLING;
-};
-
-struct QueueJobs {
-  std::vector<ClientJob> jobs;
-  bool hold = false;
-};
-
+// Documents open on printer handles; guarded by the spooler lock. The jobs
+// themselves are the queue's job list (spooler_internal.h).
 struct ClientState {
-  std::map<std::u16string, QueueJobs> queues;  // key: folded queue name
-  std::map<HANDLE, DWORD> openDocument;         // printer handle -> job id
+  std::map<HANDLE, DWORD> openDocument;  // printer handle -> job id
   std::map<HANDLE, bool> pageOpen;
-  DWORD nextJobId = 1;
 };
 
-// Guarded by the spooler lock.
 ClientState& client() { return service<ClientState>(); }
 
-QueueJobs& jobsOf(QueueState& q) { return client().queues[fold(q.setup.name)]; }
-
-ClientJob* findJob(QueueState& q, DWORD id) {
-  for (ClientJob& j : jobsOf(q).jobs)
-    if (j.job.id == id) return &j;
-  return nullptr;
-}
-
-void removeJob(QueueState& q, DWORD id) {
-  auto& v = jobsOf(q).jobs;
-  for (auto it = v.begin(); it != v.end(); ++it)
-    if (it->job.id == id) {
-      v.erase(it);
-      return;
-    }
+QueuedJob publicView(const SpoolJob& j) {
+  QueuedJob q;
+  q.id = j.id;
+  q.document = toAnsi(j.document);
+  q.datatype = toAnsi(j.datatype);
+  q.pages = j.pages;
+  q.finished = j.finished;
+  return q;
 }
 
 }  // namespace
@@ -53,35 +35,52 @@ void removeJob(QueueState& q, DWORD id) {
 std::vector<QueuedJob> queuedJobs(const std::u16string& queue) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   std::vector<QueuedJob> out;
-  auto it = client().queues.find(fold(queue));
-  if (it != client().queues.end())
-    for (auto& j : it->second.jobs) out.push_back(j.job);
+  for (const SpoolJob& j : jobsOf(queue).jobs) out.push_back(publicView(j));
   return out;
 }
 
 DWORD addQueuedJob(const std::u16string& queue, const std::string& document) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  ClientJob j;
-  j.job.id = client().nextJobId++;
-  j.job.document = document;
-  j.job.datatype = "RAW";
-  j.job.finished = true;
+  SpoolJob j;
+  j.document = fromAnsi(document.c_str());
+  j.datatype = u"RAW";
+  j.finished = true;
   j.status = JOB_STATUS_PRINTING;
-  client().queues[fold(queue)].jobs.push_back(j);
-  return j.job.id;
+  return addSpoolJob(queue, j);
+}
+
+SpoolJob* openJobOf(HANDLE printer) {
+  auto doc = client().openDocument.find(printer);
+  auto q = handleAs<PrinterHandle>(printer);
+  return doc == client().openDocument.end() || !q ? nullptr : findJob(q->queue, doc->second);
+}
+
+std::vector<std::vector<BYTE>> takeFinishedJobs(const std::u16string& queue) {
+  std::lock_guard<std::recursive_mutex> g(spooler().lock);
+  std::vector<std::vector<BYTE>> taken;
+  auto& v = jobsOf(queue).jobs;
+  std::vector<SpoolJob> kept;
+  for (auto& j : v) {
+    if (j.finished)
+      taken.push_back(std::move(j.data));
+    else
+      kept.push_back(std::move(j));
+  }
+  v = std::move(kept);
+  return taken;
 }
 
 void holdJobs(const std::u16string& queue, bool hold) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  client().queues[fold(queue)].hold = hold;
+  jobsOf(queue).hold = hold;
 }
 
 void releaseJobs(const std::u16string& queue) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  auto& v = client().queues[fold(queue)].jobs;
-  std::vector<ClientJob> kept;
+  auto& v = jobsOf(queue).jobs;
+  std::vector<SpoolJob> kept;
   for (auto& j : v)
-    if (!j.job.finished) kept.push_back(j);
+    if (!j.finished) kept.push_back(j);
   v = kept;
 }
 
@@ -100,13 +99,12 @@ DWORD WINAPI StartDocPrinterA(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
   if (client().openDocument.count(hPrinter)) return failWith(ERROR_INVALID_PRINTER_COMMAND);
   if (faulted(api::StartDocPrinter)) return 0;
   auto* info = reinterpret_cast<DOC_INFO_1A*>(pDocInfo);
-  ClientJob j;
-  j.job.id = client().nextJobId++;
-  j.job.document = info->pDocName ? info->pDocName : "";
-  j.job.datatype = info->pDatatype ? info->pDatatype : "";
-  jobsOf(*q).jobs.push_back(j);
-  client().openDocument[hPrinter] = j.job.id;
-  return j.job.id;
+  SpoolJob j;
+  j.document = fromAnsi(info->pDocName ? info->pDocName : "");
+  j.datatype = fromAnsi(info->pDatatype ? info->pDatatype : "");
+  DWORD id = addSpoolJob(q->setup.name, j);
+  client().openDocument[hPrinter] = id;
+  return id;
 }
 
 BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
@@ -117,7 +115,7 @@ BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
   if (doc == client().openDocument.end() || client().pageOpen[hPrinter]) return failWith(ERROR_INVALID_PRINTER_COMMAND);
   if (faulted(api::StartPagePrinter)) return FALSE;
   client().pageOpen[hPrinter] = true;
-  if (ClientJob* j = findJob(*q, doc->second)) ++j->job.pages;
+  if (SpoolJob* j = findJob(q->setup.name, doc->second)) ++j->pages;
   return TRUE;
 }
 
@@ -140,13 +138,13 @@ BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
   DWORD id = doc->second;
   client().openDocument.erase(doc);
   client().pageOpen.erase(hPrinter);
-  if (jobsOf(*q).hold) {
-    if (ClientJob* j = findJob(*q, id)) {
-      j->job.finished = true;
+  if (jobsOf(q->setup.name).hold) {
+    if (SpoolJob* j = findJob(q->setup.name, id)) {
+      j->finished = true;
       j->status = JOB_STATUS_PRINTING;
     }
   } else {
-    removeJob(*q, id);
+    removeJob(q->setup.name, id);
   }
   return TRUE;
 }
@@ -161,8 +159,8 @@ BOOL WINAPI EnumJobsA(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level
   *pcReturned = 0;
   if (Level != 2) return failWith(ERROR_INVALID_LEVEL);
   if (faulted(api::EnumJobsA)) return FALSE;
-  const auto& all = jobsOf(*q).jobs;
-  std::vector<const ClientJob*> picked;
+  const auto& all = jobsOf(q->setup.name).jobs;
+  std::vector<const SpoolJob*> picked;
   for (size_t i = FirstJob; i < all.size() && picked.size() < NoJobs; ++i) picked.push_back(&all[i]);
   DWORD fixed = DWORD(picked.size() * sizeof(JOB_INFO_2A));
   InfoPacker p(pJob, cbBuf, fixed);
@@ -171,19 +169,20 @@ BOOL WINAPI EnumJobsA(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level
   std::vector<JOB_INFO_2A> infos(picked.size());
   for (size_t i = 0; i < picked.size(); ++i) {
     JOB_INFO_2A& info = infos[i];
-    info.JobId = picked[i]->job.id;
+    info.JobId = picked[i]->id;
     info.pPrinterName = p.str(printer);
     info.pMachineName = p.str("\\\\SIMHOST");
-    info.pUserName = p.str("user");
-    info.pDocument = p.str(picked[i]->job.document);
-    info.pNotifyName = p.str("user");
-    info.pDatatype = p.str(picked[i]->job.datatype);
+    std::string user = toAnsi(picked[i]->user);
+    info.pUserName = p.str(user);
+    info.pDocument = p.str(toAnsi(picked[i]->document));
+    info.pNotifyName = p.str(user);
+    info.pDatatype = p.str(toAnsi(picked[i]->datatype));
     info.pPrintProcessor = p.str(processor);
     info.pParameters = p.str("");
     info.pDriverName = p.str(driver);
     info.Status = picked[i]->status;
     info.Position = DWORD(FirstJob + i + 1);
-    info.TotalPages = picked[i]->job.pages;
+    info.TotalPages = picked[i]->pages;
   }
   if (!p.finish(infos.data(), fixed, pcbNeeded)) return FALSE;
   *pcReturned = DWORD(infos.size());
@@ -196,7 +195,7 @@ BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
   if (!q) return FALSE;
   if (Level > 4 || (Level != 0 && !pJob && Command == 0)) return failWith(ERROR_INVALID_PARAMETER);
   if (faulted(api::SetJobA)) return FALSE;
-  ClientJob* j = findJob(*q, JobId);
+  SpoolJob* j = findJob(q->setup.name, JobId);
   if (!j) return failWith(ERROR_INVALID_PARAMETER);
   switch (Command) {
     case 0:
@@ -208,7 +207,7 @@ BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
           client().openDocument.erase(it);
           break;
         }
-      removeJob(*q, JobId);
+      removeJob(q->setup.name, JobId);
       break;
     case JOB_CONTROL_PAUSE:
       j->status |= JOB_STATUS_PAUSED;

@@ -2,26 +2,22 @@
 #include <windows.h>
 #include <winspool.h>
 
-#include <map>
-
 #include "internal.h"
 #include "sim/spool_driver.h"
 #include "spooler_internal.h"
 
 namespace sim {
-namespace {
-
-// Jobs by folded queue name and job id; guarded by the spooler lock.
-struct DriverJobs {
-  std::map<std::u16string, std::map<DWORD, JobSetup>> byQueue;
-};
-std::map<std::u16string, std::map<DWORD, JobSetup>>& jobs() { return service<DriverJobs>().byQueue; }
-
-}  // namespace
 
 void addJob(const std::u16string& queue, const JobSetup& job) {
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
-  jobs()[fold(queue)][job.id] = job;
+  SpoolJob j;
+  j.id = job.id;
+  j.document = job.document;
+  j.user = job.user;
+  j.datatype = job.datatype;
+  j.finished = true;
+  j.status = JOB_STATUS_PRINTING;
+  addSpoolJob(queue, j);
 }
 
 }  // namespace sim
@@ -35,10 +31,9 @@ BOOL WINAPI GetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWOR
   QueueState* q = queueForQuery(hPrinter, pcbNeeded, api::GetJobW);
   if (!q) return FALSE;
   if (Level != 1) return failWith(ERROR_INVALID_LEVEL);
-  auto& queueJobs = jobs()[fold(q->setup.name)];
-  auto it = queueJobs.find(JobId);
-  if (it == queueJobs.end()) return failWith(ERROR_INVALID_PARAMETER);
-  const JobSetup& j = it->second;
+  const SpoolJob* found = findJob(q->setup.name, JobId);
+  if (!found) return failWith(ERROR_INVALID_PARAMETER);
+  const SpoolJob& j = *found;
   JOB_INFO_1W info{};
   InfoPacker p(pJob, cbBuf, sizeof info);
   info.JobId = j.id;

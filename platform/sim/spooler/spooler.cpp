@@ -43,6 +43,35 @@ BOOL InfoPacker::finish(const void* fixedPart, DWORD fixedSize, LPDWORD pcbNeede
 
 Service<Spooler>& spooler() { return service<Spooler>(); }
 
+QueueJobs& jobsOf(const std::u16string& queue) { return spooler().jobs[fold(queue)]; }
+
+SpoolJob* findJob(const std::u16string& queue, DWORD id) {
+  for (SpoolJob& j : jobsOf(queue).jobs)
+    if (j.id == id) return &j;
+  return nullptr;
+}
+
+DWORD addSpoolJob(const std::u16string& queue, SpoolJob job) {
+  Spooler& s = spooler();
+  if (job.id == 0) job.id = s.nextJobId;
+  if (job.id >= s.nextJobId) s.nextJobId = job.id + 1;
+  if (SpoolJob* same = findJob(queue, job.id)) {
+    *same = job;
+  } else {
+    jobsOf(queue).jobs.push_back(job);
+  }
+  return job.id;
+}
+
+void removeJob(const std::u16string& queue, DWORD id) {
+  auto& v = jobsOf(queue).jobs;
+  for (auto it = v.begin(); it != v.end(); ++it)
+    if (it->id == id) {
+      v.erase(it);
+      return;
+    }
+}
+
 std::u16string fold(const std::u16string& s) {
   std::u16string out = s;
   for (auto& c : out)
@@ -216,6 +245,7 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
   if (done > cbBuf) done = cbBuf;
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   if (QueueState* q = queueOf(hPrinter)) q->writes.emplace_back(data, data + done);
+  if (SpoolJob* job = openJobOf(hPrinter)) job->data.insert(job->data.end(), data, data + done);
   *pcWritten = done;
   return TRUE;
 }

@@ -69,11 +69,44 @@ class InfoPacker {
 // Lower-cases ASCII letters, the folding used for queue and value names.
 std::u16string fold(const std::u16string& s);
 
+// A job of a queue: a document a program started (StartDocPrinterA) or one
+// a test put there (addJob, addQueuedJob). Every job call (GetJobW,
+// EnumJobsA, SetJobA and the document calls) reads the same list.
+struct SpoolJob {
+  DWORD id = 0;
+  std::u16string document;
+  std::u16string user = u"user";
+  std::u16string datatype;
+  DWORD pages = 0;
+  bool finished = false;  // EndDocPrinter was called
+  DWORD status = JOB_STATUS_SPOOLING;
+  std::vector<BYTE> data;  // what WritePrinter accepted for it
+};
+
+struct QueueJobs {
+  std::vector<SpoolJob> jobs;  // in submission order
+  bool hold = false;           // finished jobs stay queued
+};
+
 struct Spooler {
   std::map<std::u16string, QueueState> queues;  // key: folded name
+  // Kept apart from the queues, so jobs may be scripted before their queue.
+  std::map<std::u16string, QueueJobs> jobs;  // key: folded queue name
+  DWORD nextJobId = 1;
   size_t openHandles = 0;
 };
 Service<Spooler>& spooler();
+
+// The job list of a queue (made on first use), and one of its jobs or null.
+// Call with the spooler lock held.
+QueueJobs& jobsOf(const std::u16string& queue);
+SpoolJob* findJob(const std::u16string& queue, DWORD id);
+// Adds a job at the end of the queue's list; an id of 0 takes the next free
+// one, an explicit id replaces the queue's job of that id. Returns the id.
+DWORD addSpoolJob(const std::u16string& queue, SpoolJob job);
+void removeJob(const std::u16string& queue, DWORD id);
+// The job of the document open on a printer handle, or null.
+SpoolJob* openJobOf(HANDLE printer);
 
 // The queue behind a printer handle, or null (last error set) when the
 // handle is not an open printer handle or its queue is gone. Call with the

@@ -5,45 +5,7 @@
 #include <windows.h>
 #include <winspool.h>
 
-extern "C" {
-
-typedef struct _DOCUMENTPROPERTYHEADER {
-  WORD cbSize;
-  WORD Reserved;
-  HANDLE hPrinter;
-  LPWSTR pszPrinterName;
-  PDEVMODEW pdmIn;
-  PDEVMODEW pdmOut;
-  DWORD cbOut;
-  DWORD fMode;
-} DOCUMENTPROPERTYHEADER, *PDOCUMENTPROPERTYHEADER;
-
-typedef struct _DEVICEPROPERTYHEADER {
-  WORD cbSize;
-  WORD Flags;
-  HANDLE hPrinter;
-  LPWSTR pszPrinterName;
-} DEVICEPROPERTYHEADER, *PDEVICEPROPERTYHEADER;
-#define DPS_NOPERMISSION 0x0001
-
-typedef struct _DEVQUERYPRINT_INFO {
-  WORD cbSize;
-  WORD Level;
-  HANDLE hPrinter;
-  DEVMODEW* pDevMode;
-  LPWSTR pszErrorStr;
-  DWORD cchErrorStr;
-  DWORD cchNeeded;
-} DEVQUERYPRINT_INFO, *PDEVQUERYPRINT_INFO;
-
-typedef struct _DRIVER_UPGRADE_INFO_1W {
-  LPWSTR pPrinterName;
-  LPWSTR pOldDriverDirectory;
-} DRIVER_UPGRADE_INFO_1W, *PDRIVER_UPGRADE_INFO_1W;
-
-#define CDM_CONVERT 0x01
-#define CDM_CONVERT351 0x02
-#define CDM_DRIVER_DEFAULT 0x04
+#include "winddiui_records.h"
 
 #define PRINTER_EVENT_CONFIGURATION_CHANGE 0
 #define PRINTER_EVENT_ADD_CONNECTION 1
@@ -58,5 +20,3 @@ typedef struct _DRIVER_UPGRADE_INFO_1W {
 // Results of the property-sheet functions called without a sheet.
 #define CPSUI_OK 1
 #define ERR_CPSUI_GETLASTERROR (-1)
-
-}  // extern "C"

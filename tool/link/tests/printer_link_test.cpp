@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <deque>
 #include <iterator>
 
 #include "fake_ui.h"
@@ -73,6 +74,25 @@ TEST_F(LinkTest, DeliveryCheckPassesOnAnEmptyQueueAndFailsAfterTwentyPolls) {
   EXPECT_EQ(sim::sleptMs(), 100u + 2000u);
 }
 
+// Names are cut to their 1024-byte buffers with the terminator; a document
+// name longer than that (a deep file path) still starts a job.
+TEST_F(LinkTest, LongNamesAreCutWithinTheirBuffers) {
+  const std::string longName(3000, 'q');
+  SetCurrentPrinterPort(longName.c_str());
+  EXPECT_EQ(std::string(CurrentPrinterPort()), longName.substr(0, kPrinterNameSize - 1));
+  SetCurrentPrinterName(longName.c_str());
+  EXPECT_EQ(std::string(CurrentPrinterName()), longName.substr(0, kPrinterNameSize - 1));
+  EXPECT_EQ(StartSettingJob(kSettingJobName), -1);  // no queue of that name
+
+  SetCurrentPrinterName("KV830 USB");
+  sim::holdJobs(u"KV830 USB", true);
+  ASSERT_EQ(StartSettingJob(longName.c_str()), 1);
+  EXPECT_EQ(EndSettingJob(), 1);
+  auto jobs = sim::queuedJobs(u"KV830 USB");
+  ASSERT_EQ(jobs.size(), 1u);
+  EXPECT_EQ(jobs[0].document, longName.substr(0, kPrinterNameSize - 1));
+}
+
 TEST_F(LinkTest, DriverNameComesFromTheQueue) { EXPECT_EQ(GetQueueDriverName(), "Varodyn KV830"); }
 
 int WINAPI version(char* buffer, int size) {
@@ -83,7 +103,19 @@ int WINAPI version(char* buffer, int size) {
 int WINAPI open() { return 1; }
 int WINAPI closeLink(int) { return 1; }
 int WINAPI isOpened(int) { return 1; }
-int WINAPI readData(int, unsigned char*, int) { return 0; }
+// What the scripted library's reads return, one entry per call: bytes, or
+// an empty entry for a call that finds nothing; nothing once they run out.
+std::deque<std::string> g_reads;
+int g_readCalls = 0;
+int WINAPI readData(int, unsigned char* buffer, int size) {
+  ++g_readCalls;
+  if (g_reads.empty()) return 0;
+  std::string next = g_reads.front();
+  g_reads.pop_front();
+  if (int(next.size()) > size) return -1;
+  std::memcpy(buffer, next.data(), next.size());
+  return int(next.size());
+}
 int WINAPI writeData(int, const unsigned char*, int n) { return n; }
 void* WINAPI handle(int) { return nullptr; }
 
@@ -149,6 +181,67 @@ TEST_F(LinkTest, FirstStartWritesTheEmbeddedLibraryAndTheSecondReusesIt) {
   EXPECT_TRUE(StartHidLink());
   EXPECT_EQ(read(), std::string("MZ\1\2"));
   std::filesystem::remove_all(dir);
+}
+
+// ---- reply readers ----------------------------------------------------------------
+
+struct ReaderCase {
+  const char* label;
+  std::vector<std::string> reads;
+  const char* terminator;  // null: HidReadUntilIdle
+  int capacity;
+  int result;
+  std::string text;      // the buffer's text afterwards
+  ULONGLONG sleptMs;     // on the virtual clock
+  size_t left;           // reads the printer still has
+};
+
+class Readers : public LinkTest, public testing::WithParamInterface<ReaderCase> {};
+
+TEST_P(Readers, CollectTheReplyWithinTheirBounds) {
+  const ReaderCase& c = GetParam();
+  sim::registerModule(library(true));
+  ASSERT_TRUE(StartHidLink());
+  ASSERT_TRUE(EnsureHidOpen());
+  g_reads.assign(c.reads.begin(), c.reads.end());
+  std::vector<char> buffer(size_t(c.capacity) + 1, 0);
+  ULONGLONG before = sim::sleptMs();
+  int n = c.terminator ? HidReadUntil(buffer.data(), c.capacity, 2000, c.terminator)
+                       : HidReadUntilIdle(buffer.data(), c.capacity, 2000);
+  EXPECT_EQ(n, c.result);
+  if (n >= 0) EXPECT_EQ(std::string(buffer.data()), c.text);
+  EXPECT_EQ(sim::sleptMs() - before, c.sleptMs);
+  EXPECT_EQ(g_reads.size(), c.left);
+  EXPECT_EQ(buffer.back(), 0);  // nothing past the capacity
+  g_reads.clear();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, Readers,
+    testing::Values(
+        // A silent printer costs the idle limit once: 201 sleeps of 10 ms.
+        ReaderCase{"SilentUntilIdle", {}, nullptr, 15, 0, "", 2010, 0},
+        ReaderCase{"SilentUntilLine", {}, "\r\n", 15, 0, "", 2010, 0},
+        // Data resets the idle budget; the read ends 2010 ms after the last.
+        ReaderCase{"IdleAfterTwoChunks", {"12", "", "", "\r\n"}, nullptr, 15, 4, "12\r\n", 2030, 0},
+        // The line reader returns at CR LF although more is on its way.
+        ReaderCase{"LineEndsTheRead", {"30,4", "", "5,0\r", "\nMORE", "MORE"}, "\r\n", 63, 13, "30,45,0\r\nMORE",
+                   10, 1},
+        // A chunk that leaves no room for the terminating zero fails the read.
+        ReaderCase{"ExactlyTheCapacity", {"123456789012345"}, nullptr, 15, -1, "", 0, 0},
+        ReaderCase{"OneBelowTheCapacity", {"12345678901234"}, nullptr, 15, 14, "12345678901234", 2010, 0},
+        ReaderCase{"OverflowInALaterChunk", {"1234567890", "12345"}, "\r\n", 15, -1, "", 0, 0},
+        // A failing read ends the reply with what came so far.
+        ReaderCase{"ReadFailureEndsIt", {"12", std::string(70000, 'x'), "\r\n"}, nullptr, 15, 2, "12", 0, 1}),
+    [](const testing::TestParamInfo<ReaderCase>& info) { return std::string(info.param.label); });
+
+TEST_F(LinkTest, ReadersFailWithoutAnOpenLink) {
+  sim::registerModule(library(true));
+  ASSERT_TRUE(StartHidLink());
+  char buffer[16] = {};
+  EXPECT_EQ(HidReadUntilIdle(buffer, 15, 2000), -1);
+  EXPECT_EQ(HidReadUntil(buffer, 15, 2000, "\r\n"), -1);
+  EXPECT_EQ(sim::sleptMs(), 0u);
 }
 
 }  // namespace

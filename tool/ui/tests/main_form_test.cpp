@@ -193,7 +193,7 @@ TEST_P(MainFirstActivation, ChoosesThePrinterAndReadsItsSettings) {
   const ActivationCase& c = GetParam();
   for (const auto& [name, port] : c.queues) addQueue(name, port, u"Varodyn KV830");
   if (c.printerQueue) {
-    emu::PrinterDevice& printer = printerOn(c.printerQueue);
+    emu::EmulatedPrinter& printer = printerOn(c.printerQueue);
     printer.setSetting(emu::addr::kBuzzer, 1);
   }
   answerSelections(c.selections);
@@ -398,10 +398,10 @@ class MainQueries : public ToolSession {
     mainView().click(button);
     return shell.boxes();
   }
-  emu::PrinterDevice& printer() { return *printer_; }
+  emu::EmulatedPrinter& printer() { return *printer_; }
 
  private:
-  emu::PrinterDevice* printer_ = nullptr;
+  emu::EmulatedPrinter* printer_ = nullptr;
 };
 
 struct QueryCase {
@@ -485,7 +485,7 @@ TEST_F(MainQueries, AFailedReadShowsTheCommunicationFailureBox) {
 
 TEST_F(ToolSession, ASessionReadsChangesAndReadsBackTheBuzzer) {
   addQueue("KV830 USB", u"Ne00:", u"Varodyn KV830");
-  emu::PrinterDevice& printer = printerOn("KV830 USB");
+  emu::EmulatedPrinter& printer = printerOn("KV830 USB");
   printer.setSetting(emu::addr::kBuzzer, 0);
   printer.setSetting(emu::addr::kLabelStop, 1);
   createMain();

@@ -61,12 +61,12 @@ class SensorWindow : public ToolSession {
     for (const auto& w : sim::writeCalls(u"KV")) all.append(w.begin(), w.end());
     return all;
   }
-  emu::PrinterDevice& printer() { return *printer_; }
+  emu::EmulatedPrinter& printer() { return *printer_; }
 
   size_t modalsBefore_ = 0;
 
  private:
-  emu::PrinterDevice* printer_ = nullptr;
+  emu::EmulatedPrinter* printer_ = nullptr;
   bool sensorOpened_ = false;
   FakeView* sensorView_ = nullptr;
   const fake::ModalRun* last_ = nullptr;

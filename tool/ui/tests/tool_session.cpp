@@ -6,9 +6,7 @@
 
 #include "hidlink_module.h"
 
-#include "hid_endpoint.h"
 #include "resource.h"
-#include "sim/hid.h"
 #include "sim/profile.h"
 #include "sim/resource.h"
 #include "sim/spooler.h"
@@ -19,55 +17,15 @@ namespace kvui {
 using fake::U8;
 using fake::W;
 
-// The emulated printer's USB interface: jobs of its queue reach it; while
-// "USBS CLS=1" holds it is present on HID (its reports fail as soon as a
-// "USBS CLS=0/2" has reached it, and it leaves at the next spooler write).
-struct ToolSession::EmulatedPrinter : sim::HidBackend {
-  emu::PrinterDevice device{emu::PrinterModel::KV830};
-  emu::HidEndpoint hid{device};
-  sim::HidDeviceId id = -1;
-  bool plugged = false;
-
-  bool inHidMode() const { return device.usbClass() == 1; }
-  bool outputReport(const BYTE* report, size_t size) override { return inHidMode() && hid.outputReport(report, size); }
-  bool featureReport(BYTE* report, size_t size) override { return inHidMode() && hid.featureReport(report, size); }
-
-  void sync(const std::shared_ptr<EmulatedPrinter>& self) {
-    if (inHidMode() && !plugged) {
-      if (id < 0) {
-        sim::HidDeviceSetup setup;
-        setup.vendorId = 0x0471;
-        setup.productId = 0x0710;
-        setup.product = u"KV830";
-        setup.backend = self;
-        id = sim::addHidDevice(setup);
-      } else {
-        sim::replugHid(id);
-      }
-      plugged = true;
-    } else if (!inHidMode() && plugged) {
-      sim::unplugHid(id);
-      plugged = false;
-    }
-  }
-};
-
-emu::PrinterDevice& ToolSession::printerOn(const std::string& queue) {
-  auto printer = std::make_shared<EmulatedPrinter>();
+emu::UsbPrinter& ToolSession::attachPrinter(const std::string& queue, emu::PrinterModel model) {
+  auto printer = emu::UsbPrinter::create(model);
   printers_.push_back(printer);
   UiText wide = W(queue);
-  std::weak_ptr<EmulatedPrinter> weak = printer;
-  sim::setWriteSink(std::u16string(wide.begin(), wide.end()), [weak](const BYTE* data, DWORD size, DWORD* written) {
-    auto p = weak.lock();
-    if (!p) return FALSE;
-    p->sync(p);
-    p->device.hostWrite(data, size);
-    p->sync(p);
-    *written = size;
-    return TRUE;
-  });
-  return printer->device;
+  printer->attachQueue(std::u16string(wide.begin(), wide.end()));
+  return *printer;
 }
+
+emu::EmulatedPrinter& ToolSession::printerOn(const std::string& queue) { return attachPrinter(queue).device(); }
 
 void ToolSession::SetUp() {
   sim::reset();

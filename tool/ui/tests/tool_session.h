@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "fake_ui.h"
-#include "printer_device.h"
+#include "emulated_printer.h"
+#include "usb_printer.h"
 #include "main_form.h"
 #include "printer_link.h"
 #include "read_printer_form.h"
@@ -29,7 +30,9 @@ class ToolSession : public testing::Test {
 
   // The emulated KV830 on `queue`: the queue's jobs reach it, and it shows
   // up on HID while it is in HID mode.
-  emu::PrinterDevice& printerOn(const std::string& queue);
+  emu::UsbPrinter& attachPrinter(const std::string& queue, emu::PrinterModel model = emu::PrinterModel::KV830);
+  // The same printer's command side.
+  emu::EmulatedPrinter& printerOn(const std::string& queue);
 
   // ---- the program ------------------------------------------------------
   // Creates the read, selection and main windows afresh and runs the main
@@ -71,8 +74,7 @@ class ToolSession : public testing::Test {
   std::unique_ptr<TSelectPrintForm> select_;
   std::unique_ptr<TUserMainForm> main_;
   std::unique_ptr<fake::FakeView> mainView_;
-  struct EmulatedPrinter;
-  std::vector<std::shared_ptr<EmulatedPrinter>> printers_;
+  std::vector<std::shared_ptr<emu::UsbPrinter>> printers_;
   std::vector<Selection> selections_;
   size_t nextSelection_ = 0;
 };

@@ -4,7 +4,8 @@
 // A document started on a queue is a job of that queue until it is
 // finished: EndDocPrinter finishes it at once (the job leaves the queue)
 // unless the queue holds its jobs, in which case it stays queued until
-// cancelled with SetJobA or released with releaseJobs.
+// cancelled with SetJobA or released with releaseJobs. A queue has one
+// list of jobs: the jobs of sim::addJob (GetJobW) are in it too.
 //
 // Faults: "StartDocPrinter", "StartPagePrinter", "EndPagePrinter",
 // "EndDocPrinter", "EnumJobsA", "SetJobA", "GetPrinterDriverA".
@@ -33,5 +34,8 @@ DWORD addQueuedJob(const std::u16string& queue, const std::string& document);
 void holdJobs(const std::u16string& queue, bool hold);
 // Removes every finished job of a held queue, as if the printer took them.
 void releaseJobs(const std::u16string& queue);
+// The same, handing over each job's data (what WritePrinter accepted for
+// it) in queue order: a printer that comes back takes what waited for it.
+std::vector<std::vector<BYTE>> takeFinishedJobs(const std::u16string& queue);
 
 }  // namespace sim

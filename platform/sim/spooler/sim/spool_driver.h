@@ -17,7 +17,8 @@ struct JobSetup {
   std::u16string datatype = u"NT EMF 1.008";
 };
 
-// Adds (or replaces) a job of the queue.
+// Adds (or replaces) a finished job of the queue, in the one job list per
+// queue that EnumJobsA, SetJobA and the document calls use as well.
 void addJob(const std::u16string& queue, const JobSetup& job);
 
 }  // namespace sim

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "sim/spool_client.h"
+#include "sim/spool_driver.h"
 #include "sim/spooler.h"
 #include "sim/world.h"
 
@@ -51,6 +52,33 @@ TEST_F(SpoolClient, AJobLeavesTheQueueAtItsEndUnlessTheQueueHoldsIt) {
   ASSERT_EQ(sim::queuedJobs(u"KV830").size(), 1u);
   sim::releaseJobs(u"KV830");
   EXPECT_TRUE(sim::queuedJobs(u"KV830").empty());
+}
+
+TEST_F(SpoolClient, DriverAndClientCallsShareOneJobListPerQueue) {
+  DWORD started = start("KV830 Setting");
+  ASSERT_NE(started, 0u);
+  sim::addJob(u"kv830", sim::JobSetup{50, u"Invoice"});
+
+  // GetJobW finds the started document ...
+  std::vector<BYTE> buffer(512);
+  DWORD needed = 0;
+  ASSERT_TRUE(GetJobW(printer, started, 1, buffer.data(), DWORD(buffer.size()), &needed));
+  auto* info = reinterpret_cast<JOB_INFO_1W*>(buffer.data());
+  EXPECT_EQ(std::u16string(info->pDocument), u"KV830 Setting");
+  // ... and EnumJobsA lists the driver's job after it.
+  auto jobs = sim::queuedJobs(u"KV830");
+  ASSERT_EQ(jobs.size(), 2u);
+  EXPECT_EQ(jobs[1].id, 50u);
+  EXPECT_EQ(jobs[1].document, "Invoice");
+  ASSERT_TRUE(EnumJobsA(printer, 0, 127, 2, buffer.data(), DWORD(buffer.size()), &needed, &needed));
+  EXPECT_EQ(reinterpret_cast<JOB_INFO_2A*>(buffer.data())[1].JobId, 50u);
+
+  // Cancelled through SetJobA, it is gone for GetJobW too; new jobs get
+  // ids after it.
+  ASSERT_TRUE(SetJobA(printer, 50, 0, nullptr, JOB_CONTROL_CANCEL));
+  EXPECT_FALSE(GetJobW(printer, 50, 1, buffer.data(), DWORD(buffer.size()), &needed));
+  ASSERT_TRUE(EndDocPrinter(printer));
+  EXPECT_GT(start("next"), 50u);
 }
 
 TEST_F(SpoolClient, DocumentCallsOutOfOrderFail) {

@@ -1,5 +1,5 @@
-// The emulated printer's command side (see printer_device.h).
-#include "printer_device.h"
+// The emulated printer's command side (see emulated_printer.h).
+#include "emulated_printer.h"
 
 #include <cstdio>
 
@@ -46,14 +46,14 @@ bool hasKeys(const std::vector<std::pair<std::string, int>>& f, std::initializer
 
 }  // namespace
 
-PrinterDevice::PrinterDevice(PrinterModel model) : model_(model) {
+EmulatedPrinter::EmulatedPrinter(PrinterModel model) : model_(model) {
   systemVersion_ = model == PrinterModel::TR7208 ? "TR7208 V1.05" : "KV830 V2.11";
   factoryReset();
 }
 
-int PrinterDevice::dotsPerMm() const { return model_ == PrinterModel::TR7208 ? 8 : 12; }
+int EmulatedPrinter::dotsPerMm() const { return model_ == PrinterModel::TR7208 ? 8 : 12; }
 
-void PrinterDevice::factoryReset() {
+void EmulatedPrinter::factoryReset() {
   settings_.fill(0);
   settings_[addr::kAutoHeadCheck] = 1;
   settings_[addr::kLabelStop] = 1;
@@ -61,20 +61,20 @@ void PrinterDevice::factoryReset() {
   settings_[addr::kMarkSensorLevel] = 45;
 }
 
-void PrinterDevice::setSetting(size_t address, uint8_t value) {
+void EmulatedPrinter::setSetting(size_t address, uint8_t value) {
   if (address < settings_.size()) settings_[address] = value;
 }
 
-void PrinterDevice::setReply(const std::string& commandLine, std::string reply) {
+void EmulatedPrinter::setReply(const std::string& commandLine, std::string reply) {
   replyOverride_[commandLine] = std::move(reply);
 }
 
-void PrinterDevice::setVersion(std::string system, std::string ipl) {
+void EmulatedPrinter::setVersion(std::string system, std::string ipl) {
   systemVersion_ = std::move(system);
   iplVersion_ = std::move(ipl);
 }
 
-void PrinterDevice::hostWrite(const uint8_t* data, size_t size) {
+void EmulatedPrinter::hostWrite(const uint8_t* data, size_t size) {
   if (!data || !size) return;
   received_.insert(received_.end(), data, data + size);
   for (size_t i = 0; i < size; ++i) {
@@ -90,7 +90,7 @@ void PrinterDevice::hostWrite(const uint8_t* data, size_t size) {
   }
 }
 
-size_t PrinterDevice::hostRead(uint8_t* out, size_t capacity) {
+size_t EmulatedPrinter::hostRead(uint8_t* out, size_t capacity) {
   size_t n = std::min(capacity, out_.size());
   if (n == 0 || !out) return 0;
   std::copy(out_.begin(), out_.begin() + n, out);
@@ -98,17 +98,20 @@ size_t PrinterDevice::hostRead(uint8_t* out, size_t capacity) {
   return n;
 }
 
-size_t PrinterDevice::pending() const { return out_.size(); }
+size_t EmulatedPrinter::pending() const { return out_.size(); }
 
-std::vector<uint8_t> PrinterDevice::jobBytes() const {
+std::vector<uint8_t> EmulatedPrinter::jobBytes() const {
   std::vector<uint8_t> all = job_;
   all.insert(all.end(), partial_.begin(), partial_.end());
   return all;
 }
 
-void PrinterDevice::reply(std::string text) { out_.insert(out_.end(), text.begin(), text.end()); }
+void EmulatedPrinter::reply(std::string text) {
+  if (silent_) return;
+  out_.insert(out_.end(), text.begin(), text.end());
+}
 
-bool PrinterDevice::handleLine(const std::string& line) {
+bool EmulatedPrinter::handleLine(const std::string& line) {
   std::string text;
   char buf[256];
   if (line == "VER") {
@@ -166,7 +169,7 @@ bool PrinterDevice::handleLine(const std::string& line) {
   return true;
 }
 
-bool PrinterDevice::handleDef(const std::string& args) {
+bool EmulatedPrinter::handleDef(const std::string& args) {
   std::vector<std::pair<std::string, int>> f;
   if (!parseFields(args, &f)) return false;
   if (hasKeys(f, {"BZ"})) {
@@ -184,7 +187,7 @@ bool PrinterDevice::handleDef(const std::string& args) {
   return true;
 }
 
-bool PrinterDevice::handleFset(const std::string& args) {
+bool EmulatedPrinter::handleFset(const std::string& args) {
   std::vector<std::pair<std::string, int>> f;
   if (!parseFields(args, &f)) return false;
   if (hasKeys(f, {"SG"})) {

@@ -34,9 +34,9 @@ struct HeadCondition {
   int brokenDot = 0;   // position of the broken dot, in dots
 };
 
-class PrinterDevice : public Endpoint {
+class EmulatedPrinter : public Endpoint {
  public:
-  explicit PrinterDevice(PrinterModel model);
+  explicit EmulatedPrinter(PrinterModel model);
 
   // Endpoint: bytes from the host are split into CR LF lines. A line that is
   // exactly a query or setting command is acted on; every other byte is job
@@ -66,6 +66,9 @@ class PrinterDevice : public Endpoint {
 
   // ---- scripting ----------------------------------------------------------
   void setSetting(size_t address, uint8_t value);
+  // The USB interface class, as "USBS CLS=n" sets it (for a printer that
+  // starts out in HID mode).
+  void setUsbClass(int cls) { usbClass_ = cls; }
   void setHeadCondition(HeadCondition h) { head_ = h; }
   void setPrintDistanceMm(int mm) { printDistanceMm_ = mm; }
   void setPageCounter(int n) { pageCounter_ = n; }
@@ -78,6 +81,13 @@ class PrinterDevice : public Endpoint {
   // Replaces the reply to one command line (given without CR LF); an empty
   // reply makes the printer stay silent for it.
   void setReply(const std::string& commandLine, std::string reply);
+  // Bytes the printer has ready for the host, as if a command had asked
+  // for them.
+  void queueReply(const std::string& bytes) { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
+  // Drops whatever the printer still has ready for the host.
+  void discardReplies() { out_.clear(); }
+  // A silent printer takes every command but answers none.
+  void setSilent(bool silent) { silent_ = silent; }
   // Firmware text lines of the VER reply (line 2 system, line 3 IPL).
   void setVersion(std::string system, std::string ipl);
 
@@ -101,6 +111,7 @@ class PrinterDevice : public Endpoint {
   std::string iplVersion_ = "IPL 1.02";
   HeadCondition head_;
   int usbClass_ = 0;
+  bool silent_ = false;
   int printDistanceMm_ = 0;
   int pageCounter_ = 0;
   int calibrateGap_ = 30;

@@ -1,14 +1,14 @@
 // Tests of the emulated printer's command side.
-#include "printer_device.h"
+#include "emulated_printer.h"
 
 #include <gtest/gtest.h>
 
 namespace emu {
 namespace {
 
-void send(PrinterDevice& p, const std::string& s) { p.hostWrite(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
+void send(EmulatedPrinter& p, const std::string& s) { p.hostWrite(reinterpret_cast<const uint8_t*>(s.data()), s.size()); }
 
-std::string readAll(PrinterDevice& p) {
+std::string readAll(EmulatedPrinter& p) {
   std::string out(p.pending(), '\0');
   size_t n = p.hostRead(reinterpret_cast<uint8_t*>(out.data()), out.size());
   out.resize(n);
@@ -24,7 +24,7 @@ struct ReplyCase {
 class QueryReply : public testing::TestWithParam<ReplyCase> {};
 
 TEST_P(QueryReply, AnswersWithTheModelsReply) {
-  PrinterDevice p(GetParam().model);
+  EmulatedPrinter p(GetParam().model);
   send(p, GetParam().command);
   EXPECT_EQ(readAll(p), GetParam().reply);
   EXPECT_TRUE(p.jobBytes().empty());
@@ -46,8 +46,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ReplyCase{PrinterModel::KV830, "FSET CSET=9,ADD=2,CHK=30\r\n", "30\r\n"},
                     ReplyCase{PrinterModel::KV830, "FSET CSET=9,ADD=0,CHK=30\r\n", "45\r\n"}));
 
-TEST(PrinterDevice, ReplyFieldCountsMatchTheirScanFormats) {
-  PrinterDevice p(PrinterModel::KV830);
+TEST(EmulatedPrinter, ReplyFieldCountsMatchTheirScanFormats) {
+  EmulatedPrinter p(PrinterModel::KV830);
   p.setPrintDistanceMm(12345);
   send(p, "GETDEF\r\n");
   std::string getdef = readAll(p);
@@ -76,7 +76,7 @@ struct SettingCase {
 class SettingCommand : public testing::TestWithParam<SettingCase> {};
 
 TEST_P(SettingCommand, StoresTheValueWithoutReplyOrJobData) {
-  PrinterDevice p(PrinterModel::KV830);
+  EmulatedPrinter p(PrinterModel::KV830);
   send(p, GetParam().command);
   EXPECT_EQ(p.settings()[GetParam().address], GetParam().value);
   EXPECT_EQ(p.pending(), 0u);
@@ -93,8 +93,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, SettingCommand,
                                          SettingCase{"FSET SG=77\r\n", addr::kGapSensorLevel, 77},
                                          SettingCase{"FSET SM=12\r\n", addr::kMarkSensorLevel, 12}));
 
-TEST(PrinterDevice, SettingsMemoryDumpIsUpperCaseHexOfTheRequestedRange) {
-  PrinterDevice p(PrinterModel::TR7208);
+TEST(EmulatedPrinter, SettingsMemoryDumpIsUpperCaseHexOfTheRequestedRange) {
+  EmulatedPrinter p(PrinterModel::TR7208);
   send(p, "DEF BZ=1\r\nDEF AF=10,CH=255\r\n");
   send(p, "FSET CSET=4,ADD=100,LEN=2\r\n");
   EXPECT_EQ(readAll(p), "010A\r\n");
@@ -102,15 +102,15 @@ TEST(PrinterDevice, SettingsMemoryDumpIsUpperCaseHexOfTheRequestedRange) {
   EXPECT_EQ(readAll(p), "0000\r\n");
 }
 
-TEST(PrinterDevice, FactoryResetRestoresDefaultsAndSelfPrintsAreRecorded) {
-  PrinterDevice p(PrinterModel::KV830);
+TEST(EmulatedPrinter, FactoryResetRestoresDefaultsAndSelfPrintsAreRecorded) {
+  EmulatedPrinter p(PrinterModel::KV830);
   send(p, "DEF BZ=1\r\nFSET CSET=6\r\nFSET CSET=8\r\nFSET CSET=11\r\nFSET CSET=12\r\n");
   EXPECT_EQ(p.settings()[addr::kBuzzer], 0);
   EXPECT_EQ(p.selfPrints(), (std::vector<int>{6, 8, 11}));
 }
 
-TEST(PrinterDevice, ScriptedHeadConditionAndFailedCalibration) {
-  PrinterDevice p(PrinterModel::KV830);
+TEST(EmulatedPrinter, ScriptedHeadConditionAndFailedCalibration) {
+  EmulatedPrinter p(PrinterModel::KV830);
   p.setHeadCondition({2, 97});
   p.setCalibrationResult(0, 50);
   send(p, "FSET CSET=13\r\nFSET CSET=9,ADD=2,CHK=30\r\n");
@@ -118,16 +118,16 @@ TEST(PrinterDevice, ScriptedHeadConditionAndFailedCalibration) {
   EXPECT_EQ(p.settings()[addr::kGapSensorLevel], 30);  // failed calibration keeps the level
 }
 
-TEST(PrinterDevice, UsbClassFollowsUsbsCommands) {
-  PrinterDevice p(PrinterModel::KV830);
+TEST(EmulatedPrinter, UsbClassFollowsUsbsCommands) {
+  EmulatedPrinter p(PrinterModel::KV830);
   for (int cls : {1, 2, 0}) {
     send(p, "USBS CLS=" + std::to_string(cls) + "\r\n");
     EXPECT_EQ(p.usbClass(), cls);
   }
 }
 
-TEST(PrinterDevice, JobDataIsKeptByteForByteAcrossSplitWritesAndQueries) {
-  PrinterDevice p(PrinterModel::TR7208);
+TEST(EmulatedPrinter, JobDataIsKeptByteForByteAcrossSplitWritesAndQueries) {
+  EmulatedPrinter p(PrinterModel::TR7208);
   const std::string job = "DEF MK=2,PW=880,PH=424\r\nJOB NM=QX,ID=1\r\nSTART\r\nQTY P=3\r\n";
   using namespace std::string_literals;  // the raster row holds a zero byte
   const std::string tail = "GRAPH X=0,Y=0,WD=2,HT=1,MD=1\r\n\x93\x00\r\n\r\nEND\r\nJOBE\r\n"s;
@@ -143,10 +143,10 @@ TEST(PrinterDevice, JobDataIsKeptByteForByteAcrossSplitWritesAndQueries) {
   EXPECT_EQ(readAll(p), "1\r\n");  // one label ended
 }
 
-TEST(PrinterDevice, MalformedOrUnknownLinesAreJobDataNotCommands) {
+TEST(EmulatedPrinter, MalformedOrUnknownLinesAreJobDataNotCommands) {
   for (std::string line : {"DEF BZ=x\r\n", "DEF BZ=01\r\n", "ver\r\n", "RESOL \r\n", "FSET CSET=99\r\n",
                            "USBS CLS=7\r\n", "FSET CSET=9,ADD=1,CHK=30\r\n"}) {
-    PrinterDevice p(PrinterModel::KV830);
+    EmulatedPrinter p(PrinterModel::KV830);
     send(p, line);
     EXPECT_EQ(p.jobBytes(), std::vector<uint8_t>(line.begin(), line.end())) << line;
     EXPECT_TRUE(p.commands().empty()) << line;
@@ -154,8 +154,8 @@ TEST(PrinterDevice, MalformedOrUnknownLinesAreJobDataNotCommands) {
   }
 }
 
-TEST(PrinterDevice, ReadsArePartialAndOverridesReplaceReplies) {
-  PrinterDevice p(PrinterModel::KV830);
+TEST(EmulatedPrinter, ReadsArePartialAndOverridesReplaceReplies) {
+  EmulatedPrinter p(PrinterModel::KV830);
   p.setReply("RESOL", "99\r\n");
   p.setReply("GETTM", "");
   send(p, "RESOL\r\nGETTM\r\n");
