@@ -60,7 +60,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // the landscape placement; small ones keep the decoded image small.
   const LONG bandX = in.ConsumeIntegralInRange<LONG>(0, 95);
   const LONG bandY = in.ConsumeIntegralInRange<LONG>(0, 95);
-  const LONG printableWidth = bandX + width + in.ConsumeIntegralInRange<LONG>(-3, 64);
+  LONG printableWidth = bandX + width + in.ConsumeIntegralInRange<LONG>(-3, 64);
+  // Turned counter-clockwise, a one-bit band is walked from its last whole
+  // byte column and cut after its width in rows, which skips exactly the
+  // filler columns only where the band ends at the printable area's right
+  // edge. The page is cut into bands of whole bytes but for that last one,
+  // so a band of any other width lies at the edge.
+  if (layout == 2 && !grey && width % 8 != 0) printableWidth = bandX + width;
   const uint32_t seed = in.ConsumeIntegral<uint32_t>();
   const bool thresholdTable = in.ConsumeBool();
   std::snprintf(g_band, sizeof g_band,
