@@ -3,8 +3,14 @@
 
 namespace {
 
-LONG roundUp(LONG v, LONG unit) { return unit <= 1 ? v : ((v + unit - 1) / unit) * unit; }
-LONG ceilDiv(LONG a, LONG b) { return b <= 0 ? 0 : (a + b - 1) / b; }
+// Both work in 64 bits: a corrupt device mode or label file can ask for
+// page sizes near the LONG range.
+LONG roundUp(LONG v, LONG unit) {
+  if (unit <= 1) return v;
+  const long long rounded = ((long long)v + unit - 1) / unit * unit;
+  return rounded > 0x7FFFFFFF ? LONG(0x7FFFFFFF / unit * unit) : LONG(rounded);
+}
+LONG ceilDiv(LONG a, LONG b) { return b <= 0 ? 0 : LONG(((long long)a + b - 1) / b); }
 LONG clampBands(LONG d) { return d < 1 ? 1 : (d > kMaxBands ? kMaxBands : d); }
 
 }  // namespace
