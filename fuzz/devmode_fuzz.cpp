@@ -16,8 +16,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
+
+#include <unistd.h>
 
 #include "model_profile.h"
 #include "label_file.h"
@@ -57,13 +61,45 @@ std::vector<BYTE> block(FuzzedDataProvider& in, const std::vector<BYTE>& default
   }
 }
 
+// The Windows directory of every input: one directory, emptied for each
+// input, on a memory file system where the host has one. The driver writes
+// the label file key by key, one whole rewrite per key, and a disk file
+// system flushes each truncated rewrite to the device: in a fresh directory
+// on disk that was most of an input's time.
+class WindowsDirectory {
+ public:
+  WindowsDirectory() {
+    std::error_code ec;
+    std::filesystem::path base = "/dev/shm";
+    if (!std::filesystem::is_directory(base, ec)) base = std::filesystem::temp_directory_path();
+    path_ = base / ("devmode-fuzz-windir-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(path_, ec);
+    if (!std::filesystem::create_directories(path_, ec)) fail("cannot make the Windows directory");
+    wide_ = path_.u16string();
+  }
+  ~WindowsDirectory() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+  }
+  // Empties the directory and makes it the simulated host's Windows
+  // directory (a world reset forgets it).
+  void use() {
+    for (const auto& entry : std::filesystem::directory_iterator(path_)) std::filesystem::remove_all(entry.path());
+    sim::setWindowsDirectory(wide_);
+  }
+
+ private:
+  std::filesystem::path path_;
+  std::u16string wide_;
+};
+
 struct Defaults {
   std::vector<BYTE> devMode;  // the stored device mode
   std::vector<BYTE> block;    // the "Private DevMode" printer data
   std::string labelFile;
 };
 
-// Call with a fresh Windows directory in place.
+// Call with an empty Windows directory in place.
 const Defaults& makeDefaults() {
   static Defaults made;
   DriverSettings defaults;
@@ -83,7 +119,8 @@ const Defaults& makeDefaults() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider in(data, size);
   sim::reset();
-  sim::makeTempWindowsDirectory();
+  static WindowsDirectory windowsDirectory;
+  windowsDirectory.use();
   sim::QueueSetup q;
   q.name = kQueue;
   q.driver = kModel.model == ModelId::ModelA ? u"Varodyn TR7208" : u"Varodyn KV830";

@@ -16,19 +16,23 @@ int WINAPI getVersion(char* buffer, int size) {
   return int(sizeof kVersion) - 1;
 }
 
+// The token is the caller's process id, taken once at the open: the link
+// layer's reply readers ask whether the link is open on every poll, and a
+// system call for the id each time was most of a read mode's run.
 int WINAPI openLink() {
   library().open = true;
   ++library().opens;
-  return int(GetCurrentProcessId());
+  library().token = int(GetCurrentProcessId());
+  return library().token;
 }
 
 int WINAPI closeLink(int token) {
-  if (token != int(GetCurrentProcessId()) || !library().open) return 0;
+  if (token != library().token || !library().open) return 0;
   library().open = false;
   return 1;
 }
 
-int WINAPI isOpened(int token) { return token == int(GetCurrentProcessId()) && library().open ? 1 : 0; }
+int WINAPI isOpened(int token) { return library().open && token == library().token ? 1 : 0; }
 
 int WINAPI readData(int token, unsigned char* buffer, int size) {
   ScriptedLibrary& lib = library();

@@ -35,6 +35,7 @@ struct ScriptedLibrary {
   size_t beforeLastChunk = 0;  // delivered.size() before the last read that returned bytes
   int trailingNothing = 0;     // reads since then that returned nothing
   bool open = false;
+  int token = 0;  // what the last open handed out: the process id
   int opens = 0;
   int readCalls = 0;
 };
