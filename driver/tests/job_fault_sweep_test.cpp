@@ -1,11 +1,11 @@
-// Faults at every position of a three-page banded job, one case each:
+// Faults at every position of a three-page job, one case each:
 // - the spooler refusing the driver's output at each WritePrinter call:
 //   the document ends failed with the spooler's error, nothing after the
 //   refused call is written, the next document on the same device is
 //   written whole again, and disabling the device gives back everything;
-// - each engine service failing at each of its calls over the device's
-//   whole life (enable, print, disable): nothing leaks, and the next device
-//   prints the same job byte for byte.
+// - each engine service, and the heap, failing at each of its calls over
+//   the device's whole life (enable, print, disable): nothing leaks, and
+//   the next device prints the same job byte for byte.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -18,14 +18,21 @@ namespace {
 
 struct SweepJob {
   const char* name;
-  LONG colorMode;  // 0 one bit, 1 grey
+  LONG colorMode;    // 0 one bit, 1 grey
+  LONG orientation;  // DMORIENT_PORTRAIT or DMORIENT_LANDSCAPE
+  bool banded;       // sent in several bands under a bitmap limit
   Content content;
 };
 
-// Grey pages: a one-bit page of these label sizes fits the fewest bands
-// the driver allows, so no bitmap limit makes it banded.
+// A grey page is cut into as many bands as its bitmap limit needs. A
+// one-bit page is always one bitmap: the band search tries a single band
+// for it, so under any limit too small for the page the surface cannot be
+// made at all, and the one-bit jobs are three pages of one band each,
+// portrait and in the turned one-bit row layout.
 const SweepJob kJobs[] = {
-    {"Grey", 1, Content::Random},
+    {"Grey", 1, DMORIENT_PORTRAIT, true, Content::Random},
+    {"OneBit", 0, DMORIENT_PORTRAIT, false, Content::Random},
+    {"OneBitLandscape", 0, DMORIENT_LANDSCAPE, false, Content::Random},
 };
 
 struct WriteFault {
@@ -41,8 +48,8 @@ const WriteFault kFaults[] = {
 
 constexpr DWORD kJobId = 7;
 
-// A device whose band bitmap holds about a quarter of the page, so each
-// page is sent in several bands.
+// A device for one of the jobs: for a banded job its band bitmap holds
+// about a quarter of the page, so each page is sent in several bands.
 class BandedJob : public PrintSession {
  public:
   void TestBody() override {}
@@ -57,7 +64,8 @@ class BandedJob : public PrintSession {
     disable();
     for (LONG parts = 4; parts >= 2; --parts) {
       const ULONG limit = ULONG(stride) * ULONG(height / parts + 8);
-      const bool banded = enableBanded(job, limit);
+      sim::setBitmapByteLimit(limit);
+      const bool banded = enable(edit(job)) && device->bandingMode && device->bandCount >= 2;
       disable();
       if (banded) return limit;
     }
@@ -65,11 +73,16 @@ class BandedJob : public PrintSession {
     return 0;
   }
 
-  bool enableBanded(const SweepJob& job, ULONG limit) {
+  // The bitmap limit the job is printed under (0: none).
+  ULONG jobLimit(const SweepJob& job) { return job.banded ? bandLimit(job) : 0; }
+
+  // Enables the job's device; whether it has the bands the job's row says.
+  bool enableJob(const SweepJob& job, ULONG limit) {
     sim::setBitmapByteLimit(limit);
-    return enable(edit(job)) && device->bandingMode && device->bandCount >= 2;
+    if (!enable(edit(job))) return false;
+    return job.banded ? device->bandingMode && device->bandCount >= 2 : !device->bandingMode && device->bandCount == 1;
   }
-  bool enableBanded(const SweepJob& job) { return enableBanded(job, bandLimit(job)); }
+  bool enableJob(const SweepJob& job) { return enableJob(job, jobLimit(job)); }
 
   // A device's whole life: enabled, the three pages printed as one
   // document, disabled. Whether every entry point succeeded.
@@ -82,14 +95,17 @@ class BandedJob : public PrintSession {
   }
 
   static std::function<void(PrivateSettings&)> edit(const SweepJob& job) {
-    return [colorMode = job.colorMode](PrivateSettings& p) { p.ColorMode = colorMode; };
+    return [job](PrivateSettings& p) {
+      p.ColorMode = job.colorMode;
+      p.Orientation = job.orientation;
+    };
   }
 
   // The WritePrinter calls of the job's document on a fresh host.
   int countWrites(const SweepJob& job) {
     SetUp();
     int calls = 0;
-    if (enableBanded(job)) {
+    if (enableJob(job)) {
       const int before = sim::callCount(sim::api::WritePrinter);
       printDocument(pages(job), kJobId);
       calls = sim::callCount(sim::api::WritePrinter) - before;
@@ -108,12 +124,12 @@ class BandedJob : public PrintSession {
 
 using BandedJobTest = BandedJob;
 
-TEST_F(BandedJobTest, EveryJobIsSentInSeveralBands) {
+TEST_F(BandedJobTest, EachJobHasTheBandsItsRowSays) {
   for (const SweepJob& job : kJobs) {
     SCOPED_TRACE(job.name);
-    ASSERT_NE(bandLimit(job), 0u);
-    ASSERT_TRUE(enableBanded(job));
-    EXPECT_GE(device->bandCount, 2);
+    EXPECT_EQ(bandLimit(job) != 0, job.banded);
+    ASSERT_TRUE(enableJob(job));
+    EXPECT_EQ(device->bandingMode != FALSE, job.banded);
     disable();
   }
 }
@@ -140,7 +156,7 @@ class WriteSweep : public BandedJob, public ::testing::WithParamInterface<SweepC
 TEST_P(WriteSweep, DocumentEndsFailedWritesNothingMoreAndTheNextIsWhole) {
   const SweepCase& c = GetParam();
   const size_t baseline = sim::liveAllocations();
-  ASSERT_TRUE(enableBanded(*c.job));
+  ASSERT_TRUE(enableJob(*c.job));
   const std::vector<Page> pages = this->pages(*c.job);
   ASSERT_TRUE(printDocument(pages, kJobId));
   const std::vector<std::vector<BYTE>> whole = sim::writeCalls(queue);
@@ -176,9 +192,10 @@ INSTANTIATE_TEST_SUITE_P(EveryCall, WriteSweep, ::testing::ValuesIn(sweepCases()
   return std::string(c.job->name) + c.fault->name + "At" + std::to_string(c.position);
 });
 
-// ---- engine services ------------------------------------------------------
+// ---- engine services and the heap -----------------------------------------
 
-const sim::Api kEngineServices[] = {
+const sim::Api kServices[] = {
+    sim::api::HeapAlloc,
     sim::api::EngCreateBitmap,     sim::api::EngAssociateSurface, sim::api::EngMarkBandingSurface,
     sim::api::EngEraseSurface,     sim::api::EngDeleteSurface,    sim::api::EngLockSurface,
     sim::api::EngCreatePalette,    sim::api::EngDeletePalette,    sim::api::EngBitBlt,
@@ -197,15 +214,16 @@ struct EngineCase {
 
 class EngineLife : public BandedJob {
  public:
-  // Each engine service's calls over one clean life of the job's device.
+  // Each service's calls over one clean life of the job's device.
   std::vector<int> countCalls(const SweepJob& job) {
     SetUp();
-    const ULONG limit = bandLimit(job);
+    const ULONG limit = jobLimit(job);
+    const bool usable = limit != 0 || !job.banded;
     std::vector<int> before, counts;
-    for (const sim::Api& api : kEngineServices) before.push_back(sim::callCount(api));
-    if (limit) printLife(job, limit);
-    for (size_t i = 0; i < std::size(kEngineServices); ++i)
-      counts.push_back(limit ? sim::callCount(kEngineServices[i]) - before[i] : 0);
+    for (const sim::Api& api : kServices) before.push_back(sim::callCount(api));
+    if (usable) printLife(job, limit);
+    for (size_t i = 0; i < std::size(kServices); ++i)
+      counts.push_back(usable ? sim::callCount(kServices[i]) - before[i] : 0);
     TearDown();
     return counts;
   }
@@ -216,7 +234,7 @@ std::vector<EngineCase> engineCases() {
   for (const SweepJob& job : kJobs) {
     const std::vector<int> counts = EngineLife().countCalls(job);
     for (size_t i = 0; i < counts.size(); ++i)
-      for (int n = 1; n <= counts[i]; ++n) cases.push_back({&job, kEngineServices[i], n});
+      for (int n = 1; n <= counts[i]; ++n) cases.push_back({&job, kServices[i], n});
   }
   return cases;
 }
@@ -225,8 +243,10 @@ class EngineSweep : public BandedJob, public ::testing::WithParamInterface<Engin
 
 TEST_P(EngineSweep, NothingLeaksAndTheNextDevicePrintsTheSameJob) {
   const EngineCase& c = GetParam();
-  const ULONG limit = bandLimit(*c.job);
-  ASSERT_NE(limit, 0u);
+  const ULONG limit = jobLimit(*c.job);
+  if (c.job->banded) {
+    ASSERT_NE(limit, 0u);
+  }
   const size_t baseline = sim::liveAllocations();
   ASSERT_TRUE(printLife(*c.job, limit));
   const std::vector<BYTE> whole = written();
@@ -238,8 +258,12 @@ TEST_P(EngineSweep, NothingLeaksAndTheNextDevicePrintsTheSameJob) {
   sim::clearFaults();
   EXPECT_EQ(sim::liveAllocations(), baseline);
   // A delete the engine refused leaves its object; nothing else may stay.
-  if (std::string(c.api.name) != sim::api::EngDeleteSurface.name) EXPECT_EQ(sim::liveSurfaces(), 0u);
-  if (std::string(c.api.name) != sim::api::EngDeletePalette.name) EXPECT_EQ(sim::livePalettes(), 0u);
+  if (std::string(c.api.name) != sim::api::EngDeleteSurface.name) {
+    EXPECT_EQ(sim::liveSurfaces(), 0u);
+  }
+  if (std::string(c.api.name) != sim::api::EngDeletePalette.name) {
+    EXPECT_EQ(sim::livePalettes(), 0u);
+  }
 
   sim::clearWritten(queue);
   EXPECT_TRUE(printLife(*c.job, limit));

@@ -153,16 +153,29 @@ TEST_F(SurfaceTest, GreyPagesUseTheFirstBandCountWhoseBitmapCanBeMade) {
   }
 }
 
-TEST_F(SurfaceTest, NoBandCountFittingFailsAfterTryingEveryCount) {
-  storeSettings([](DriverSettings& s) { s.Private.ColorMode = 1; });
-  PrinterDevice* device = enable();
-  ASSERT_NE(device, nullptr);
-  sim::setBitmapByteLimit(1);
-  SetLastError(0);
-  EXPECT_EQ(DrvEnableSurface(handle(device)), nullptr);
-  EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
-  EXPECT_EQ(sim::bitmapRequests().size(), 128u);
-  DrvDisablePDEV(handle(device));
+// A grey page tries every band count; a one-bit page is never banded, so
+// a bitmap limit below its page fails it after the one whole-page try.
+TEST_F(SurfaceTest, NoBandCountFittingFailsAfterTryingEveryCountTheModeAllows) {
+  struct Case {
+    LONG colorMode;
+    ULONG byteLimit;
+    size_t tries;
+  };
+  const Case cases[] = {{1, 1, 128}, {0, 1, 1}, {0, 20000, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "mode " << c.colorMode << ", limit " << c.byteLimit);
+    storeSettings([&](DriverSettings& s) { s.Private.ColorMode = c.colorMode; });
+    PrinterDevice* device = enable();
+    ASSERT_NE(device, nullptr);
+    const size_t before = sim::bitmapRequests().size();
+    sim::setBitmapByteLimit(c.byteLimit);
+    SetLastError(0);
+    EXPECT_EQ(DrvEnableSurface(handle(device)), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOT_ENOUGH_MEMORY));
+    EXPECT_EQ(sim::bitmapRequests().size() - before, c.tries);
+    sim::setBitmapByteLimit(0);
+    DrvDisablePDEV(handle(device));
+  }
 }
 
 TEST_F(SurfaceTest, EngineFailuresDeleteTheBitmapAndReleaseEverything) {
