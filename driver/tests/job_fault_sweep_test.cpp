@@ -18,21 +18,18 @@ namespace {
 
 struct SweepJob {
   const char* name;
-  LONG colorMode;    // 0 one bit, 1 grey
-  LONG orientation;  // DMORIENT_PORTRAIT or DMORIENT_LANDSCAPE
-  bool banded;       // sent in several bands under a bitmap limit
+  LONG colorMode;  // 0 one bit, 1 grey
+  bool banded;     // sent in several bands under a bitmap limit
   Content content;
 };
 
 // A grey page is cut into as many bands as its bitmap limit needs. A
 // one-bit page is always one bitmap: the band search tries a single band
 // for it, so under any limit too small for the page the surface cannot be
-// made at all, and the one-bit jobs are three pages of one band each,
-// portrait and in the turned one-bit row layout.
+// made at all, and the one-bit job is three pages of one band each.
 const SweepJob kJobs[] = {
-    {"Grey", 1, DMORIENT_PORTRAIT, true, Content::Random},
-    {"OneBit", 0, DMORIENT_PORTRAIT, false, Content::Random},
-    {"OneBitLandscape", 0, DMORIENT_LANDSCAPE, false, Content::Random},
+    {"Grey", 1, true, Content::Random},
+    {"OneBit", 0, false, Content::Random},
 };
 
 struct WriteFault {
@@ -95,10 +92,7 @@ class BandedJob : public PrintSession {
   }
 
   static std::function<void(PrivateSettings&)> edit(const SweepJob& job) {
-    return [job](PrivateSettings& p) {
-      p.ColorMode = job.colorMode;
-      p.Orientation = job.orientation;
-    };
+    return [colorMode = job.colorMode](PrivateSettings& p) { p.ColorMode = colorMode; };
   }
 
   // The WritePrinter calls of the job's document on a fresh host.
