@@ -107,7 +107,7 @@ namespace {
 // right by `shift` (patternShift of the pixel's page column) and `bit`
 // picks the pixel's column within the resulting byte. Returns the bit
 // (non-zero) when the pixel is white.
-inline unsigned whiteBit(const WORD* rowWords, unsigned level, unsigned shift, unsigned bit) {
+inline unsigned whiteBit(const WORD* rowWords, size_t level, unsigned shift, unsigned bit) {
   return (static_cast<unsigned>(rowWords[level * kDitherRows]) >> shift) & bit;
 }
 
