@@ -11,6 +11,8 @@
 #include "raster.h"
 #include "settings_records.h"
 
+namespace driver {
+
 // Page geometry: sizes in 0.1 mm and in dots, and the printable area's
 // offset on the page in dots.
 struct PageGeometry {
@@ -152,3 +154,5 @@ inline PrinterDevice* validDevice(SURFOBJ* pso) { return validDevice(pso ? pso->
 // Closes the record's output before a reset: END when a page is open, JOBE
 // when the job header was sent, then flush.
 void closeDeviceOutput(PrinterDevice& device);
+
+}  // namespace driver

@@ -10,6 +10,8 @@
 #include "raster.h"
 #include "settings_records.h"
 
+namespace driver {
+
 static_assert(kGraphScratchBytes == kGraphScratchSize, "the encoder's scratch is the GraphScratch block");
 static_assert(kWorkBufferBytes >= kStagingCapacity, "a work area holds the staging area");
 static_assert(kWorkBufferBytes >= kDitherTableWords * sizeof(WORD), "a work area holds a dither table");
@@ -155,6 +157,10 @@ void closeDeviceOutput(PrinterDevice& device) {
   if (device.output.state & HeaderSent) writeJobEnd(device.output);
   device.output.flush();
 }
+
+}  // namespace driver
+
+using namespace driver;
 
 extern "C" {
 

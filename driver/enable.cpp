@@ -7,6 +7,8 @@
 #include "guard.h"
 #include "pdev.h"
 
+namespace driver {
+
 namespace {
 
 // GDI's table wants one function-pointer type; void(*)() converts to and
@@ -62,6 +64,10 @@ constexpr ULONG kMinEngineVersion = DDI_DRIVER_VERSION_NT4;
 constexpr ULONG kEnableDataBytes = 12;  // iDriverVersion, c, pdrvfn on 32-bit hosts
 
 }  // namespace
+
+}  // namespace driver
+
+using namespace driver;
 
 extern "C" {
 

@@ -8,6 +8,8 @@
 #include "model_profile.h"
 #include "text.h"
 
+namespace driver {
+
 namespace {
 
 // Key order of a written definition.
@@ -269,3 +271,5 @@ int copyLabelList(LabelListEntry* entries) {
 }
 
 const LabelListEntry* LabelList() { return g_labelList; }
+
+}  // namespace driver

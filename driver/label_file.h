@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace driver {
+
 // One section of the label-definition file.
 inline constexpr int kLabelNameSlot = 34;  // code units including terminator
 struct LabelDefinition {
@@ -69,3 +71,4 @@ int copyLabelList(LabelListEntry* entries);
 // for inspection while no other device rebuilds it.
 const LabelListEntry* LabelList();
 
+}  // namespace driver

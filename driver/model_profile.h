@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <wtext.h>
 
+namespace driver {
+
 // One built-in label of the model (the layout of a label-definition file
 // section without its name slot size).
 struct BuiltinLabel {
@@ -85,3 +87,5 @@ inline constexpr LONG kMaxBands = 128;
 inline constexpr LONG kPrintableWidthLimit = 1040;  // 104.0 mm, margin rules
 inline constexpr LONG kLongLabelLimit = 4000;       // 400.0 mm, margin rules
 inline constexpr LONG kCustomLabelIndex = 256;
+
+}  // namespace driver

@@ -13,6 +13,8 @@
 #include "tables.h"
 #include "text.h"
 
+namespace driver {
+
 namespace {
 
 bool isOneBitOrGrey(LONG colorMode) { return colorMode == 0 || colorMode == 1; }
@@ -270,3 +272,5 @@ void resetDevice(PrinterDevice& oldDevice, PrinterDevice& newDevice) {
   if (oldDevice.documentName[0]) lstrcpynW(newDevice.documentName, oldDevice.documentName, kDocumentNameChars);
   if (oldDevice.jobId) newDevice.jobId = oldDevice.jobId;
 }
+
+}  // namespace driver

@@ -8,6 +8,8 @@
 #include "device.h"
 #include "settings.h"
 
+namespace driver {
+
 // Creates the device record (all steps of DrvEnablePDEV). Returns it, or
 // null with the last error set; nothing stays allocated on failure.
 PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat, HSURF* patterns, ULONG cjCaps,
@@ -43,3 +45,5 @@ void disableSurface(PrinterDevice& device);
 // Decides OutputSuppressed from the feature selections and the print
 // processor's capabilities.
 void checkPrintProcessor(PrinterDevice& device);
+
+}  // namespace driver

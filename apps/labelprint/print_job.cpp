@@ -91,33 +91,33 @@ bool addItems(const Options& o, int dpi, gdiplay::Page* page, std::string* error
 
 }  // namespace
 
-const char* driverModel() { return kModel.modelName; }
+const char* driverModel() { return driver::kModel.modelName; }
 
 long dotsOf(double millimetres, int dpi) { return std::lround(millimetres * dpi / 25.4); }
 
 bool printLabel(const Options& o, const GreyImage* image, PrintResult* result, std::string* error) {
-  if (o.model != kModel.modelName) {
-    *error = "this program prints for " + std::string(kModel.modelName) + ", not " + o.model;
+  if (o.model != driver::kModel.modelName) {
+    *error = "this program prints for " + std::string(driver::kModel.modelName) + ", not " + o.model;
     return false;
   }
   sim::QueueSetup q;
   q.name = kQueue;
   q.driver = std::u16string(u"Varodyn ") +
-             std::u16string(kModel.modelName, kModel.modelName + std::char_traits<char>::length(kModel.modelName));
+             std::u16string(driver::kModel.modelName, driver::kModel.modelName + std::char_traits<char>::length(driver::kModel.modelName));
   gdiplay::PrinterQueue queue(q);
   if (!queue.printer()) return fail(error, "OpenPrinterW");
-  if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(kModel.labelFileName), error)) return false;
+  if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(driver::kModel.labelFileName), error)) return false;
 
-  BuildLabelList();
-  if (FindLabel(o.label) < 0) {
-    *error = "label " + std::to_string(o.label) + " is not defined for " + kModel.modelName;
+  driver::BuildLabelList();
+  if (driver::FindLabel(o.label) < 0) {
+    *error = "label " + std::to_string(o.label) + " is not defined for " + driver::kModel.modelName;
     return false;
   }
 
-  DriverSettings s;
-  DefaultSettings(&s, queue.name());
-  s.SettingsSignature = kSettingsSignature;
-  PrivateSettings& p = s.Private;
+  driver::DriverSettings s;
+  driver::DefaultSettings(&s, queue.name());
+  s.SettingsSignature = driver::kSettingsSignature;
+  driver::PrivateSettings& p = s.Private;
   p.LabelIndex = o.label;
   if (o.width > 0) {
     p.CustomWidth = o.width;
@@ -127,7 +127,7 @@ bool printLabel(const Options& o, const GreyImage* image, PrintResult* result, s
   p.LandscapeRotation = o.rotate ? 1 : 0;
   p.ColorMode = o.grey ? 1 : 0;
   p.GraphicsMode = o.hex ? 0 : 1;
-  BuildPublicFields(&s, queue.name());
+  driver::BuildPublicFields(&s, queue.name());
 
   gdiplay::DeviceContext dc;
   if (!dc.create(queue.printer(), queue.name(), reinterpret_cast<const DEVMODEW*>(&s))) return fail(error, dc.step());

@@ -3,6 +3,8 @@
 // directory.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 const std::vector<std::u16string> kKeyOrder = {

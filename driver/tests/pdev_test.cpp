@@ -3,6 +3,8 @@
 // must release everything.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 // What GDI is told for default settings (label 256 at the model's built-in

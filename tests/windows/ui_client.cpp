@@ -17,6 +17,8 @@
 #include "settings.h"
 #include "user_labels.h"
 
+using namespace driver;
+
 namespace {
 
 int g_passed = 0;
