@@ -96,8 +96,6 @@ struct RenderParameters {
 };
 
 inline constexpr int kPrinterNameChars = 31;
-inline constexpr int kDocumentNameChars = 260;
-inline constexpr int kOutputNameChars = 259;
 
 inline constexpr int kDefaultFontCount = 3;
 
@@ -115,9 +113,6 @@ struct PrinterDevice {
   HDEV hdev;
   HANDLE printer;
   WCHAR printerName[kPrinterNameChars + 1];
-  WCHAR documentName[kDocumentNameChars + 1];
-  WCHAR outputName[kOutputNameChars + 1];
-  DWORD jobId;
   PrinterDevice* self;
 
   // Surface and band layout.

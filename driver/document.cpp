@@ -164,14 +164,10 @@ using namespace driver;
 
 extern "C" {
 
-BOOL APIENTRY DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
-    if (pwszDocName) lstrcpynW(device->documentName, pwszDocName, kDocumentNameChars + 1);
-    device->jobId = dwJobId;
-    return TRUE;
-  });
+// The document's name and job id are not kept: the job goes out through the
+// printer handle, and nothing in the driver asks for either.
+BOOL APIENTRY DrvStartDoc(SURFOBJ* pso, LPWSTR, DWORD) {
+  return guardedCall<BOOL>(FALSE, [&]() -> BOOL { return validDevice(pso) != nullptr; });
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ* pso) {

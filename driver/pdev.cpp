@@ -202,7 +202,7 @@ void fillDevInfo(const PrinterDevice& device, DEVINFO* info) {
   info->flGraphicsCaps2 = 0;
 }
 
-PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat, HSURF* patterns, ULONG cjCaps,
+PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG cjCaps,
                             ULONG* caps, ULONG cjDevInfo, DEVINFO* devInfo, HANDLE printer) {
   WCHAR printerName[kPrinterNameChars + 1];
   if (!QueryPrinterProperty(printer, PrinterProperty::PrinterName, printerName, sizeof printerName)) return nullptr;
@@ -220,7 +220,6 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat,
   };
   device->printer = printer;
   lstrcpynW(device->printerName, printerName, kPrinterNameChars + 1);
-  if (logAddress) lstrcpynW(device->outputName, logAddress, kOutputNameChars + 1);
 
   DWORD available = pdm ? DWORD(pdm->dmSize) + DWORD(pdm->dmDriverExtra) : 0;
   if (!LoadDeviceSettings(&device->settings, pdm, available, printer, device->printerName)) return fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -264,13 +263,6 @@ void destroyDevice(PrinterDevice* device) {
   device->palette = nullptr;
   device->signature = device->signatureEnd = 0;
   freeRecord(device);
-}
-
-void resetDevice(PrinterDevice& oldDevice, PrinterDevice& newDevice) {
-  closeDeviceOutput(oldDevice);
-  lstrcpynW(newDevice.outputName, oldDevice.outputName, kOutputNameChars + 1);
-  if (oldDevice.documentName[0]) lstrcpynW(newDevice.documentName, oldDevice.documentName, kDocumentNameChars);
-  if (oldDevice.jobId) newDevice.jobId = oldDevice.jobId;
 }
 
 }  // namespace driver

@@ -1,4 +1,4 @@
-// Device-record lifecycle logic behind DrvEnablePDEV, DrvResetPDEV,
+// Device-record lifecycle logic behind DrvEnablePDEV,
 // DrvDisablePDEV, DrvEnableSurface and DrvDisableSurface.
 #pragma once
 
@@ -12,7 +12,7 @@ namespace driver {
 
 // Creates the device record (all steps of DrvEnablePDEV). Returns it, or
 // null with the last error set; nothing stays allocated on failure.
-PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat, HSURF* patterns, ULONG cjCaps,
+PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG cjCaps,
                             ULONG* caps, ULONG cjDevInfo, DEVINFO* devInfo, HANDLE printer);
 
 // Parts of device creation, exposed for the document and drawing code.
@@ -32,10 +32,6 @@ void fillDevInfo(const PrinterDevice& device, DEVINFO* info);
 // Frees the record and everything it still owns (surface, buffers,
 // palette).
 void destroyDevice(PrinterDevice* device);
-
-// Closes the old record's output and carries the output name, document
-// name and job identifier over to the new one.
-void resetDevice(PrinterDevice& oldDevice, PrinterDevice& newDevice);
 
 // DrvEnableSurface / DrvDisableSurface logic. enableSurface returns the
 // surface, or null with the last error set and nothing of this call left.
