@@ -56,6 +56,12 @@ void freeRecord(PrinterDevice* device) {
   GlobalFree(block);
 }
 
+// Copies as much of `info` as the caller's `size` bytes at `out` hold.
+template <class Info>
+void copyCut(const Info& info, void* out, ULONG size) {
+  CopyMemory(out, &info, size < sizeof info ? size : ULONG(sizeof info));
+}
+
 }  // namespace
 
 void deriveRenderParameters(PrinterDevice& device) {
@@ -239,16 +245,12 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, UL
   if (caps && cjCaps) {
     GDIINFO info;
     fillGdiInfo(*device, &info);
-    ULONG n = cjCaps < sizeof info ? cjCaps : ULONG(sizeof info);
-    ZeroMemory(caps, n);
-    CopyMemory(caps, &info, n);
+    copyCut(info, caps, cjCaps);
   }
   if (devInfo && cjDevInfo) {
     DEVINFO info;
     fillDevInfo(*device, &info);
-    ULONG n = cjDevInfo < sizeof info ? cjDevInfo : ULONG(sizeof info);
-    ZeroMemory(devInfo, n);
-    CopyMemory(devInfo, &info, n);
+    copyCut(info, devInfo, cjDevInfo);
   }
   if (patterns)
     for (ULONG i = 0; i < cPat; ++i) patterns[i] = nullptr;
