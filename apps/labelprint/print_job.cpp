@@ -21,6 +21,8 @@
 
 namespace labelprint {
 
+using driver::kModel;
+
 namespace {
 
 const std::u16string kQueue = u"Label Printer";
@@ -91,26 +93,26 @@ bool addItems(const Options& o, int dpi, gdiplay::Page* page, std::string* error
 
 }  // namespace
 
-const char* driverModel() { return driver::kModel.modelName; }
+const char* driverModel() { return kModel.modelName; }
 
 long dotsOf(double millimetres, int dpi) { return std::lround(millimetres * dpi / 25.4); }
 
 bool printLabel(const Options& o, const GreyImage* image, PrintResult* result, std::string* error) {
-  if (o.model != driver::kModel.modelName) {
-    *error = "this program prints for " + std::string(driver::kModel.modelName) + ", not " + o.model;
+  if (o.model != kModel.modelName) {
+    *error = "this program prints for " + std::string(kModel.modelName) + ", not " + o.model;
     return false;
   }
   sim::QueueSetup q;
   q.name = kQueue;
   q.driver = std::u16string(u"Varodyn ") +
-             std::u16string(driver::kModel.modelName, driver::kModel.modelName + std::char_traits<char>::length(driver::kModel.modelName));
+             std::u16string(kModel.modelName, kModel.modelName + std::char_traits<char>::length(kModel.modelName));
   gdiplay::PrinterQueue queue(q);
   if (!queue.printer()) return fail(error, "OpenPrinterW");
-  if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(driver::kModel.labelFileName), error)) return false;
+  if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(kModel.labelFileName), error)) return false;
 
   driver::BuildLabelList();
   if (driver::FindLabel(o.label) < 0) {
-    *error = "label " + std::to_string(o.label) + " is not defined for " + driver::kModel.modelName;
+    *error = "label " + std::to_string(o.label) + " is not defined for " + kModel.modelName;
     return false;
   }
 
