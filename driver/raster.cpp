@@ -8,6 +8,8 @@
 
 #include "heap_block.h"
 
+namespace driver {
+
 namespace {
 
 // Larger pages than this are no label; refusing them keeps all arithmetic
@@ -596,3 +598,5 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   out.put(jobcmd::kLineEnd, 2);
   return EncodeResult::Written;
 }
+
+}  // namespace driver
