@@ -10,6 +10,8 @@
 #include "raster.h"
 #include "tables.h"
 
+using namespace driver;
+
 namespace {
 
 constexpr LONG kAcross = 1227;  // dots across the head

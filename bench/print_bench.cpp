@@ -10,6 +10,8 @@
 #include "settings.h"
 #include "wtext.h"
 
+using namespace driver;
+
 namespace {
 
 gdiplay::Page labelPage() {

@@ -1,6 +1,8 @@
 // Band layout and the band-count estimate.
 #include "bands.h"
 
+namespace driver {
+
 namespace {
 
 // Both work in 64 bits: a corrupt device mode or label file can ask for
@@ -62,3 +64,5 @@ void layoutBands(PrinterDevice& device, LONG n) {
     device.bands[j] = BandEntry{strip * bandWidth, 0, bandWidth, bandHeight, exactWidth, H, scanBytes(bandWidth), 1};
   }
 }
+
+}  // namespace driver

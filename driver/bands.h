@@ -5,6 +5,8 @@
 
 #include "device.h"
 
+namespace driver {
+
 // Band-count estimate for a printable area of a x b dots with
 // bytesPerDot bytes per dot: ceil(line bytes rounded to 4 * b / budget),
 // clamped to 1..kMaxBands.
@@ -14,3 +16,5 @@ LONG bandEstimate(LONG a, LONG b, LONG bytesPerDot);
 // into bandCount, bandSize, bands[] and wholePage, by the device's page
 // layout and bit depth.
 void layoutBands(PrinterDevice& device, LONG n);
+
+}  // namespace driver

@@ -3,6 +3,8 @@
 
 #include "dither.h"
 
+namespace driver {
+
 namespace {
 
 bool isPaletteIndex(const PrinterDevice& device, ULONG index) {
@@ -59,3 +61,5 @@ ULONG ditherColor(PrinterDevice& device, ULONG color, ULONG* out) {
   for (int r = 0; r < 16; ++r) out[r] = ULONG(words[r]) | (ULONG(words[r]) << 16);
   return DCR_DRIVER;
 }
+
+}  // namespace driver

@@ -7,6 +7,8 @@
 
 #include "device.h"
 
+namespace driver {
+
 // Grey level of a colour value whose low three bytes are red, green, blue:
 // (5R + 9G + 2B) >> 4, 0 black .. 255 white.
 inline ULONG GreyLevel(ULONG color) {
@@ -43,3 +45,5 @@ BOOL realizeDitherBrush(BRUSHOBJ* brush, ULONG hatch);
 
 // DrvDitherColor's work: the dither of `color` into `out` (16 ULONGs).
 ULONG ditherColor(PrinterDevice& device, ULONG color, ULONG* out);
+
+}  // namespace driver

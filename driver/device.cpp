@@ -1,6 +1,8 @@
 // Validation of the device record behind a driver handle.
 #include "device.h"
 
+namespace driver {
+
 bool isValidDevice(const PrinterDevice* device) {
   return device && device->signature == kModel.signature && device->size == sizeof(PrinterDevice) &&
          device->signatureEnd == kModel.signature;
@@ -14,3 +16,5 @@ PrinterDevice* validDevice(DHPDEV handle) {
   }
   return device;
 }
+
+}  // namespace driver

@@ -11,6 +11,8 @@
 #include "raster.h"
 #include "settings_records.h"
 
+namespace driver {
+
 // Page geometry: sizes in 0.1 mm and in dots, and the printable area's
 // offset on the page in dots.
 struct PageGeometry {
@@ -94,8 +96,6 @@ struct RenderParameters {
 };
 
 inline constexpr int kPrinterNameChars = 31;
-inline constexpr int kDocumentNameChars = 260;
-inline constexpr int kOutputNameChars = 259;
 
 inline constexpr int kDefaultFontCount = 3;
 
@@ -113,9 +113,6 @@ struct PrinterDevice {
   HDEV hdev;
   HANDLE printer;
   WCHAR printerName[kPrinterNameChars + 1];
-  WCHAR documentName[kDocumentNameChars + 1];
-  WCHAR outputName[kOutputNameChars + 1];
-  DWORD jobId;
   PrinterDevice* self;
 
   // Surface and band layout.
@@ -152,3 +149,5 @@ inline PrinterDevice* validDevice(SURFOBJ* pso) { return validDevice(pso ? pso->
 // Closes the record's output before a reset: END when a page is open, JOBE
 // when the job header was sent, then flush.
 void closeDeviceOutput(PrinterDevice& device);
+
+}  // namespace driver

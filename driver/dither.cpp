@@ -5,6 +5,8 @@
 
 #include "tables.h"
 
+namespace driver {
+
 void buildDitherTable(LONG kind, const BYTE* data, LONG length, DitherTable& table) {
   ZeroMemory(&table, sizeof table);
   if (!data || length < patternDataLength(kind) || patternDataLength(kind) == 0) return;
@@ -62,3 +64,5 @@ void buildDitherTables(PrinterDevice& device) {
   for (WorkArea area : {kDitherTable, kFillDitherTable})
     if (DitherTable* table = ditherTable(device, area)) buildDitherTable(r.patternKind, r.patternData, r.patternLength, *table);
 }
+
+}  // namespace driver

@@ -6,6 +6,8 @@
 
 #include "device.h"
 
+namespace driver {
+
 // Fills table from a pattern kind and its threshold data (`length` bytes;
 // a kind whose data is shorter than it needs, or an unknown kind, gives an
 // all-zero table).
@@ -17,3 +19,5 @@ void buildDitherTables(PrinterDevice& device);
 
 // The dither table in work area `area`, or null when absent.
 DitherTable* ditherTable(PrinterDevice& device, WorkArea area);
+
+}  // namespace driver

@@ -10,6 +10,8 @@
 #include "raster.h"
 #include "settings_records.h"
 
+namespace driver {
+
 static_assert(kGraphScratchBytes == kGraphScratchSize, "the encoder's scratch is the GraphScratch block");
 static_assert(kWorkBufferBytes >= kStagingCapacity, "a work area holds the staging area");
 static_assert(kWorkBufferBytes >= kDitherTableWords * sizeof(WORD), "a work area holds a dither table");
@@ -156,16 +158,16 @@ void closeDeviceOutput(PrinterDevice& device) {
   device.output.flush();
 }
 
+}  // namespace driver
+
+using namespace driver;
+
 extern "C" {
 
-BOOL APIENTRY DrvStartDoc(SURFOBJ* pso, LPWSTR pwszDocName, DWORD dwJobId) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
-    if (pwszDocName) lstrcpynW(device->documentName, pwszDocName, kDocumentNameChars + 1);
-    device->jobId = dwJobId;
-    return TRUE;
-  });
+// The document's name and job id are not kept: the job goes out through the
+// printer handle, and nothing in the driver asks for either.
+BOOL APIENTRY DrvStartDoc(SURFOBJ* pso, LPWSTR, DWORD) {
+  return guardedCall<BOOL>(FALSE, [&]() -> BOOL { return validDevice(pso) != nullptr; });
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ* pso) {

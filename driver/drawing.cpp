@@ -12,6 +12,8 @@
 #include "guard.h"
 #include "raster.h"
 
+namespace driver {
+
 namespace {
 
 constexpr ROP4 kPatCopy = 0xF0F0;
@@ -231,6 +233,10 @@ ULONG escape(PrinterDevice& device, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cj
 }
 
 }  // namespace
+
+}  // namespace driver
+
+using namespace driver;
 
 extern "C" {
 

@@ -7,6 +7,8 @@
 #include "guard.h"
 #include "pdev.h"
 
+namespace driver {
+
 namespace {
 
 // GDI's table wants one function-pointer type; void(*)() converts to and
@@ -63,6 +65,10 @@ constexpr ULONG kEnableDataBytes = 12;  // iDriverVersion, c, pdrvfn on 32-bit h
 
 }  // namespace
 
+}  // namespace driver
+
+using namespace driver;
+
 extern "C" {
 
 BOOL APIENTRY DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded) {
@@ -96,11 +102,11 @@ BOOL APIENTRY DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWOR
   });
 }
 
-DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW* pdm, LPWSTR pwszLogAddress, ULONG cPat, HSURF* phsurfPatterns, ULONG cjCaps,
+DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW* pdm, LPWSTR, ULONG cPat, HSURF* phsurfPatterns, ULONG cjCaps,
                               ULONG* pdevcaps, ULONG cjDevInfo, DEVINFO* pdi, HDEV, LPWSTR, HANDLE hDriver) {
   return guardedCall<DHPDEV>(nullptr, [&]() -> DHPDEV {
     return reinterpret_cast<DHPDEV>(
-        createDevice(pdm, pwszLogAddress, cPat, phsurfPatterns, cjCaps, pdevcaps, cjDevInfo, pdi, hDriver));
+        createDevice(pdm, cPat, phsurfPatterns, cjCaps, pdevcaps, cjDevInfo, pdi, hDriver));
   });
 }
 
@@ -115,7 +121,9 @@ BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
     PrinterDevice* oldDevice = validDevice(dhpdevOld);
     PrinterDevice* newDevice = oldDevice ? validDevice(dhpdevNew) : nullptr;
     if (!oldDevice || !newDevice) return FALSE;
-    resetDevice(*oldDevice, *newDevice);
+    // Nothing of the old record is carried over: the new one counts its own
+    // pages, so its first page sends the job header again.
+    closeDeviceOutput(*oldDevice);
     return TRUE;
   });
 }

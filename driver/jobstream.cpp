@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace driver {
+
 BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written) {
   return WritePrinter(static_cast<HANDLE>(context), const_cast<BYTE*>(data), size, written);
 }
@@ -179,3 +181,5 @@ BOOL finishDocument(OutputStage& out) {
   out.state = 0;
   return ok;
 }
+
+}  // namespace driver

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace driver {
+
 // Command words and fixed lines of the job language. Every line ends in
 // CR LF; values are plain signed decimals.
 namespace jobcmd {
@@ -118,3 +120,5 @@ void writeJobEnd(OutputStage& out);                                         // J
 // again. Returns FALSE when a write of this document failed; writeError
 // then holds that failure's error code.
 BOOL finishDocument(OutputStage& out);
+
+}  // namespace driver

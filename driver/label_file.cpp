@@ -8,6 +8,8 @@
 #include "model_profile.h"
 #include "text.h"
 
+namespace driver {
+
 namespace {
 
 // Key order of a written definition.
@@ -92,21 +94,9 @@ void keyDefaults(LONG index, LabelDefinition* def) {
   def->AutoMargin = 1;
 }
 
-void builtinDefinition(const BuiltinLabel& b, LabelDefinition* def) {
+void builtinDefinition(const LabelRecord& b, LabelDefinition* def) {
   keyDefaults(b.LabelIndex, def);
-  copyText(def->LabelName, b.LabelName, kLabelNameSlot - 1);
-  def->LabelWidth = b.LabelWidth;
-  def->LabelHeight = b.LabelHeight;
-  def->LabelGap = b.LabelGap;
-  def->PrintMode = b.PrintMode;
-  def->StopPosition = b.StopPosition;
-  def->Density = b.Density;
-  def->LabelType = b.LabelType;
-  def->AutoMargin = b.AutoMargin;
-  def->LeftMargin = b.LeftMargin;
-  def->RightMargin = b.RightMargin;
-  def->TopMargin = b.TopMargin;
-  def->BottomMargin = b.BottomMargin;
+  static_cast<LabelRecord&>(*def) = b;
 }
 
 LONG readInt(LPCWSTR section, LPCWSTR key, LONG fallback, LPCWSTR path) {
@@ -219,7 +209,7 @@ void DefaultLabelDefinition(LONG index, LabelDefinition* def) {
 }
 
 void SeedBuiltinLabels() {
-  for (const BuiltinLabel& b : kModel.builtinLabels) {
+  for (const LabelRecord& b : kModel.builtinLabels) {
     WCHAR name[kLabelNameSlot];
     ReadLabelName(b.LabelIndex, name);
     if (name[0]) continue;
@@ -236,7 +226,7 @@ void BuildLabelList() {
   LabelFilePath(path, kPathChars);
   int next = 0;
   // A built-in key still missing keeps the value its slot held before.
-  for (const BuiltinLabel& b : kModel.builtinLabels) {
+  for (const LabelRecord& b : kModel.builtinLabels) {
     LabelListEntry& slot = g_labelList[next];
     if (readListSlot(b.LabelIndex, &slot, slot.width, slot.height, path)) ++next;
   }
@@ -269,3 +259,5 @@ int copyLabelList(LabelListEntry* entries) {
 }
 
 const LabelListEntry* LabelList() { return g_labelList; }
+
+}  // namespace driver

@@ -4,23 +4,13 @@
 
 #include <windows.h>
 
-// One section of the label-definition file.
-inline constexpr int kLabelNameSlot = 34;  // code units including terminator
-struct LabelDefinition {
-  LONG LabelIndex;
-  WCHAR LabelName[kLabelNameSlot];
-  LONG LabelWidth;
-  LONG LabelHeight;
-  LONG LabelGap;
-  LONG PrintMode;
-  LONG StopPosition;
-  LONG Density;
-  LONG LabelType;
-  LONG AutoMargin;
-  LONG LeftMargin;
-  LONG RightMargin;
-  LONG TopMargin;
-  LONG BottomMargin;
+#include "label_record.h"
+
+namespace driver {
+
+// One section of the label-definition file: the label and the printer's
+// offsets for it.
+struct LabelDefinition : LabelRecord {
   LONG OffsetTearOff;
   LONG OffsetPeerOff;
   LONG OffsetCutter;
@@ -69,3 +59,4 @@ int copyLabelList(LabelListEntry* entries);
 // for inspection while no other device rebuilds it.
 const LabelListEntry* LabelList();
 
+}  // namespace driver

@@ -5,24 +5,9 @@
 #include <windows.h>
 #include <wtext.h>
 
-// One built-in label of the model (the layout of a label-definition file
-// section without its name slot size).
-struct BuiltinLabel {
-  LONG LabelIndex;
-  const WCHAR* LabelName;
-  LONG LabelWidth;
-  LONG LabelHeight;
-  LONG LabelGap;
-  LONG PrintMode;
-  LONG StopPosition;
-  LONG Density;
-  LONG LabelType;
-  LONG AutoMargin;
-  LONG LeftMargin;
-  LONG RightMargin;
-  LONG TopMargin;
-  LONG BottomMargin;
-};
+#include "label_record.h"
+
+namespace driver {
 
 // The model's single resolution entry.
 struct ResolutionEntry {
@@ -45,7 +30,7 @@ struct ModelProfile {
   WORD signature;         // PrinterDevice signature of this build
   const WCHAR* labelFileName;
   ResolutionEntry resolution;
-  BuiltinLabel builtinLabels[2];  // labels 256 and 257, in table order
+  LabelRecord builtinLabels[2];   // labels 256 and 257, in table order
   LONG firstUserSlot;             // first user label index (301)
   LONG userSlotCount;             // user slots read into the label list
   // Defaults for missing LabelWidth / LabelHeight / StopPosition keys, and
@@ -85,3 +70,5 @@ inline constexpr LONG kMaxBands = 128;
 inline constexpr LONG kPrintableWidthLimit = 1040;  // 104.0 mm, margin rules
 inline constexpr LONG kLongLabelLimit = 4000;       // 400.0 mm, margin rules
 inline constexpr LONG kCustomLabelIndex = 256;
+
+}  // namespace driver

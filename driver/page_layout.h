@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace driver {
+
 // The values are the band-layout codes the device record has always kept.
 enum class PageLayout : LONG {
   Portrait = 17,           // horizontal bands; GRAPH rows are scanlines
@@ -19,3 +21,5 @@ inline constexpr PageLayout pageLayoutOf(LONG orientation, bool landscapeRotatio
 }
 
 inline constexpr bool isLandscape(PageLayout layout) { return layout != PageLayout::Portrait; }
+
+}  // namespace driver

@@ -13,6 +13,8 @@
 #include "tables.h"
 #include "text.h"
 
+namespace driver {
+
 namespace {
 
 bool isOneBitOrGrey(LONG colorMode) { return colorMode == 0 || colorMode == 1; }
@@ -52,6 +54,12 @@ void freeRecord(PrinterDevice* device) {
   // one is the block itself.
   PrinterDevice* block = device->self ? device->self : device;
   GlobalFree(block);
+}
+
+// Copies as much of `info` as the caller's `size` bytes at `out` hold.
+template <class Info>
+void copyCut(const Info& info, void* out, ULONG size) {
+  CopyMemory(out, &info, size < sizeof info ? size : ULONG(sizeof info));
 }
 
 }  // namespace
@@ -200,7 +208,7 @@ void fillDevInfo(const PrinterDevice& device, DEVINFO* info) {
   info->flGraphicsCaps2 = 0;
 }
 
-PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat, HSURF* patterns, ULONG cjCaps,
+PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG cjCaps,
                             ULONG* caps, ULONG cjDevInfo, DEVINFO* devInfo, HANDLE printer) {
   WCHAR printerName[kPrinterNameChars + 1];
   if (!QueryPrinterProperty(printer, PrinterProperty::PrinterName, printerName, sizeof printerName)) return nullptr;
@@ -218,7 +226,6 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat,
   };
   device->printer = printer;
   lstrcpynW(device->printerName, printerName, kPrinterNameChars + 1);
-  if (logAddress) lstrcpynW(device->outputName, logAddress, kOutputNameChars + 1);
 
   DWORD available = pdm ? DWORD(pdm->dmSize) + DWORD(pdm->dmDriverExtra) : 0;
   if (!LoadDeviceSettings(&device->settings, pdm, available, printer, device->printerName)) return fail(ERROR_NOT_ENOUGH_MEMORY);
@@ -238,16 +245,12 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat,
   if (caps && cjCaps) {
     GDIINFO info;
     fillGdiInfo(*device, &info);
-    ULONG n = cjCaps < sizeof info ? cjCaps : ULONG(sizeof info);
-    ZeroMemory(caps, n);
-    CopyMemory(caps, &info, n);
+    copyCut(info, caps, cjCaps);
   }
   if (devInfo && cjDevInfo) {
     DEVINFO info;
     fillDevInfo(*device, &info);
-    ULONG n = cjDevInfo < sizeof info ? cjDevInfo : ULONG(sizeof info);
-    ZeroMemory(devInfo, n);
-    CopyMemory(devInfo, &info, n);
+    copyCut(info, devInfo, cjDevInfo);
   }
   if (patterns)
     for (ULONG i = 0; i < cPat; ++i) patterns[i] = nullptr;
@@ -264,9 +267,4 @@ void destroyDevice(PrinterDevice* device) {
   freeRecord(device);
 }
 
-void resetDevice(PrinterDevice& oldDevice, PrinterDevice& newDevice) {
-  closeDeviceOutput(oldDevice);
-  lstrcpynW(newDevice.outputName, oldDevice.outputName, kOutputNameChars + 1);
-  if (oldDevice.documentName[0]) lstrcpynW(newDevice.documentName, oldDevice.documentName, kDocumentNameChars);
-  if (oldDevice.jobId) newDevice.jobId = oldDevice.jobId;
-}
+}  // namespace driver

@@ -1,4 +1,4 @@
-// Device-record lifecycle logic behind DrvEnablePDEV, DrvResetPDEV,
+// Device-record lifecycle logic behind DrvEnablePDEV,
 // DrvDisablePDEV, DrvEnableSurface and DrvDisableSurface.
 #pragma once
 
@@ -8,9 +8,11 @@
 #include "device.h"
 #include "settings.h"
 
+namespace driver {
+
 // Creates the device record (all steps of DrvEnablePDEV). Returns it, or
 // null with the last error set; nothing stays allocated on failure.
-PrinterDevice* createDevice(const DEVMODEW* pdm, LPCWSTR logAddress, ULONG cPat, HSURF* patterns, ULONG cjCaps,
+PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG cjCaps,
                             ULONG* caps, ULONG cjDevInfo, DEVINFO* devInfo, HANDLE printer);
 
 // Parts of device creation, exposed for the document and drawing code.
@@ -31,10 +33,6 @@ void fillDevInfo(const PrinterDevice& device, DEVINFO* info);
 // palette).
 void destroyDevice(PrinterDevice* device);
 
-// Closes the old record's output and carries the output name, document
-// name and job identifier over to the new one.
-void resetDevice(PrinterDevice& oldDevice, PrinterDevice& newDevice);
-
 // DrvEnableSurface / DrvDisableSurface logic. enableSurface returns the
 // surface, or null with the last error set and nothing of this call left.
 HSURF enableSurface(PrinterDevice& device);
@@ -43,3 +41,5 @@ void disableSurface(PrinterDevice& device);
 // Decides OutputSuppressed from the feature selections and the print
 // processor's capabilities.
 void checkPrintProcessor(PrinterDevice& device);
+
+}  // namespace driver

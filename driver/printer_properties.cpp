@@ -9,6 +9,8 @@
 
 #include "heap_block.h"
 
+namespace driver {
+
 int QueryPrinterProperty(HANDLE printer, PrinterProperty selector, void* buffer, DWORD size, DWORD jobId) {
   if (!buffer) return 0;
   ZeroMemory(buffer, size);
@@ -59,3 +61,5 @@ int QueryPrinterProperty(HANDLE printer, PrinterProperty selector, void* buffer,
   }
   return 0;
 }
+
+}  // namespace driver

@@ -8,6 +8,8 @@
 
 #include "heap_block.h"
 
+namespace driver {
+
 namespace {
 
 // Larger pages than this are no label; refusing them keeps all arithmetic
@@ -107,7 +109,7 @@ namespace {
 // right by `shift` (patternShift of the pixel's page column) and `bit`
 // picks the pixel's column within the resulting byte. Returns the bit
 // (non-zero) when the pixel is white.
-inline unsigned whiteBit(const WORD* rowWords, unsigned level, unsigned shift, unsigned bit) {
+inline unsigned whiteBit(const WORD* rowWords, size_t level, unsigned shift, unsigned bit) {
   return (static_cast<unsigned>(rowWords[level * kDitherRows]) >> shift) & bit;
 }
 
@@ -596,3 +598,5 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   out.put(jobcmd::kLineEnd, 2);
   return EncodeResult::Written;
 }
+
+}  // namespace driver

@@ -7,6 +7,8 @@
 #include "jobstream.h"
 #include "page_layout.h"
 
+namespace driver {
+
 // One band table entry: top-left corner on the page, allocated (rounded)
 // size, exact size, bytes per scanline of its bitmap, flags (bit 0: encode).
 struct BandEntry {
@@ -106,3 +108,5 @@ DWORD hexRow(char* dst, const BYTE* src, DWORD n);
 // nothing, for a surface that is not 1-bit or a null table.
 BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
                   LONG exactHeight);
+
+}  // namespace driver

@@ -16,6 +16,8 @@
 #include "tables.h"
 #include "text.h"
 
+namespace driver {
+
 namespace {
 
 constexpr int kCompareChars = 259;
@@ -298,3 +300,5 @@ int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD avail
   CopyMemory(settings, work.get(), sizeof(DriverSettings));
   return 1;
 }
+
+}  // namespace driver

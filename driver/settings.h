@@ -7,6 +7,8 @@
 
 #include "settings_records.h"
 
+namespace driver {
+
 // ---- derived values ------------------------------------------------------
 
 struct LabelSize {
@@ -61,3 +63,5 @@ void applyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD
 // (settings untouched) when the working record cannot be allocated.
 int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName);
+
+}  // namespace driver

@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <winddi.h>
 
+namespace driver {
+
 // The driver's private part of the device mode (dmDriverExtra bytes).
 struct PrivateSettings {
   LONG LabelIndex;
@@ -84,3 +86,4 @@ static_assert(offsetof(DriverSettings, Private) == 220 && offsetof(DriverSetting
               "DriverSettings field offsets");
 static_assert(kStoredDevModeBytes == 364 && kDriverExtraBytes == 144, "stored device mode is 364 bytes");
 
+}  // namespace driver

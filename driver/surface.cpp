@@ -13,6 +13,8 @@
 #include "printer_properties.h"
 #include "tables.h"
 
+namespace driver {
+
 namespace {
 
 constexpr FLONG kSurfaceHooks = HOOK_BITBLT | HOOK_STRETCHBLT | HOOK_PLGBLT | HOOK_TEXTOUT | HOOK_PAINT |
@@ -182,3 +184,5 @@ void disableSurface(PrinterDevice& device) {
   freeWorkBuffers(device);
   freeScratch(device);
 }
+
+}  // namespace driver

@@ -4,6 +4,8 @@
 
 #include "tables.h"
 
+namespace driver {
+
 const PaperSourceEntry kPaperSources[] = {
     {WTEXT("自动"), 14, 64026},
     {nullptr, 0, 0},
@@ -154,3 +156,5 @@ const COLORINFO kBuiltinColorInfo = {
     {6810, 3050, 0}, {2260, 6550, 0}, {1810, 500, 0},   {2000, 2450, 0}, {5210, 2100, 0},
     {4750, 5100, 0}, {3324, 3474, 10000}, 10000, 10000, 10000, 1422, 952, 787, 495, 324, 248,
 };
+
+}  // namespace driver

@@ -7,6 +7,8 @@
 
 #include "settings_records.h"
 
+namespace driver {
+
 struct PaperSourceEntry {
   const WCHAR* name;
   LONG id;
@@ -67,3 +69,4 @@ extern const COLORINFO kDefaultColorInfo;
 // The same block with Cyan (2000, 2450, 0), used without a halftone pattern.
 extern const COLORINFO kBuiltinColorInfo;
 
+}  // namespace driver

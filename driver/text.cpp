@@ -1,6 +1,8 @@
 // Small UTF-16 text helpers for the driver.
 #include "text.h"
 
+namespace driver {
+
 int formatDecimal(LONG value, WCHAR* out) {
   WCHAR digits[12];
   int n = 0;
@@ -31,3 +33,5 @@ int lengthBefore(LPCWSTR src, WCHAR stop) {
     while (src[n] && src[n] != stop) ++n;
   return n;
 }
+
+}  // namespace driver

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace driver {
+
 // Writes value in decimal ("%d") into out (at least 12 code units) and
 // returns the number of code units written, excluding the terminator.
 int formatDecimal(LONG value, WCHAR* out);
@@ -13,3 +15,5 @@ void copyText(WCHAR* dst, LPCWSTR src, int maxChars);
 
 // Length of src up to (not including) the first `stop` unit or the end.
 int lengthBefore(LPCWSTR src, WCHAR stop);
+
+}  // namespace driver

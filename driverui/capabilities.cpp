@@ -12,6 +12,8 @@
 #include "settings.h"
 #include "tables.h"
 
+namespace driver {
+
 namespace {
 
 // Pages-per-sheet counts the print processor lays out when N-up is left to
@@ -123,3 +125,5 @@ DWORD DeviceCapability(HANDLE printer, LPCWSTR deviceName, WORD cap, void* outpu
   DocumentSettings(printer, deviceName, dm, DevModeClaimedBytes(dm), settings.get());
   return answer(*settings, cap, output);
 }
+
+}  // namespace driver

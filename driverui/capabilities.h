@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+namespace driver {
+
 // Fixed widths of the name entries the API defines.
 inline constexpr int kPaperNameChars = 64;
 inline constexpr int kBinNameChars = 24;
@@ -16,3 +18,5 @@ inline constexpr int kMediaTypeNameChars = 64;
 // without a buffer); value capabilities return the value. Unknown
 // capabilities return GDI_ERROR.
 DWORD DeviceCapability(HANDLE printer, LPCWSTR deviceName, WORD cap, void* output, const DEVMODEW* dm);
+
+}  // namespace driver

@@ -5,6 +5,8 @@
 #include "guard.h"
 #include "sheets.h"
 
+using namespace driver;
+
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
   return dllEntry(
       reason, reserved,

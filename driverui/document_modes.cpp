@@ -9,6 +9,8 @@
 #include "queue_printer.h"
 #include "setting_limits.h"
 
+namespace driver {
+
 namespace {
 
 LONG failWith(DWORD error) {
@@ -137,3 +139,5 @@ BOOL InitializeQueue(LPCWSTR printerName) {
   ClampSettings(settings.get());
   return StoreQueueSettings(queue.get(), *settings);
 }
+
+}  // namespace driver

@@ -10,6 +10,8 @@
 #include "settings.h"
 #include "tables.h"
 
+namespace driver {
+
 // Bytes of this driver's device mode: the public part and the private part
 // with its signature; exactly what the graphics driver reads.
 inline constexpr DWORD kDevModeBytes = kStoredDevModeBytes;
@@ -57,3 +59,5 @@ BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings);
 // DrvUpgradePrinter): seeds the label file and stores the queue's current
 // valid settings, or the built-in defaults, range-checked.
 BOOL InitializeQueue(LPCWSTR printerName);
+
+}  // namespace driver

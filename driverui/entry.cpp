@@ -9,6 +9,8 @@
 #include "guard.h"
 #include "sheets.h"
 
+using namespace driver;
+
 extern "C" {
 
 DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pDeviceName, WORD iDevCap, PVOID pvOutput,

@@ -10,6 +10,8 @@
 #include "text.h"
 #include "user_labels.h"
 
+namespace driver {
+
 namespace {
 
 // Where a control's value lives: the document's private settings or the
@@ -339,3 +341,5 @@ bool DeviceSettingsPage::apply() {
   block_ = next;
   return true;
 }
+
+}  // namespace driver

@@ -11,6 +11,8 @@
 #include "settings.h"
 #include "tables.h"
 
+namespace driver {
+
 // One entry of a choice control: its value and its text, a string resource
 // (textId) or, when textId is 0, the text itself.
 struct Choice {
@@ -98,3 +100,5 @@ class DeviceSettingsPage {
   WCHAR slotTexts_[kMaxSlots][kLabelNameSlot + 8];
   Choice slotChoices_[kMaxSlots];
 };
+
+}  // namespace driver

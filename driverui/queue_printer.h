@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <winspool.h>
 
+namespace driver {
+
 class QueuePrinter {
  public:
   QueuePrinter(HANDLE given, LPCWSTR name) : handle_(given) {
@@ -23,3 +25,5 @@ class QueuePrinter {
   HANDLE handle_ = nullptr;
   bool owned_ = false;
 };
+
+}  // namespace driver

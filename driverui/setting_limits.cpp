@@ -1,6 +1,8 @@
 // Range checks of the private settings against the model's tables.
 #include "setting_limits.h"
 
+namespace driver {
+
 void ClampSettings(DriverSettings* settings) {
   PrivateSettings& p = settings->Private;
   for (const SettingRange& r : kSettingRanges) {
@@ -14,3 +16,5 @@ void ClampSettings(DriverSettings* settings) {
   lstrcpynW(deviceName, settings->Public.dmDeviceName, CCHDEVICENAME + 1);
   BuildPublicFields(settings, deviceName);
 }
+
+}  // namespace driver

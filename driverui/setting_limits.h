@@ -9,6 +9,8 @@
 #include "settings.h"
 #include "tables.h"
 
+namespace driver {
+
 // Custom (label 256) size limits in 0.1 mm: the job header cuts wider
 // labels to the model's width limit and longer ones to 400.0 mm.
 inline constexpr LONG kMinLabelExtent = 100;
@@ -61,3 +63,5 @@ inline constexpr SettingRange kSettingRanges[] = {
 // does not hold, an unknown media type or paper source) by its default, and
 // rebuilds the public fields. The label list must be current.
 void ClampSettings(DriverSettings* settings);
+
+}  // namespace driver

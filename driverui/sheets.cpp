@@ -13,6 +13,8 @@
 #include "resource.h"
 #include <wtext.h>
 
+namespace driver {
+
 namespace {
 
 HINSTANCE g_module = nullptr;
@@ -209,3 +211,5 @@ LONG DevicePropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
   loadQueueSettings(&sheet->settings, header->hPrinter, header->pszPrinterName);
   return addPage(info, sheet, IDD_DEVICE_SETTINGS);
 }
+
+}  // namespace driver

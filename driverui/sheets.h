@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <winddiui.h>
 
+namespace driver {
+
 // The module the dialog templates and texts are loaded from.
 void SetResourceModule(HINSTANCE module);
 
@@ -15,3 +17,5 @@ LONG DocumentPropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam);
 // DrvDevicePropertySheets with a sheet: the device-settings page for the
 // DEVICEPROPERTYHEADER of INIT.
 LONG DevicePropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam);
+
+}  // namespace driver

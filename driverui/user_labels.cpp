@@ -5,6 +5,8 @@
 #include "setting_limits.h"
 #include "text.h"
 
+namespace driver {
+
 namespace {
 
 bool nameAcceptable(const WCHAR* name) {
@@ -43,3 +45,5 @@ bool DeleteUserLabel(LONG index) {
   formatDecimal(index, section);
   return WritePrivateProfileStringW(section, nullptr, nullptr, path) != FALSE;
 }
+
+}  // namespace driver

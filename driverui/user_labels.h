@@ -8,6 +8,8 @@
 #include "settings.h"
 #include "tables.h"
 
+namespace driver {
+
 // What makes a user label unacceptable; the first problem found.
 enum class UserLabelProblem { None, Slot, Name, Width, Height, Gap, Margins };
 
@@ -28,3 +30,5 @@ UserLabelProblem SaveUserLabel(const LabelDefinition& def);
 // Removes a user slot's section. False for other indices or when the file
 // cannot be written.
 bool DeleteUserLabel(LONG index);
+
+}  // namespace driver

@@ -31,6 +31,8 @@
 #include "sim/spooler.h"
 #include "sim/world.h"
 
+using namespace driver;
+
 namespace {
 
 void fail(const char* what) {

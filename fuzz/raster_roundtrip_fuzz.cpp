@@ -17,6 +17,8 @@
 #include "job_decoder.h"
 #include "raster.h"
 
+using namespace driver;
+
 namespace {
 
 using Bytes = std::vector<BYTE>;

@@ -86,7 +86,9 @@ const PortFunctionTable kMonitorTable = {
 extern "C" {
 
 BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
-  dllEntry(
+  // A monitor lock that cannot be made fails the load, as any failure of
+  // the shared entry does.
+  return dllEntry(
       dwReason, lpReserved,
       [&] {
         trmon::g_instance = hInstance;
@@ -95,9 +97,6 @@ BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved
         return true;
       },
       [] {});
-  // The library loads even when the lock cannot be made now; the port
-  // functions make it on first use.
-  return TRUE;
 }
 
 BOOL WINAPI InitializeMonitorEx(LPSTR pRegistryRoot, LPPORTFUNCTIONTABLE pMonitor) {

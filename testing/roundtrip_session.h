@@ -26,7 +26,7 @@
 #include "sim/world.h"
 #include "tables.h"
 
-inline constexpr bool kModelA = kModel.model == ModelId::ModelA;
+inline constexpr bool kModelA = driver::kModel.model == driver::ModelId::ModelA;
 
 // A page as drawn: printable width x height dots of grey (0 black .. 255
 // white); one-bit surfaces take 0 as black and anything else as white.
@@ -69,16 +69,16 @@ class PrintSession : public ::testing::Test {
 
   // Enables a device whose application device mode carries the default
   // settings with `edit` applied, and its surface.
-  PrinterDevice* enable(const std::function<void(PrivateSettings&)>& edit = {}) {
-    DriverSettings s;
-    DefaultSettings(&s, name());
-    s.SettingsSignature = kSettingsSignature;
+  driver::PrinterDevice* enable(const std::function<void(driver::PrivateSettings&)>& edit = {}) {
+    driver::DriverSettings s;
+    driver::DefaultSettings(&s, name());
+    s.SettingsSignature = driver::kSettingsSignature;
     if (edit) edit(s.Private);
-    BuildPublicFields(&s, name());
-    appMode.assign(reinterpret_cast<BYTE*>(&s), reinterpret_cast<BYTE*>(&s) + kStoredDevModeBytes);
+    driver::BuildPublicFields(&s, name());
+    appMode.assign(reinterpret_cast<BYTE*>(&s), reinterpret_cast<BYTE*>(&s) + driver::kStoredDevModeBytes);
     dc = std::make_unique<gdiplay::DeviceContext>();
     const bool created = dc->create(printer, name(), reinterpret_cast<const DEVMODEW*>(appMode.data()));
-    device = reinterpret_cast<PrinterDevice*>(dc->device());
+    device = reinterpret_cast<driver::PrinterDevice*>(dc->device());
     pso = dc->surface();
     return created ? device : nullptr;
   }
@@ -125,7 +125,7 @@ class PrintSession : public ::testing::Test {
 
   // The device's dither table 7 as the encoder reads it.
   std::vector<WORD> ditherTable() const {
-    const WORD* t = reinterpret_cast<const WORD*>(device->work.buffer[kDitherTable]);
+    const WORD* t = reinterpret_cast<const WORD*>(device->work.buffer[driver::kDitherTable]);
     return std::vector<WORD>(t, t + 256 * 16);
   }
 
@@ -134,7 +134,7 @@ class PrintSession : public ::testing::Test {
   std::unique_ptr<gdiplay::DeviceContext> dc, second;
   HANDLE printer = nullptr;
   std::vector<BYTE> appMode;
-  PrinterDevice* device = nullptr;
+  driver::PrinterDevice* device = nullptr;
   SURFOBJ* pso = nullptr;
 };
 

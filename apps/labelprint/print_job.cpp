@@ -21,6 +21,8 @@
 
 namespace labelprint {
 
+using driver::kModel;
+
 namespace {
 
 const std::u16string kQueue = u"Label Printer";
@@ -108,16 +110,16 @@ bool printLabel(const Options& o, const GreyImage* image, PrintResult* result, s
   if (!queue.printer()) return fail(error, "OpenPrinterW");
   if (!o.labelFile.empty() && !copyFile(o.labelFile, sim::windowsFilePath(kModel.labelFileName), error)) return false;
 
-  BuildLabelList();
-  if (FindLabel(o.label) < 0) {
+  driver::BuildLabelList();
+  if (driver::FindLabel(o.label) < 0) {
     *error = "label " + std::to_string(o.label) + " is not defined for " + kModel.modelName;
     return false;
   }
 
-  DriverSettings s;
-  DefaultSettings(&s, queue.name());
-  s.SettingsSignature = kSettingsSignature;
-  PrivateSettings& p = s.Private;
+  driver::DriverSettings s;
+  driver::DefaultSettings(&s, queue.name());
+  s.SettingsSignature = driver::kSettingsSignature;
+  driver::PrivateSettings& p = s.Private;
   p.LabelIndex = o.label;
   if (o.width > 0) {
     p.CustomWidth = o.width;
@@ -127,7 +129,7 @@ bool printLabel(const Options& o, const GreyImage* image, PrintResult* result, s
   p.LandscapeRotation = o.rotate ? 1 : 0;
   p.ColorMode = o.grey ? 1 : 0;
   p.GraphicsMode = o.hex ? 0 : 1;
-  BuildPublicFields(&s, queue.name());
+  driver::BuildPublicFields(&s, queue.name());
 
   gdiplay::DeviceContext dc;
   if (!dc.create(queue.printer(), queue.name(), reinterpret_cast<const DEVMODEW*>(&s))) return fail(error, dc.step());

@@ -9,6 +9,8 @@
 #include "driver_fixture.h"
 #include "sim/world.h"
 
+using namespace driver;
+
 namespace {
 
 constexpr ULONG kRed = 0x0000FF, kGreen = 0x00FF00, kBlue = 0xFF0000, kWhite = 0xFFFFFF;

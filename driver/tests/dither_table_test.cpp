@@ -7,6 +7,8 @@
 #include "dither.h"
 #include "tables.h"
 
+using namespace driver;
+
 namespace {
 
 DitherTable& table() {

@@ -9,6 +9,8 @@
 
 #include "roundtrip_session.h"
 
+using namespace driver;
+
 namespace {
 
 std::string repeat(const std::string& s, int n) {

@@ -2,6 +2,8 @@
 // engine failure included; the font queries report no device fonts.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 struct HookCase {

@@ -26,7 +26,7 @@
 #include "sim/world.h"
 #include "tables.h"
 
-inline constexpr bool kIsModelA = kModel.model == ModelId::ModelA;
+inline constexpr bool kIsModelA = driver::kModel.model == driver::ModelId::ModelA;
 
 class DriverTest : public ::testing::Test {
  protected:
@@ -48,7 +48,7 @@ class DriverTest : public ::testing::Test {
   // Lets a test adjust the queue before it is added.
   virtual void setup(sim::QueueSetup&) {}
 
-  std::string labelFile() const { return sim::windowsFilePath(kModel.labelFileName); }
+  std::string labelFile() const { return sim::windowsFilePath(driver::kModel.labelFileName); }
 
   // Writes a label-definition file (UTF-8 INI text).
   void writeLabelFile(const std::string& text) const { sim::writeUtf8File(labelFile(), text); }
@@ -57,27 +57,27 @@ class DriverTest : public ::testing::Test {
   // `edit` applied.
   template <class Edit>
   std::vector<BYTE> storedDevMode(Edit edit) const {
-    DriverSettings s;
-    DefaultSettings(&s, reinterpret_cast<LPCWSTR>(queueName.c_str()));
-    s.SettingsSignature = kSettingsSignature;
+    driver::DriverSettings s;
+    driver::DefaultSettings(&s, reinterpret_cast<LPCWSTR>(queueName.c_str()));
+    s.SettingsSignature = driver::kSettingsSignature;
     edit(s);
     const BYTE* p = reinterpret_cast<const BYTE*>(&s);
-    return std::vector<BYTE>(p, p + kStoredDevModeBytes);
+    return std::vector<BYTE>(p, p + driver::kStoredDevModeBytes);
   }
 
   // The "Private DevMode" block with defaults and `edit` applied.
   template <class Edit>
   std::vector<BYTE> privateBlock(Edit edit) const {
-    DriverSettings s;
-    DefaultSettings(&s, reinterpret_cast<LPCWSTR>(queueName.c_str()));
+    driver::DriverSettings s;
+    driver::DefaultSettings(&s, reinterpret_cast<LPCWSTR>(queueName.c_str()));
     edit(s.PrinterData);
     const BYTE* p = reinterpret_cast<const BYTE*>(&s.PrinterData);
-    return std::vector<BYTE>(p, p + sizeof(PrinterDataBlock));
+    return std::vector<BYTE>(p, p + sizeof(driver::PrinterDataBlock));
   }
 
   // Creates a device as GDI does for a device context (DrvEnablePDEV with
   // full-size info buffers, DrvCompletePDEV); the test disables it.
-  PrinterDevice* enable(DEVMODEW* dm = nullptr) {
+  driver::PrinterDevice* enable(DEVMODEW* dm = nullptr) {
     gdiplay::DeviceContext dc;
     const bool created = dc.createDevice(printer, reinterpret_cast<LPCWSTR>(queueName.c_str()), dm);
     gdiInfo = dc.gdiInfo();
@@ -86,7 +86,7 @@ class DriverTest : public ::testing::Test {
     hdev = dc.hdev();
     DHPDEV d = created ? dc.device() : nullptr;
     dc.release();
-    return reinterpret_cast<PrinterDevice*>(d);
+    return reinterpret_cast<driver::PrinterDevice*>(d);
   }
 
   std::u16string queueName = u"Label Printer";

@@ -2,6 +2,8 @@
 // the device handle check of every entry point.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 TEST(DrvEnableDriverTest, RejectsOldEnginesAndShortEnableData) {

@@ -4,6 +4,8 @@
 #include "driver_fixture.h"
 #include "pdev.h"
 
+using namespace driver;
+
 namespace {
 
 struct GeometryCase {

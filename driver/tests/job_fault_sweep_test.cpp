@@ -14,6 +14,8 @@
 
 #include "roundtrip_session.h"
 
+using namespace driver;
+
 namespace {
 
 struct SweepJob {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+using namespace driver;
+
 namespace {
 
 // Records every write; can fail or take nothing at a given call, or take

@@ -3,6 +3,8 @@
 // directory.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 const std::vector<std::u16string> kKeyOrder = {
@@ -44,7 +46,7 @@ TEST_F(LabelFileTest, EmptyOrMissingFileIsSeededWithBothBuiltinsInKeyOrder) {
     if (empty) writeLabelFile("");
     BuildLabelList();
     EXPECT_EQ(list(nullptr), (std::vector<std::u16string>{u"256", u"257"}));
-    for (const BuiltinLabel& b : kModel.builtinLabels) {
+    for (const LabelRecord& b : kModel.builtinLabels) {
       std::u16string section = std::u16string(b.LabelIndex == 256 ? u"256" : u"257");
       SCOPED_TRACE(std::string(section.begin(), section.end()));
       EXPECT_EQ(list(section.c_str()), kKeyOrder);

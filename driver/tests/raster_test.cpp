@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace driver;
+
 namespace {
 
 using Bytes = std::vector<BYTE>;

@@ -9,6 +9,8 @@
 #include "job_decoder.h"
 #include "roundtrip_session.h"
 
+using namespace driver;
+
 namespace {
 
 enum class Turn { Portrait, Clockwise, CounterClockwise };

@@ -3,6 +3,8 @@
 // application's device mode, and the spooler queries.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 class SettingsTest : public DriverTest {

@@ -3,6 +3,8 @@
 // print-processor capability check.
 #include "driver_fixture.h"
 
+using namespace driver;
+
 namespace {
 
 class SurfaceTest : public DriverTest {

@@ -7,6 +7,8 @@
 #include "capabilities.h"
 #include "setting_limits.h"
 
+using namespace driver;
+
 namespace {
 
 class CapabilitiesTest : public UiTest {

@@ -5,6 +5,8 @@
 
 #include "setting_limits.h"
 
+using namespace driver;
+
 namespace {
 
 using DocumentModesTest = UiTest;

@@ -9,6 +9,8 @@
 #include "resource.h"
 #include "setting_limits.h"
 
+using namespace driver;
+
 namespace {
 
 // Controls as plain state; refusals are recorded.

@@ -19,7 +19,7 @@ class UiTest : public DriverTest {
   // The device mode DrvDocumentPropertySheets hands out for `in` (merged
   // under DM_IN_BUFFER when not null), through `handle` (null: by name).
   std::vector<BYTE> documentDevMode(const DEVMODEW* in = nullptr, HANDLE handle = nullptr) {
-    std::vector<BYTE> out(kDevModeBytes, 0xCD);
+    std::vector<BYTE> out(driver::kDevModeBytes, 0xCD);
     DOCUMENTPROPERTYHEADER h{};
     h.cbSize = sizeof h;
     h.hPrinter = handle;
@@ -28,20 +28,20 @@ class UiTest : public DriverTest {
     h.pdmOut = reinterpret_cast<DEVMODEW*>(out.data());
     h.cbOut = DWORD(out.size());
     h.fMode = DM_OUT_BUFFER | (in ? DM_IN_BUFFER : 0);
-    EXPECT_EQ(DocumentPropertiesDirect(&h), CPSUI_OK);
+    EXPECT_EQ(driver::DocumentPropertiesDirect(&h), CPSUI_OK);
     return out;
   }
 
-  static const DriverSettings& asSettings(const std::vector<BYTE>& bytes) {
-    return *reinterpret_cast<const DriverSettings*>(bytes.data());
+  static const driver::DriverSettings& asSettings(const std::vector<BYTE>& bytes) {
+    return *reinterpret_cast<const driver::DriverSettings*>(bytes.data());
   }
 
   // The settings the graphics driver builds for a device created with dm.
-  DriverSettings driverReads(const std::vector<BYTE>& dm) {
+  driver::DriverSettings driverReads(const std::vector<BYTE>& dm) {
     std::vector<BYTE> copy = dm;
-    PrinterDevice* device = enable(reinterpret_cast<DEVMODEW*>(copy.data()));
+    driver::PrinterDevice* device = enable(reinterpret_cast<DEVMODEW*>(copy.data()));
     EXPECT_NE(device, nullptr);
-    DriverSettings s{};
+    driver::DriverSettings s{};
     if (device) {
       s = device->settings;
       DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
@@ -50,8 +50,8 @@ class UiTest : public DriverTest {
   }
 
   // The 364 device-mode bytes of a settings record.
-  static std::vector<BYTE> bytesOf(const DriverSettings& s) {
+  static std::vector<BYTE> bytesOf(const driver::DriverSettings& s) {
     const BYTE* p = reinterpret_cast<const BYTE*>(&s);
-    return std::vector<BYTE>(p, p + kDevModeBytes);
+    return std::vector<BYTE>(p, p + driver::kDevModeBytes);
   }
 };

@@ -17,6 +17,8 @@
 #include "settings.h"
 #include "user_labels.h"
 
+using namespace driver;
+
 namespace {
 
 int g_passed = 0;
@@ -136,8 +138,8 @@ int main(int argc, char** argv) {
 
   std::vector<Label> labels = listedLabels(queue.c_str());
   check(labels.size() == 2, "DeviceCapabilitiesW lists the two built-in labels");
-  const BuiltinLabel& custom = kModel.builtinLabels[0];
-  const BuiltinLabel& second = kModel.builtinLabels[1];
+  const LabelRecord& custom = kModel.builtinLabels[0];
+  const LabelRecord& second = kModel.builtinLabels[1];
   check(lists(labels, 256, custom.LabelWidth, custom.LabelHeight, custom.LabelName), "label 256 size and name");
   check(lists(labels, 257, second.LabelWidth, second.LabelHeight, second.LabelName), "label 257 size and name");
   check(DeviceCapabilitiesW(queue.c_str(), nullptr, DC_SIZE, nullptr, nullptr) == 220 &&
