@@ -93,6 +93,19 @@ wine_loader() {
   fi
 }
 
+# The build folder's Wine prefix, shared by every Wine run of the test
+# command. Wine gives a prefix its 32-bit half (syswow64) only when 32-bit
+# Wine is installed as the prefix is made, and no later update adds it; a
+# prefix made before 32-bit Wine came is made again.
+wine_prefix() {
+  local prefix="$PWD/build/wine" wine32=$1
+  if [ "$wine32" = yes ] && [ -d "$prefix/drive_c/windows/system32" ] &&
+      [ -z "$(ls -A "$prefix/drive_c/windows/syswow64" 2>/dev/null)" ]; then
+    echo "the Wine prefix has no 32-bit half: making it again"
+    rm -rf "$prefix"
+  fi
+}
+
 # The Windows deliverables of one build under Wine: each loaded and called,
 # then each model's driver and interface DLL installed in Wine's spooler and
 # used by an application.
@@ -137,17 +150,20 @@ case "${1:-}" in
     # What each shipped binary is: format, exports, imports, resources.
     bash cmake/check-windows-binaries.sh build/win32 pe32
     bash cmake/check-windows-binaries.sh build/win64 pe32+
-    wine_checks win64 "$(wine_loader 64)"
     # x86 needs the 32-bit loader: natively, or emulated where the kernel
-    # runs no 32-bit programs.
-    if have_wine32; then
+    # runs no 32-bit programs. Settled before any Wine run makes the prefix.
+    wine32=no
+    have_wine32 && wine32=yes
+    wine_prefix "$wine32"
+    wine_checks win64 "$(wine_loader 64)"
+    if [ "$wine32" = yes ]; then
       wine_checks win32 "$(wine_loader 32)"
     else
       echo "wine32 (i386) cannot be installed or run on this machine: the x86 DLLs were built but not run"
     fi
     # kvtool.exe itself on a virtual screen, x64 and, where 32-bit Wine runs, x86.
     bash tool/ui/win32/tests/run-under-wine.sh build win64
-    if have_wine32; then bash tool/ui/win32/tests/run-under-wine.sh build win32; fi
+    if [ "$wine32" = yes ]; then bash tool/ui/win32/tests/run-under-wine.sh build win32; fi
     # The native suite once more under AddressSanitizer and
     # UndefinedBehaviorSanitizer, with a short fixed run of every fuzz target.
     build native-asan
