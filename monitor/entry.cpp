@@ -86,8 +86,8 @@ const PortFunctionTable kMonitorTable = {
 extern "C" {
 
 BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
-  // A monitor lock that cannot be made fails the load, as any failure of
-  // the shared entry does.
+  // TRUE for every reason; only an exception the shared entry catches
+  // makes it FALSE.
   return dllEntry(
       dwReason, lpReserved,
       [&] {
