@@ -338,7 +338,9 @@ TEST_P(SettingsReadBack, EverySettingJobIsAppliedByThePrinter) {
   std::fill(SettingsImage(), SettingsImage() + kSettingsImageSize, 0x5A);
   ASSERT_EQ(read(c.mode), kResultOk);
   for (const auto& [offset, value] : c.image) EXPECT_EQ(SettingsImage()[offset], value) << offset;
-  if (c.mode == Mode::SensorValues) EXPECT_EQ(form.ReplyText(), c.reply);
+  if (c.mode == Mode::SensorValues) {
+    EXPECT_EQ(form.ReplyText(), c.reply);
+  }
   // The printer is back in printer mode: the next setting is delivered.
   printer.settle();
   EXPECT_EQ(SendSettingJob("DEF BZ=0\r\n"), 1);

@@ -21,7 +21,7 @@ struct QueueSetup {
   DWORD attributes = PRINTER_ATTRIBUTE_LOCAL;
   // The queue's stored default device mode (PRINTER_INFO_2 pDevMode), as
   // raw bytes: public DEVMODEW plus driver extra. Empty means none.
-  std::vector<BYTE> devMode;
+  std::vector<BYTE> devMode{};
 };
 
 // Adds (or replaces) a queue. Names compare case-insensitively.
