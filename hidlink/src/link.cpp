@@ -208,11 +208,16 @@ void* Link::generalHandle(int which) {
 bool Link::loadServices() {
   services_.module = LoadLibraryA("HID.DLL");
   if (!services_.module) return false;
-  bool all = resolve(services_.module, "HidD_GetProductString", services_.getProductString) &
-             resolve(services_.module, "HidD_GetHidGuid", services_.getHidGuid) &
-             resolve(services_.module, "HidD_GetAttributes", services_.getAttributes) &
-             resolve(services_.module, "HidD_SetFeature", services_.setFeature) &
-             resolve(services_.module, "HidD_GetFeature", services_.getFeature);
+  // Every name is looked up, whether or not an earlier one was missing.
+  const bool found[] = {
+      resolve(services_.module, "HidD_GetProductString", services_.getProductString),
+      resolve(services_.module, "HidD_GetHidGuid", services_.getHidGuid),
+      resolve(services_.module, "HidD_GetAttributes", services_.getAttributes),
+      resolve(services_.module, "HidD_SetFeature", services_.setFeature),
+      resolve(services_.module, "HidD_GetFeature", services_.getFeature),
+  };
+  bool all = true;
+  for (bool f : found) all = all && f;
   if (!all) unloadServices();
   return all;
 }
