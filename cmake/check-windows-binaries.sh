@@ -2,8 +2,11 @@
 # check-windows-binaries.sh BUILD_DIR pe32|pe32+
 # For every Windows deliverable listed below: the file exists, has the
 # expected PE format, exports exactly the names of its .def file (nothing
-# for a program) and imports only DLLs that ship with Windows; kvtool.exe
-# carries the built VRDUSBHid.dll byte for byte.
+# for a program), imports only DLLs that ship with Windows and has a
+# version resource that names it: OriginalFilename is its file name,
+# InternalName that name without the extension (letter case aside) and
+# FileDescription names what it is for (its model); kvtool.exe carries the
+# built VRDUSBHid.dll byte for byte.
 set -euo pipefail
 dir=$1
 format=$2
@@ -15,16 +18,17 @@ case "$format" in
   *) echo "unknown format $format" >&2; exit 2 ;;
 esac
 
-# deliverable file : .def listing its exports
+# deliverable file : .def listing its exports : words its FileDescription
+# holds
 binaries=(
-  "driver/TR722.dll:driver/driver.def"
-  "driver/KV830.dll:driver/driver.def"
-  "driverui/TR722UI.dll:driverui/driverui.def"
-  "driverui/KV830UI.dll:driverui/driverui.def"
-  "monitor/TRMON.dll:monitor/TRMON.def"
-  "hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def"
+  "driver/TR722.dll:driver/driver.def:TR7208 graphics driver"
+  "driver/KV830.dll:driver/driver.def:KV830 graphics driver"
+  "driverui/TR722UI.dll:driverui/driverui.def:TR7208 interface"
+  "driverui/KV830UI.dll:driverui/driverui.def:KV830 interface"
+  "monitor/TRMON.dll:monitor/TRMON.def:language monitor"
+  "hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def:HID link"
 )
-binaries+=("tool/ui/win32/kvtool.exe:")
+binaries+=("tool/ui/win32/kvtool.exe::KV830 configuration tool")
 
 system_dlls="kernel32.dll user32.dll gdi32.dll winspool.drv advapi32.dll msvcrt.dll shell32.dll comctl32.dll
 comdlg32.dll setupapi.dll hid.dll ole32.dll oleaut32.dll version.dll shlwapi.dll ntdll.dll"
@@ -32,7 +36,11 @@ comdlg32.dll setupapi.dll hid.dll ole32.dll oleaut32.dll version.dll shlwapi.dll
 fail=0
 for entry in "${binaries[@]}"; do
   bin="$dir/${entry%%:*}"
-  def=${entry##*:}
+  failed_before=$fail
+  fail=0
+  rest=${entry#*:}
+  def=${rest%%:*}
+  described=${rest#*:}
   if [ ! -f "$bin" ]; then echo "MISSING $bin"; fail=1; continue; fi
   got=$($objdump -f "$bin" | sed -n 's/.*file format \(.*\)/\1/p')
   if [ "$got" != "$want" ]; then echo "FORMAT $bin: $got, want $want"; fail=1; fi
@@ -48,7 +56,20 @@ for entry in "${binaries[@]}"; do
       *) echo "IMPORT $bin: $dll is not a system DLL"; fail=1 ;;
     esac
   done
-  echo "ok $bin ($want; exports: $(echo $exports))"
+  strings=$(perl "$here/cmake/pe-resource.pl" "$bin" '#16' '#1' | perl "$here/cmake/version-strings.pl" || true)
+  version() { sed -n "s/^$1=//p" <<<"$strings" | head -1; }
+  name=$(basename "$bin")
+  original=$(version OriginalFilename)
+  internal=$(version InternalName)
+  description=$(version FileDescription)
+  [ "${original,,}" = "${name,,}" ] || { echo "VERSION $bin: OriginalFilename is '$original'"; fail=1; }
+  stem=${name%.*}
+  [ "${internal,,}" = "${stem,,}" ] || { echo "VERSION $bin: InternalName is '$internal'"; fail=1; }
+  for word in $described; do
+    grep -qiw -- "$word" <<<"$description" || { echo "VERSION $bin: FileDescription '$description' does not say $word"; fail=1; }
+  done
+  [ "$fail" = 1 ] || echo "ok $bin ($want; exports: $(echo $exports); version: $original, $internal, \"$description\")"
+  [ "$failed_before" = 0 ] || fail=1
 done
 # The library inside the tool is the one built beside it.
 tool="$dir/tool/ui/win32/kvtool.exe"

@@ -2,7 +2,8 @@
 # pe-resource.pl FILE TYPE NAME
 # Writes the bytes of resource TYPE/NAME (first language) of the PE image
 # FILE to standard output; exits 1 when the image has no such resource.
-# Names are compared case-insensitively, as FindResource does.
+# Names are compared case-insensitively, as FindResource does; "#N" is the
+# numeric id N (MAKEINTRESOURCE), as in "#16" for RT_VERSION.
 use strict;
 use warnings;
 
@@ -43,7 +44,9 @@ sub entry {
   my ($named, $ids) = unpack('v v', substr($image, $root + $dir + 12, 4));
   for my $i (0 .. $named + $ids - 1) {
     my ($id, $target) = unpack('V V', substr($image, $root + $dir + 16 + 8 * $i, 8));
-    if (defined $want) {
+    if (defined $want && $want =~ /^#(\d+)$/) {
+      next unless !($id & 0x80000000) && $id == $1;
+    } elsif (defined $want) {
       next unless $id & 0x80000000;
       my $at = $root + ($id & 0x7fffffff);
       my $length = unpack('v', substr($image, $at, 2));
