@@ -107,13 +107,15 @@ wine_prefix() {
 }
 
 # The Windows deliverables of one build under Wine: each loaded and called,
-# then each model's driver and interface DLL installed in Wine's spooler and
-# used by an application.
+# the staged package's INF read through SetupAPI, then each model's driver
+# and interface DLL installed in Wine's spooler and used by an application.
 wine_checks() {
   local build=$1 loader=$2
   local dir="Z:$(pwd -P | tr / '\\')\\build\\$build"
+  local package="Z:$(pwd -P | tr / '\\')\\dist\\varodyn-label-printers"
   export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
   timeout 300 "$loader" "build/$build/tests/windows/windows_smoke.exe" "$dir"
+  timeout 300 "$loader" "build/$build/tests/windows/inf_check.exe" "$package"
   for model in TR722 KV830; do
     timeout 300 "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
   done
@@ -150,6 +152,8 @@ case "${1:-}" in
     # What each shipped binary is: format, exports, imports, resources.
     bash cmake/check-windows-binaries.sh build/win32 pe32
     bash cmake/check-windows-binaries.sh build/win64 pe32+
+    # The one package of both architectures, put together and checked.
+    bash package/stage.sh build/win32 build/win64 dist/varodyn-label-printers
     # x86 needs the 32-bit loader: natively, or emulated where the kernel
     # runs no 32-bit programs. Settled before any Wine run makes the prefix.
     wine32=no

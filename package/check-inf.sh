@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# check-inf.sh INF [STAGE_DIR ARCH]
+# check-inf.sh INF [STAGE_DIR [ARCH]]
 # Checks the driver package's INF: the version facts the spooler and the
 # installer need, every section it names exists, every file it installs is
 # listed for the source disks and, given a staged package (STAGE_DIR holding
-# the INF's architecture folders) and its architecture (x86 or amd64),
-# exists there as a PE file of that architecture.
+# the INF's architecture folders), exists there as a PE file of that
+# architecture: in the folder of ARCH (x86 or amd64), or without ARCH in
+# the folders of both.
 set -euo pipefail
 inf=$1
 stage=${2:-}
-arch=${3:-}
+archs=${3:-x86 amd64}
 
 fail=0
 problem() { echo "INF: $*"; fail=1; }
@@ -29,6 +30,17 @@ has_section() { grep -q "^$(echo "$1" | tr 'A-Z' 'a-z')		$" <<<"$entries"; }
 value_of() { awk -F'\t' -v s="$(echo "$1" | tr 'A-Z' 'a-z')" -v k="$(echo "$2" | tr 'A-Z' 'a-z')" '$1 == s && $2 == k { print $3; exit }' <<<"$entries"; }
 keys_of() { awk -F'\t' -v s="$(echo "$1" | tr 'A-Z' 'a-z')" '$1 == s && $2 != "" { print $4 }' <<<"$entries"; }
 values_of() { awk -F'\t' -v s="$(echo "$1" | tr 'A-Z' 'a-z')" '$1 == s && $2 != "" { print $3 }' <<<"$entries"; }
+# The LanguageMonitor value as "name|dll" when it is one field holding both:
+# "Name,file.dll" in quotes, or a %string% whose value is so quoted.
+# Unquoted, the comma would make two fields, which the installer does not
+# read as a monitor. Empty otherwise.
+monitor_entry() {
+  local v=$1
+  if [[ $v =~ ^%([A-Za-z0-9_.]+)%$ ]]; then v=$(value_of Strings "${BASH_REMATCH[1]}"); fi
+  if [[ $v =~ ^\"[\ ]*([^\",]*[^\",\ ])[\ ]*,[\ ]*([^\",\ ]+)[\ ]*\"$ ]]; then
+    echo "${BASH_REMATCH[1]}|${BASH_REMATCH[2]}"
+  fi
+}
 split_list() { tr ',' '\n' <<<"$1" | sed 's/^[ \t]*//; s/[ \t]*$//' | grep -v '^$' || true; }
 
 # Version facts.
@@ -38,9 +50,12 @@ split_list() { tr ',' '\n' <<<"$1" | sed 's/^[ \t]*//; s/[ \t]*$//' | grep -v '^
 grep -Eq '^[0-9]{2}/[0-9]{2}/[0-9]{4},[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$' <<<"$(value_of Version DriverVer)" ||
   problem "DriverVer must be a date and a four-part version"
 [ -n "$(value_of Version CatalogFile)" ] || problem "no CatalogFile"
+# Package-aware drivers declare PnpLockdown=1, so that only the installer
+# changes their files.
+[ "$(value_of Version PnpLockdown)" = 1 ] || problem "PnpLockdown must be 1"
 
 # Strings used are defined.
-for s in $(grep -o '%[A-Za-z0-9_]*%' "$inf" | sort -u | tr -d '%'); do
+for s in $(grep -o '%[A-Za-z0-9_.]*%' "$inf" | sort -u | tr -d '%'); do
   [ -n "$(value_of Strings "$s")" ] || problem "string %$s% is not defined"
 done
 
@@ -57,8 +72,12 @@ for models in $(values_of Manufacturer); do
   for decoration in $decorations; do
     section="$base.$decoration"
     has_section "$section" || { problem "models section [$section] missing"; continue; }
+    package_arch=$(tr 'A-Z' 'a-z' <<<"${decoration#NT}" | sed 's/\..*//')
+    [ "$(value_of "PrinterPackageInstallation.$package_arch" PackageAware)" = TRUE ] ||
+      problem "[PrinterPackageInstallation.$package_arch] must say PackageAware=TRUE"
     while IFS= read -r line; do
       install=$(split_list "$line" | head -1)
+      [ -n "$(split_list "$line" | sed -n 2p)" ] || problem "a model of [$section] has no hardware id"
       has_section "$install" || { problem "install section [$install] missing"; continue; }
       copies=$(split_list "$(value_of "$install" CopyFiles)")
       [ -n "$copies" ] || problem "[$install] copies no files"
@@ -68,10 +87,11 @@ for models in $(values_of Manufacturer); do
         copy_sections+=("$c")
         files+=" $(keys_of "$c" | tr '\n' ' ')"
       done
-      monitor=$(value_of "$install" LanguageMonitor)
-      [ -n "$monitor" ] || problem "[$install] names no LanguageMonitor"
+      monitor=$(monitor_entry "$(value_of "$install" LanguageMonitor)")
+      monitor_dll=${monitor#*|}
+      [ -n "$monitor" ] || { problem "[$install] has no LanguageMonitor=\"name,dll\" (one quoted field)"; monitor_dll=$(value_of "$install" DriverFile); }
       for named in "$(value_of "$install" DriverFile)" "$(value_of "$install" ConfigFile)" \
-                   "$(value_of "$install" DataFile)" "$(split_list "$monitor" | tail -1)"; do
+                   "$(value_of "$install" DataFile)" "$monitor_dll"; do
         [ -n "$named" ] || { problem "[$install] lacks a driver, config or data file"; continue; }
         grep -qiw -- "$named" <<<"$files" || problem "[$install] names $named, which it does not copy"
       done
@@ -91,7 +111,8 @@ done
 
 # The staged package: each architecture's files in its folder, of its
 # architecture.
-if [ -n "$stage" ]; then
+for arch in $archs; do
+  [ -n "$stage" ] || break
   case "$arch" in
     x86) objdump=i686-w64-mingw32-objdump; want=pei-i386 ;;
     amd64) objdump=x86_64-w64-mingw32-objdump; want=pei-x86-64 ;;
@@ -105,7 +126,7 @@ if [ -n "$stage" ]; then
     got=$($objdump -f "$file" | sed -n 's/.*file format \(.*\)/\1/p')
     [ "$got" = "$want" ] || problem "$folder/$f is $got, not $want"
   done
-fi
+done
 
-[ "$fail" = 0 ] && echo "ok $inf${arch:+ ($arch)}"
+[ "$fail" = 0 ] && echo "ok $inf${stage:+ ($archs)}"
 exit $fail

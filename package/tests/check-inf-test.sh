@@ -17,10 +17,18 @@ cases=(
   "missing file section|s/^CopyFiles=TR7208.Files,Monitor.Files/CopyFiles=TR7208.Files,Missing.Files/"
   "config file not copied|s/^ConfigFile=TR722UI.dll/ConfigFile=TR722XX.dll/"
   "no language monitor|/^LanguageMonitor=/d"
+  "monitor as two fields|s/^LanguageMonitor=%MonitorEntry%/LanguageMonitor=%MonitorName%,TRMON.dll/"
+  "monitor string unquoted|s/^MonitorEntry=\"\(.*\)\"/MonitorEntry=\1/"
+  "monitor without its DLL|s/^MonitorEntry=.*/MonitorEntry=\"Varodyn Label Monitor\"/"
+  "monitor DLL not copied|s/^MonitorEntry=.*/MonitorEntry=\"Varodyn Label Monitor,TRMON2.DLL\"/"
+  "no PnpLockdown|/^PnpLockdown=1/d"
+  "x64 not package-aware|/^\[PrinterPackageInstallation.amd64\]/,/^PackageAware/d"
+  "model without hardware id|s/^\"Varodyn KV830\"=KV830.Install,.*/\"Varodyn KV830\"=KV830.Install/"
   "file without source disk|/^TRMON.dll=1/d"
   "isolation not 2|s/^DriverIsolation=2/DriverIsolation=1/"
   "no driver version|/^DriverVer=/d"
-  "undefined string|/^MonitorName=/d"
+  "undefined string|/^MonitorEntry=/d"
+  "undefined hardware id string|/^VarodynKV830.Id=/d"
 )
 failed=0
 for c in "${cases[@]}"; do
