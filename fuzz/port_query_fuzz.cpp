@@ -16,6 +16,7 @@
 
 #include "monitor_port.h"
 #include "port_queries.h"
+#include "trmon.h"
 #include "sim/portmon.h"
 #include "sim/spooler.h"
 #include "sim/world.h"

@@ -4,6 +4,7 @@
 #include "guard.h"
 #include "monitor_port.h"
 #include "port_queries.h"
+#include "trmon.h"
 
 // The version marker of the library's data; nothing reads it.
 extern "C" char TrmonVersionMarker[];
@@ -81,6 +82,9 @@ const PortFunctionTable kMonitorTable = {
 };
 
 }  // namespace
+
+const PortFunctionTable& monitorTable() { return kMonitorTable; }
+
 }  // namespace trmon
 
 extern "C" {

@@ -61,9 +61,46 @@ void releasePrinter(MonitorPort& port) {
 }
 
 // The port monitor functions every port needs; the others are optional.
-bool hasRequiredEntries(const PortFunctionTable& t) {
-  return t.pfnOpenPort && t.pfnStartDocPort && t.pfnWritePort && t.pfnReadPort && t.pfnEndDocPort &&
-         t.pfnClosePort;
+bool hasRequiredEntries(const PortFunctionTable& t, const WidePortMonitor* wide) {
+  bool opens = wide ? wide->pfnOpenPort && wide->pfnStartDocPort : t.pfnOpenPort && t.pfnStartDocPort;
+  return opens && t.pfnWritePort && t.pfnReadPort && t.pfnEndDocPort && t.pfnClosePort;
+}
+
+// A wide copy of `text` (at most outChars - 1 characters and a terminator);
+// false when it does not convert.
+bool toWide(LPCSTR text, LPWSTR out, int outChars) {
+  out[0] = 0;
+  if (!text[0]) return true;
+  int n = MultiByteToWideChar(CP_ACP, 0, text, -1, out, outChars);
+  out[outChars - 1] = 0;
+  return n > 0;
+}
+
+// Clears the document block and fills it from the caller's values (the
+// names already in the monitor's ANSI form), opening a spooler handle for
+// a job.
+void beginDocument(MonitorPort& port, LPCSTR printerName, LPCSTR documentName, DWORD jobId) {
+  releasePrinter(port);
+  ZeroMemory(port.printerName, sizeof port.printerName);
+  ZeroMemory(port.documentName, sizeof port.documentName);
+  port.jobId = 0;
+  if (printerName) lstrcpynA(port.printerName, printerName, int(kPrinterNameChars));
+  if (documentName) lstrcpynA(port.documentName, documentName, int(kDocumentNameChars));
+  port.jobId = jobId;
+  if (jobId != 0) {
+    HANDLE printer = nullptr;
+    if (OpenPrinterA(port.printerName, &printer, nullptr)) port.printer = printer;
+  }
+}
+
+void closeRecord(MonitorPort& port) {
+  {
+    LastErrorKeeper keep;  // the port monitor's ClosePort result is ignored
+    port.portMonitor.pfnClosePort(port.portMonitorHandle);
+  }
+  releasePrinter(port);
+  unlink(&port);
+  freeRecord(&port);
 }
 
 }  // namespace
@@ -100,7 +137,22 @@ size_t listedPorts() {
   return n;
 }
 
-BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor) {
+bool toAnsi(LPCWSTR text, size_t maxChars, LPSTR out, int outSize) {
+  out[0] = 0;
+  if (!text) return true;
+  size_t n = 0;
+  while (n <= maxChars && text[n]) ++n;
+  bool whole = n <= maxChars;
+  if (!whole) n = maxChars;
+  if (n == 0) return whole;
+  int written = WideCharToMultiByte(CP_ACP, 0, text, int(n), out, outSize - 1, nullptr, nullptr);
+  if (written <= 0) return false;
+  out[written] = 0;
+  return whole;
+}
+
+BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor,
+                const WidePortMonitor* wide, LPWSTR widePortName, const void* owner) {
   if (!portName || !outHandle) return fail(ERROR_INVALID_PARAMETER);
   *outHandle = nullptr;
   size_t nameLength = boundedLength(portName, kMaxPortNameChars);
@@ -110,7 +162,7 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
     if (findByName(portName)) return fail(ERROR_ALREADY_EXISTS);  // a port is open at most once
   }
   SetLastError(ERROR_UNKNOWN_PORT);  // the search found nothing; a successful open leaves this
-  if (!portMonitor || !hasRequiredEntries(*portMonitor)) return fail(ERROR_INVALID_PARAMETER);
+  if (!portMonitor || !hasRequiredEntries(*portMonitor, wide)) return fail(ERROR_INVALID_PARAMETER);
   if (nameLength == 0) return fail(ERROR_INVALID_PARAMETER);
 
   DWORD size = DWORD(sizeof(MonitorPort) + nameLength + 1);
@@ -119,6 +171,8 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
   port->signature = kPortSignature;
   port->allocationSize = size;
   port->portMonitor = *portMonitor;
+  if (wide) port->widePortMonitor = *wide;
+  port->owner = owner;
   port->portName = reinterpret_cast<LPSTR>(port + 1);
   CopyMemory(port->portName, portName, nameLength);
   port->portName[nameLength] = 0;
@@ -134,7 +188,9 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
     while (*link) link = &(*link)->next;
     *link = port;
   }
-  if (!port->portMonitor.pfnOpenPort(port->portName, &port->portMonitorHandle)) {
+  BOOL opened = wide ? wide->pfnOpenPort(wide->instance, widePortName, &port->portMonitorHandle)
+                     : port->portMonitor.pfnOpenPort(port->portName, &port->portMonitorHandle);
+  if (!opened) {
     unlink(port);
     freeRecord(port);
     return FALSE;
@@ -145,27 +201,51 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
 }
 
 BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+  if (isWidePort(port)) return fail(ERROR_INVALID_PARAMETER);
   // Checked before the document block is touched, so a second StartDocPort
   // cannot disturb the running job's name, id or printer handle.
   if (port.flags & kDocumentOpen) return fail(ERROR_INVALID_PARAMETER);
-  releasePrinter(port);
-  ZeroMemory(port.printerName, sizeof port.printerName);
-  ZeroMemory(port.documentName, sizeof port.documentName);
-  port.jobId = 0;
-  if (printerName) lstrcpynA(port.printerName, printerName, int(kPrinterNameChars));
-  if (docInfo && (level == 1 || level == 2)) {
-    // DOC_INFO_1A and DOC_INFO_2A both begin with the document name.
-    LPSTR name = reinterpret_cast<DOC_INFO_1A*>(docInfo)->pDocName;
-    if (name) lstrcpynA(port.documentName, name, int(kDocumentNameChars));
-  }
-  port.jobId = jobId;
-  if (jobId != 0) {
-    HANDLE printer = nullptr;
-    if (OpenPrinterA(port.printerName, &printer, nullptr)) port.printer = printer;
-  }
+  LPSTR documentName = nullptr;
+  // DOC_INFO_1A and DOC_INFO_2A both begin with the document name.
+  if (docInfo && (level == 1 || level == 2)) documentName = reinterpret_cast<DOC_INFO_1A*>(docInfo)->pDocName;
+  beginDocument(port, printerName, documentName, jobId);
   BOOL ok = port.portMonitor.pfnStartDocPort(port.portMonitorHandle, printerName, jobId, level, docInfo);
   if (ok) port.flags |= kDocumentOpen;
   return ok;
+}
+
+BOOL startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+  if (!isWidePort(port)) return fail(ERROR_INVALID_PARAMETER);
+  if (port.flags & kDocumentOpen) return fail(ERROR_INVALID_PARAMETER);
+  // Names longer than the record keeps are cut there, as on the ANSI side.
+  CHAR printer[kPrinterNameChars * 2] = {};
+  CHAR document[kDocumentNameChars * 2] = {};
+  LPWSTR wideDocument = nullptr;
+  // DOC_INFO_1W and DOC_INFO_2W both begin with the document name.
+  if (docInfo && (level == 1 || level == 2)) wideDocument = reinterpret_cast<DOC_INFO_1W*>(docInfo)->pDocName;
+  toAnsi(printerName, kPrinterNameChars - 1, printer, int(sizeof printer));
+  toAnsi(wideDocument, kDocumentNameChars - 1, document, int(sizeof document));
+  beginDocument(port, printerName ? printer : nullptr, wideDocument ? document : nullptr, jobId);
+  BOOL ok = port.widePortMonitor.pfnStartDocPort(port.portMonitorHandle, printerName, jobId, level, docInfo);
+  if (ok) port.flags |= kDocumentOpen;
+  return ok;
+}
+
+BOOL portMonitorStartDoc(MonitorPort& port, LPSTR documentName) {
+  if (!isWidePort(port)) {
+    CHAR datatype[] = "RAW";
+    DOC_INFO_1A doc{documentName, nullptr, datatype};
+    return port.portMonitor.pfnStartDocPort(port.portMonitorHandle, port.printerName, 0, 1,
+                                            reinterpret_cast<LPBYTE>(&doc));
+  }
+  WCHAR printer[kPrinterNameChars];
+  WCHAR document[kDocumentNameChars];
+  WCHAR datatype[] = {'R', 'A', 'W', 0};
+  if (!toWide(port.printerName, printer, int(kPrinterNameChars)) ||
+      !toWide(documentName, document, int(kDocumentNameChars)))
+    return fail(ERROR_INVALID_PARAMETER);
+  DOC_INFO_1W doc{document, nullptr, datatype};
+  return port.widePortMonitor.pfnStartDocPort(port.portMonitorHandle, printer, 0, 1, reinterpret_cast<LPBYTE>(&doc));
 }
 
 BOOL writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
@@ -194,14 +274,21 @@ BOOL endDocPort(MonitorPort& port) {
 }
 
 BOOL closePort(MonitorPort& port) {
-  {
-    LastErrorKeeper keep;  // the port monitor's ClosePort result is ignored
-    port.portMonitor.pfnClosePort(port.portMonitorHandle);
-  }
-  releasePrinter(port);
-  unlink(&port);
-  freeRecord(&port);
+  closeRecord(port);
   return TRUE;
+}
+
+void closePortsOf(const void* owner) {
+  for (;;) {
+    MonitorPort* port = nullptr;
+    {
+      ListLock lock;
+      for (MonitorPort* p = g_ports; p && !port; p = p->next)
+        if (p->owner == owner) port = p;
+    }
+    if (!port) return;
+    closeRecord(*port);  // not under the lock: it calls the port monitor
+  }
 }
 
 }  // namespace trmon

@@ -3,7 +3,10 @@
 
 #include <cstddef>
 
-#include "trmon.h"
+#include <windows.h>
+#include <winspool.h>
+
+#include "port_table.h"
 
 namespace trmon {
 
@@ -32,6 +35,11 @@ struct MonitorPort {
   CHAR documentName[kDocumentNameChars];
   DWORD jobId;
   HANDLE printer;  // spooler handle for the current job, owned by the record
+  // Set only for a port opened through the MONITOR2 table: the port
+  // monitor's wide entries (its other entries are in portMonitor) and the
+  // monitor instance that opened the port, whose Shutdown closes it.
+  WidePortMonitor widePortMonitor;
+  const void* owner;
 };
 
 // Creates the monitor lock if it does not exist yet; it is never deleted.
@@ -53,15 +61,39 @@ MonitorPort* validPort(HANDLE handle);
 // Port functions behind the table entries. Each sets the last error itself
 // on failure (ERROR_INVALID_PARAMETER for bad arguments) or leaves the port
 // monitor's error in place when the port monitor failed.
-BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor);
+// openPortEx serves both tables: with `wide` null the port monitor is the
+// 13-slot table; otherwise `portMonitor` holds its entries of 13-slot
+// signature, `wide` the others, widePortName the name its OpenPort gets
+// and `owner` the monitor instance opening the port.
+BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor,
+                const WidePortMonitor* wide = nullptr, LPWSTR widePortName = nullptr, const void* owner = nullptr);
+// StartDocPort of the 13-slot table (ANSI names, DOC_INFO_1A/2A) and of
+// the MONITOR2 table (wide names, DOC_INFO_1W/2W); each refuses a port the
+// other table opened.
 BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
+BOOL startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
 BOOL writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
 BOOL readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
 BOOL endDocPort(MonitorPort& port);
 BOOL closePort(MonitorPort& port);
 
+// Opens a level-1 RAW document on the port monitor, through whichever
+// table the port came from, under the record's printer name.
+BOOL portMonitorStartDoc(MonitorPort& port, LPSTR documentName);
+
+inline bool isWidePort(const MonitorPort& port) { return port.widePortMonitor.pfnOpenPort != nullptr; }
+
+// Closes every port `owner` opened, as ClosePort does.
+void closePortsOf(const void* owner);
+
 // Number of records in the port list.
 size_t listedPorts();
+
+// Writes the ANSI form of at most maxChars characters of `text` to `out`
+// (outSize bytes, terminator included; 2 bytes a character always fit) and
+// tells whether that was the whole text. Null converts to an empty string;
+// a text that does not convert leaves `out` empty and gives false.
+bool toAnsi(LPCWSTR text, size_t maxChars, LPSTR out, int outSize);
 
 // Last error helper: sets `code` and returns FALSE.
 inline BOOL fail(DWORD code) {

@@ -118,10 +118,7 @@ BOOL getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName,
   if (!(port.flags & kDocumentOpen)) {
     CHAR documentName[sizeof kQueryDocumentName];
     lstrcpynA(documentName, kQueryDocumentName, int(sizeof documentName));
-    CHAR datatype[] = "RAW";
-    DOC_INFO_1A doc{documentName, nullptr, datatype};
-    if (!pm.pfnStartDocPort(port.portMonitorHandle, port.printerName, 0, 1, reinterpret_cast<LPBYTE>(&doc)))
-      return FALSE;
+    if (!portMonitorStartDoc(port, documentName)) return FALSE;
     openedDocument = true;
   }
   // Timeouts matter only to a query that writes or reads; the names without

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "monitor_port.h"
+#include "trmon.h"
 #include "sim/portmon.h"
 #include "sim/spooler.h"
 #include "sim/world.h"

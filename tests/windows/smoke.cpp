@@ -3,10 +3,14 @@
 // run under Wine by CI; prints "N passed, N failed".
 #include <windows.h>
 #include <winddi.h>
+#include <winspool.h>
+#include <winsplp.h>
 
 #include <cstdio>
 #include <cstring>
 #include <string>
+
+#include "port_table.h"
 
 namespace {
 
@@ -95,11 +99,139 @@ void interfaceDll(const char* dir, const char* name) {
   check(!fileVersion(dir, name).empty(), (std::string("version resource ") + name).c_str());
 }
 
+// A port monitor of this program's own, below the language monitor: it
+// keeps what is written and answers reads with a queued reply. Its
+// MONITOR2 entries know only their own instance handle.
+namespace port {
+int instanceTag = 0;
+HANDLE const instance = &instanceTag;
+int portTag = 0;
+std::string written, reply, document;
+int opened = 0, closed = 0;
+
+BOOL WINAPI open(LPSTR, PHANDLE handle) {
+  *handle = &portTag;
+  ++opened;
+  return TRUE;
+}
+BOOL WINAPI openWide(HANDLE monitor, LPWSTR, PHANDLE handle) {
+  if (monitor != instance) return FALSE;
+  return open(nullptr, handle);
+}
+BOOL WINAPI startDoc(HANDLE, LPSTR, DWORD, DWORD level, LPBYTE info) {
+  document = level == 1 && info ? reinterpret_cast<DOC_INFO_1A*>(info)->pDocName : "";
+  return TRUE;
+}
+BOOL WINAPI startDocWide(HANDLE, LPWSTR, DWORD, DWORD level, LPBYTE info) {
+  document.clear();
+  if (level == 1 && info)
+    for (LPWSTR c = reinterpret_cast<DOC_INFO_1W*>(info)->pDocName; c && *c; ++c) document.push_back(char(*c));
+  return TRUE;
+}
+BOOL WINAPI write(HANDLE, LPBYTE data, DWORD size, LPDWORD done) {
+  written.append(reinterpret_cast<char*>(data), size);
+  *done = size;
+  return TRUE;
+}
+BOOL WINAPI read(HANDLE, LPBYTE data, DWORD size, LPDWORD done) {
+  *done = DWORD(reply.size() < size ? reply.size() : size);
+  std::memcpy(data, reply.data(), *done);
+  reply.erase(0, *done);
+  return TRUE;
+}
+BOOL WINAPI endDoc(HANDLE) { return TRUE; }
+BOOL WINAPI close(HANDLE) {
+  ++closed;
+  return TRUE;
+}
+}  // namespace port
+
+// What each table's run left: checked alike for both entries.
+void checkPassThrough(const std::string& table, BOOL started, const std::string& document, BOOL wrote, BOOL ended,
+                      BOOL asked, const std::string& version) {
+  check(started && document == "label.prn", (table + ": StartDocPort reaches the port monitor").c_str());
+  check(wrote && ended && port::written.rfind("JOB NM=QX\r\nJOBE\r\n", 0) == 0,
+        (table + ": a job passes to the port unchanged").c_str());
+  check(asked && version == "V1.02\r\n" && port::written.find("VER\r\n") != std::string::npos,
+        (table + ": GetVersion sends VER and returns the reply").c_str());
+}
+
 void monitor(const char* dir) {
   HMODULE m = load(dir, "TRMON.dll");
-  entry<FARPROC>(m, "InitializeMonitorEx");
   entry<FARPROC>(m, "DllEntryPoint");
+  auto initEx = entry<BOOL(WINAPI*)(LPSTR, PortFunctionTable*)>(m, "InitializeMonitorEx");
+  auto init2 = entry<LPMONITOR2(WINAPI*)(PMONITORINIT, PHANDLE)>(m, "InitializePrintMonitor2");
   check(fileVersion(dir, "TRMON.dll").rfind("1.0", 0) == 0, "TRMON version resource");
+  CHAR job[] = "JOB NM=QX\r\nJOBE\r\n";
+  DWORD done = 0;
+
+  if (initEx) {
+    PortFunctionTable t{}, below{};
+    below.pfnOpenPort = port::open;
+    below.pfnStartDocPort = port::startDoc;
+    below.pfnWritePort = port::write;
+    below.pfnReadPort = port::read;
+    below.pfnEndDocPort = port::endDoc;
+    below.pfnClosePort = port::close;
+    CHAR root[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\TRMON";
+    CHAR portName[] = "SMOKE1:", document[] = "label.prn", datatype[] = "RAW", query[] = "GetVersion";
+    HANDLE h = nullptr;
+    port::written.clear();
+    port::reply = "V1.02\r\n";
+    if (initEx(root, &t) && t.pfnOpenPortEx(portName, nullptr, &h, &below)) {
+      DOC_INFO_1A info{document, nullptr, datatype};
+      BOOL started = t.pfnStartDocPort(h, nullptr, 0, 1, reinterpret_cast<LPBYTE>(&info));
+      std::string startedDocument = port::document;
+      BOOL wrote = t.pfnWritePort(h, reinterpret_cast<LPBYTE>(job), DWORD(std::strlen(job)), &done);
+      BOOL ended = t.pfnEndDocPort(h);
+      CHAR out[64] = {};
+      DWORD got = 0;
+      BOOL asked = t.pfnGetPrinterDataFromPort(h, 0, query, nullptr, 0, out, sizeof out, &got);
+      checkPassThrough("InitializeMonitorEx", started, startedDocument, wrote, ended, asked, std::string(out, got));
+      check(t.pfnClosePort(h) && port::closed == port::opened, "InitializeMonitorEx: ClosePort closes the port");
+    } else {
+      check(false, "InitializeMonitorEx opens a port");
+    }
+  }
+
+  if (init2) {
+    MONITORINIT mi{};
+    mi.cbSize = sizeof mi;
+    mi.bLocal = TRUE;
+    HANDLE monitor = nullptr;
+    LPMONITOR2 t = init2(&mi, &monitor);
+    check(t && monitor && t->cbSize == sizeof(MONITOR2) && t->pfnShutdown,
+          "InitializePrintMonitor2 hands over a MONITOR2 with Shutdown");
+    MONITOR2 below{};
+    below.cbSize = sizeof below;
+    below.pfnOpenPort = port::openWide;
+    below.pfnStartDocPort = port::startDocWide;
+    below.pfnWritePort = port::write;
+    below.pfnReadPort = port::read;
+    below.pfnEndDocPort = port::endDoc;
+    below.pfnClosePort = port::close;
+    WCHAR portName[] = L"SMOKE2:", document[] = L"label.prn", datatype[] = L"RAW", query[] = L"GetVersion";
+    HANDLE h = nullptr;
+    port::written.clear();
+    port::reply = "V1.02\r\n";
+    if (t && t->pfnOpenPortEx(monitor, port::instance, portName, nullptr, &h, &below)) {
+      DOC_INFO_1W info{document, nullptr, datatype};
+      BOOL started = t->pfnStartDocPort(h, nullptr, 0, 1, reinterpret_cast<LPBYTE>(&info));
+      std::string startedDocument = port::document;
+      BOOL wrote = t->pfnWritePort(h, reinterpret_cast<LPBYTE>(job), DWORD(std::strlen(job)), &done);
+      BOOL ended = t->pfnEndDocPort(h);
+      CHAR out[64] = {};
+      DWORD got = 0;
+      BOOL asked = t->pfnGetPrinterDataFromPort(h, 0, query, nullptr, 0, reinterpret_cast<LPWSTR>(out),
+                                                sizeof out, &got);
+      checkPassThrough("InitializePrintMonitor2", started, startedDocument, wrote, ended, asked, std::string(out, got));
+      // Shutdown closes the port the instance still holds.
+      t->pfnShutdown(monitor);
+      check(port::closed == port::opened, "InitializePrintMonitor2: Shutdown closes the instance's port");
+    } else {
+      check(false, "InitializePrintMonitor2 opens a port");
+    }
+  }
 }
 
 void hidlink(const char* dir) {

@@ -2,6 +2,7 @@
 // to the emulated printer unchanged, while a query is answered between
 // its pages.
 #include "monitor_port.h"
+#include "trmon.h"
 #include "emulated_printer.h"
 #include "roundtrip_session.h"
 #include "sim/portmon.h"

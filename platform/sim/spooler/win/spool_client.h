@@ -20,6 +20,13 @@ typedef struct _DOC_INFO_2A {
   DWORD JobId;
 } DOC_INFO_2A, *PDOC_INFO_2A, *LPDOC_INFO_2A;
 
+// The wide form, as the MONITOR2 port functions receive it.
+typedef struct _DOC_INFO_1W {
+  LPWSTR pDocName;
+  LPWSTR pOutputFile;
+  LPWSTR pDatatype;
+} DOC_INFO_1W, *PDOC_INFO_1W, *LPDOC_INFO_1W;
+
 }  // extern "C"
 
 extern "C" {

@@ -1,0 +1,164 @@
+// InitializePrintMonitor2 and the wide, instance-based entries of its
+// MONITOR2 table. Each validates its handles and continues in the port
+// code the 13-slot table uses; no exception crosses an entry.
+#include "guard.h"
+#include "lock.h"
+#include "monitor2.h"
+#include "monitor_port.h"
+#include "port_queries.h"
+
+namespace trmon {
+namespace {
+
+inline constexpr DWORD kInstanceSignature = 0x8941;
+
+// One instance per InitializePrintMonitor2 call, handed out as hMonitor.
+// Shutdown marks the spooler's handle and registry functions no longer
+// valid by freeing the record that holds them.
+struct MonitorInstance {
+  DWORD signature;
+  MonitorInstance* next;
+  HANDLE spooler;  // MONITORINIT's hSpooler, for its registry functions
+};
+
+MonitorInstance* g_instances = nullptr;  // guarded by the lock below
+
+support::CriticalSection& instanceLock() {
+  static auto* lock = new support::CriticalSection;
+  return *lock;
+}
+
+MonitorInstance* validInstance(HANDLE handle) {
+  if (!handle) return nullptr;
+  support::ScopedLock lock(instanceLock());
+  for (MonitorInstance* i = g_instances; i; i = i->next)
+    if (i == handle) return i->signature == kInstanceSignature ? i : nullptr;
+  return nullptr;
+}
+
+// "pHandle: ... to receive a port handle"; pMonitor: "the MONITOR2
+// structure returned by a port monitor's InitializePrintMonitor2".
+BOOL WINAPI OpenPortExW(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, LPWSTR pPrinterName,
+                        PHANDLE pHandle, MONITOR2* pMonitor2) {
+  return guardedCall(FALSE, [&] {
+    if (!pPortName || !pHandle) return fail(ERROR_INVALID_PARAMETER);
+    *pHandle = nullptr;
+    MonitorInstance* instance = validInstance(hMonitor);
+    if (!instance || !pMonitor2) return fail(ERROR_INVALID_PARAMETER);
+    CHAR portName[(kMaxPortNameChars + 1) * 2];
+    if (!toAnsi(pPortName, kMaxPortNameChars, portName, int(sizeof portName))) return fail(ERROR_INVALID_PARAMETER);
+    CHAR printerName[kPrinterNameChars * 2];
+    toAnsi(pPrinterName, kPrinterNameChars - 1, printerName, int(sizeof printerName));
+
+    PortFunctionTable same{};
+    same.pfnWritePort = pMonitor2->pfnWritePort;
+    same.pfnReadPort = pMonitor2->pfnReadPort;
+    same.pfnEndDocPort = pMonitor2->pfnEndDocPort;
+    same.pfnClosePort = pMonitor2->pfnClosePort;
+    same.pfnSetPortTimeOuts = pMonitor2->pfnSetPortTimeOuts;
+    WidePortMonitor wide{hMonitorPort, pMonitor2->pfnOpenPort, pMonitor2->pfnStartDocPort,
+                         pMonitor2->pfnGetPrinterDataFromPort};
+    if (!wide.pfnOpenPort) return fail(ERROR_INVALID_PARAMETER);
+    return openPortEx(portName, pPrinterName ? printerName : nullptr, pHandle, &same, &wide, pPortName, instance);
+  });
+}
+
+BOOL WINAPI StartDocPortW(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
+  return guardedCall(FALSE, [&] {
+    MonitorPort* port = validPort(hPort);
+    return port ? startDocPortW(*port, pPrinterName, JobId, Level, pDocInfo) : fail(ERROR_INVALID_PARAMETER);
+  });
+}
+
+// Control id 0 names a query, answered as through the 13-slot table with
+// the name in ANSI; the reply goes to the caller's buffer as the printer's
+// bytes, cbOutBuffer counting bytes. Other control ids go to the port
+// monitor unchanged.
+BOOL WINAPI GetPrinterDataFromPortW(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
+                                    DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned) {
+  return guardedCall(FALSE, [&] {
+    MonitorPort* port = validPort(hPort);
+    if (!port || !isWidePort(*port)) return fail(ERROR_INVALID_PARAMETER);
+    if (ControlID != 0) {
+      auto passOn = port->widePortMonitor.pfnGetPrinterDataFromPort;
+      if (!passOn) return fail(ERROR_INVALID_PARAMETER);
+      return passOn(port->portMonitorHandle, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer,
+                    cbOutBuffer, lpcbReturned);
+    }
+    // One character past the longest name, so a longer name stays unknown.
+    CHAR name[(kMaxQueryNameChars + 2) * 2];
+    toAnsi(pValueName, kMaxQueryNameChars + 1, name, int(sizeof name));
+    return getPrinterDataFromPort(*port, 0, pValueName ? name : nullptr, nullptr, 0,
+                                  reinterpret_cast<LPSTR>(lpOutBuffer), cbOutBuffer, lpcbReturned);
+  });
+}
+
+// "The Shutdown function should mark the following information as no
+// longer valid: the spooler handle received in the MONITORINIT structure,
+// the registry function pointers received in the MONITORREG structure."
+// It also closes the ports this instance still holds; it must return
+// quickly, and does no more than that.
+VOID WINAPI Shutdown(HANDLE hMonitor) {
+  guardedVoid([&] {
+    MonitorInstance* instance = validInstance(hMonitor);
+    if (!instance) return;
+    {
+      support::ScopedLock lock(instanceLock());
+      for (MonitorInstance** link = &g_instances; *link; link = &(*link)->next)
+        if (*link == instance) {
+          *link = instance->next;
+          break;
+        }
+    }
+    closePortsOf(instance);
+    instance->signature = 0;
+    HeapFree(GetProcessHeap(), 0, instance);
+  });
+}
+
+MONITOR2 makeTable() {
+  const PortFunctionTable& same = monitorTable();
+  MONITOR2 t{};
+  // sizeof(MONITOR2): current Windows; MONITOR2_SIZE_WIN2K is for
+  // Windows 2000 only.
+  t.cbSize = sizeof(MONITOR2);
+  t.pfnOpenPortEx = OpenPortExW;
+  t.pfnStartDocPort = StartDocPortW;
+  t.pfnWritePort = same.pfnWritePort;
+  t.pfnReadPort = same.pfnReadPort;
+  t.pfnEndDocPort = same.pfnEndDocPort;
+  t.pfnClosePort = same.pfnClosePort;
+  t.pfnGetPrinterDataFromPort = GetPrinterDataFromPortW;
+  t.pfnShutdown = Shutdown;
+  return t;
+}
+
+}  // namespace
+}  // namespace trmon
+
+extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, PHANDLE phMonitor) {
+  return guardedCall(static_cast<LPMONITOR2>(nullptr), [&]() -> LPMONITOR2 {
+    if (!pMonitorInit || !phMonitor || pMonitorInit->cbSize < sizeof(MONITORINIT)) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    *phMonitor = nullptr;
+    auto* instance = static_cast<trmon::MonitorInstance*>(
+        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(trmon::MonitorInstance)));
+    if (!instance) {
+      SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+      return nullptr;
+    }
+    instance->signature = trmon::kInstanceSignature;
+    instance->spooler = pMonitorInit->hSpooler;
+    {
+      support::ScopedLock lock(trmon::instanceLock());
+      instance->next = trmon::g_instances;
+      trmon::g_instances = instance;
+    }
+    // One table serves every instance; the spooler reads it, never writes.
+    static MONITOR2 table = trmon::makeTable();
+    *phMonitor = instance;
+    return &table;
+  });
+}
