@@ -144,6 +144,15 @@ BOOL WINAPI close(HANDLE) {
   ++closed;
   return TRUE;
 }
+
+// The entries whose signatures the two tables share.
+template <class Table>
+void fillDataEntries(Table& t) {
+  t.pfnWritePort = write;
+  t.pfnReadPort = read;
+  t.pfnEndDocPort = endDoc;
+  t.pfnClosePort = close;
+}
 }  // namespace port
 
 // What each table's run left: checked alike for both entries.
@@ -169,10 +178,7 @@ void monitor(const char* dir) {
     PortFunctionTable t{}, below{};
     below.pfnOpenPort = port::open;
     below.pfnStartDocPort = port::startDoc;
-    below.pfnWritePort = port::write;
-    below.pfnReadPort = port::read;
-    below.pfnEndDocPort = port::endDoc;
-    below.pfnClosePort = port::close;
+    port::fillDataEntries(below);
     CHAR root[] = "System\\CurrentControlSet\\Control\\Print\\Monitors\\TRMON";
     CHAR portName[] = "SMOKE1:", document[] = "label.prn", datatype[] = "RAW", query[] = "GetVersion";
     HANDLE h = nullptr;
@@ -206,10 +212,7 @@ void monitor(const char* dir) {
     below.cbSize = sizeof below;
     below.pfnOpenPort = port::openWide;
     below.pfnStartDocPort = port::startDocWide;
-    below.pfnWritePort = port::write;
-    below.pfnReadPort = port::read;
-    below.pfnEndDocPort = port::endDoc;
-    below.pfnClosePort = port::close;
+    port::fillDataEntries(below);
     WCHAR portName[] = L"SMOKE2:", document[] = L"label.prn", datatype[] = L"RAW", query[] = L"GetVersion";
     HANDLE h = nullptr;
     port::written.clear();
