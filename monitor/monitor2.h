@@ -12,7 +12,8 @@ extern "C" {
 
 // Makes a monitor instance and returns the MONITOR2 table (cbSize
 // sizeof(MONITOR2)): OpenPortEx, StartDocPort, WritePort, ReadPort,
-// EndDocPort, ClosePort, GetPrinterDataFromPort and Shutdown; the port
+// EndDocPort, ClosePort, GetPrinterDataFromPort, Shutdown and
+// SendRecvBidiDataFromPort (passed on to the port monitor's); the port
 // monitor's own entries (EnumPorts, AddPort, Xcv...) are null.
 // *phMonitor receives the instance handle that OpenPortEx and Shutdown
 // take. Null with ERROR_INVALID_PARAMETER when either argument is null or

@@ -57,7 +57,7 @@ BOOL WINAPI OpenPortExW(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, 
     same.pfnClosePort = pMonitor2->pfnClosePort;
     same.pfnSetPortTimeOuts = pMonitor2->pfnSetPortTimeOuts;
     WidePortMonitor wide{hMonitorPort, pMonitor2->pfnOpenPort, pMonitor2->pfnStartDocPort,
-                         pMonitor2->pfnGetPrinterDataFromPort};
+                         pMonitor2->pfnGetPrinterDataFromPort, pMonitor2->pfnSendRecvBidiDataFromPort};
     if (!wide.pfnOpenPort) return fail(ERROR_INVALID_PARAMETER);
     return openPortEx(portName, pPrinterName ? printerName : nullptr, pHandle, &same, &wide, pPortName, instance);
   });
@@ -90,6 +90,21 @@ BOOL WINAPI GetPrinterDataFromPortW(HANDLE hPort, DWORD ControlID, LPWSTR pValue
     toAnsi(pValueName, kMaxQueryNameChars + 1, name, int(sizeof name));
     return getPrinterDataFromPort(*port, 0, pValueName ? name : nullptr, nullptr, 0,
                                   reinterpret_cast<LPSTR>(lpOutBuffer), cbOutBuffer, lpcbReturned);
+  });
+}
+
+// "Language monitors should always implement SendRecvBidiDataFromPort
+// ... If the language monitor doesn't support bidi ... the language
+// monitor should forward the call to the port monitor's
+// SendRecvBidiDataFromPort function." This one speaks no bidi schema.
+DWORD WINAPI SendRecvBidiDataFromPort(HANDLE hPort, DWORD dwAccessBit, LPCWSTR pAction,
+                                      PBIDI_REQUEST_CONTAINER pReqData, PBIDI_RESPONSE_CONTAINER* ppResData) {
+  return guardedCall(DWORD(ERROR_INVALID_PARAMETER), [&]() -> DWORD {
+    MonitorPort* port = validPort(hPort);
+    if (!port || !isWidePort(*port)) return ERROR_INVALID_PARAMETER;
+    auto passOn = port->widePortMonitor.pfnSendRecvBidiDataFromPort;
+    if (!passOn) return ERROR_NOT_SUPPORTED;
+    return passOn(port->portMonitorHandle, dwAccessBit, pAction, pReqData, ppResData);
   });
 }
 
@@ -130,6 +145,7 @@ MONITOR2 makeTable() {
   t.pfnClosePort = same.pfnClosePort;
   t.pfnGetPrinterDataFromPort = GetPrinterDataFromPortW;
   t.pfnShutdown = Shutdown;
+  t.pfnSendRecvBidiDataFromPort = SendRecvBidiDataFromPort;
   return t;
 }
 

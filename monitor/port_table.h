@@ -52,6 +52,9 @@ struct WidePortMonitor {
   BOOL(WINAPI* pfnGetPrinterDataFromPort)(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
                                           DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer,
                                           LPDWORD lpcbReturned);
+  DWORD(WINAPI* pfnSendRecvBidiDataFromPort)(HANDLE hPort, DWORD dwAccessBit, LPCWSTR pAction,
+                                             struct _BIDI_REQUEST_CONTAINER* pReqData,
+                                             struct _BIDI_RESPONSE_CONTAINER** ppResData);
 };
 
 // The monitor's own 13-slot table, as InitializeMonitorEx hands it out.

@@ -56,6 +56,19 @@ BOOL WINAPI wideGetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPWSTR pVa
                                               reinterpret_cast<LPSTR>(lpOutBuffer), cbOutBuffer, lpcbReturned);
 }
 
+// The port monitor's bidi entry: keeps what it was asked and answers with
+// a code of its own.
+struct BidiCall {
+  HANDLE port = nullptr;
+  DWORD access = 0;
+  std::string action;
+} g_bidi;
+DWORD WINAPI wideSendRecvBidi(HANDLE hPort, DWORD dwAccessBit, LPCWSTR pAction, PBIDI_REQUEST_CONTAINER,
+                              PBIDI_RESPONSE_CONTAINER*) {
+  g_bidi = {hPort, dwAccessBit, narrow(pAction)};
+  return ERROR_MORE_DATA;
+}
+
 MONITOR2 portMonitor2() {
   MONITOR2 t{};
   t.cbSize = sizeof t;
@@ -67,6 +80,7 @@ MONITOR2 portMonitor2() {
   t.pfnClosePort = sim::portmon::ClosePort;
   t.pfnGetPrinterDataFromPort = wideGetPrinterDataFromPort;
   t.pfnSetPortTimeOuts = sim::portmon::SetPortTimeOuts;
+  t.pfnSendRecvBidiDataFromPort = wideSendRecvBidi;
   return t;
 }
 
@@ -122,7 +136,8 @@ TEST(Monitor2Entry, TableHasTheLanguageMonitorEntriesOnly) {
   EXPECT_EQ(t->cbSize, sizeof(MONITOR2));
   for (bool provided : {t->pfnOpenPortEx != nullptr, t->pfnStartDocPort != nullptr, t->pfnWritePort != nullptr,
                         t->pfnReadPort != nullptr, t->pfnEndDocPort != nullptr, t->pfnClosePort != nullptr,
-                        t->pfnGetPrinterDataFromPort != nullptr, t->pfnShutdown != nullptr})
+                        t->pfnGetPrinterDataFromPort != nullptr, t->pfnShutdown != nullptr,
+                        t->pfnSendRecvBidiDataFromPort != nullptr})
     EXPECT_TRUE(provided);
   // The port monitor's own business.
   for (bool absent : {t->pfnEnumPorts == nullptr, t->pfnOpenPort == nullptr, t->pfnAddPort == nullptr,
@@ -243,6 +258,27 @@ TEST_F(Monitor2Test, NonZeroControlIdGoesToThePortMonitorsWideEntry) {
   ASSERT_EQ(sim::portCalls().size(), 1u);
   EXPECT_EQ(sim::portCalls()[0].controlId, 1u);
   EXPECT_EQ(sim::portCalls()[0].valueName, "GetVersion");
+}
+
+TEST_F(Monitor2Test, BidiRequestsGoToThePortMonitorOrAreNotSupported) {
+  HANDLE h = openPort2("USB001");
+  std::u16string action = u"Get";
+  g_bidi = {};
+  EXPECT_EQ(m2->pfnSendRecvBidiDataFromPort(h, PRINTER_ACCESS_USE, action.data(), nullptr, nullptr),
+            DWORD(ERROR_MORE_DATA));
+  EXPECT_EQ(g_bidi.port, record(h).portMonitorHandle);
+  EXPECT_EQ(g_bidi.access, DWORD(PRINTER_ACCESS_USE));
+  EXPECT_EQ(g_bidi.action, "Get");
+
+  pm2.pfnSendRecvBidiDataFromPort = nullptr;
+  HANDLE without = openPort2("USB002");
+  EXPECT_EQ(m2->pfnSendRecvBidiDataFromPort(without, PRINTER_ACCESS_USE, action.data(), nullptr, nullptr),
+            DWORD(ERROR_NOT_SUPPORTED));
+  HANDLE ansi = openPort("USB003");
+  int foreign = 0;
+  for (HANDLE bad : {ansi, static_cast<HANDLE>(&foreign), static_cast<HANDLE>(nullptr)})
+    EXPECT_EQ(m2->pfnSendRecvBidiDataFromPort(bad, PRINTER_ACCESS_USE, action.data(), nullptr, nullptr),
+              DWORD(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(Monitor2Test, OpenRefusesForeignInstancesAndMissingArguments) {
