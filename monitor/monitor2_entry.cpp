@@ -1,6 +1,8 @@
 // InitializePrintMonitor2 and the wide, instance-based entries of its
 // MONITOR2 table. Each validates its handles and continues in the port
 // code the 13-slot table uses; no exception crosses an entry.
+#include <cstddef>
+
 #include "guard.h"
 #include "lock.h"
 #include "monitor2.h"
@@ -13,12 +15,12 @@ namespace {
 inline constexpr DWORD kInstanceSignature = 0x8941;
 
 // One instance per InitializePrintMonitor2 call, handed out as hMonitor.
-// Shutdown marks the spooler's handle and registry functions no longer
-// valid by freeing the record that holds them.
+// The monitor stores no registry values, so it keeps nothing of the
+// MONITORINIT (spooler handle, registry functions) that Shutdown would
+// have to invalidate.
 struct MonitorInstance {
   DWORD signature;
   MonitorInstance* next;
-  HANDLE spooler;  // MONITORINIT's hSpooler, for its registry functions
 };
 
 MonitorInstance* g_instances = nullptr;  // guarded by the lock below
@@ -57,7 +59,11 @@ BOOL WINAPI OpenPortExW(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, 
     same.pfnClosePort = pMonitor2->pfnClosePort;
     same.pfnSetPortTimeOuts = pMonitor2->pfnSetPortTimeOuts;
     WidePortMonitor wide{hMonitorPort, pMonitor2->pfnOpenPort, pMonitor2->pfnStartDocPort,
-                         pMonitor2->pfnGetPrinterDataFromPort, pMonitor2->pfnSendRecvBidiDataFromPort};
+                         pMonitor2->pfnGetPrinterDataFromPort, nullptr};
+    // cbSize says how much of the table the port monitor filled; one of
+    // MONITOR2_SIZE_WIN2K ends before the bidi entry.
+    if (pMonitor2->cbSize >= offsetof(MONITOR2, pfnSendRecvBidiDataFromPort) + sizeof(void*))
+      wide.pfnSendRecvBidiDataFromPort = pMonitor2->pfnSendRecvBidiDataFromPort;
     if (!wide.pfnOpenPort) return fail(ERROR_INVALID_PARAMETER);
     return openPortEx(portName, pPrinterName ? printerName : nullptr, pHandle, &same, &wide, pPortName, instance);
   });
@@ -166,7 +172,6 @@ extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, 
       return nullptr;
     }
     instance->signature = trmon::kInstanceSignature;
-    instance->spooler = pMonitorInit->hSpooler;
     {
       support::ScopedLock lock(trmon::instanceLock());
       instance->next = trmon::g_instances;

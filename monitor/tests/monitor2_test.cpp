@@ -270,10 +270,15 @@ TEST_F(Monitor2Test, BidiRequestsGoToThePortMonitorOrAreNotSupported) {
   EXPECT_EQ(g_bidi.access, DWORD(PRINTER_ACCESS_USE));
   EXPECT_EQ(g_bidi.action, "Get");
 
+  // A port monitor without the entry, or whose cbSize ends before it.
+  pm2.cbSize = MONITOR2_SIZE_WIN2K;
+  HANDLE older = openPort2("USB004");
+  pm2.cbSize = sizeof pm2;
   pm2.pfnSendRecvBidiDataFromPort = nullptr;
   HANDLE without = openPort2("USB002");
-  EXPECT_EQ(m2->pfnSendRecvBidiDataFromPort(without, PRINTER_ACCESS_USE, action.data(), nullptr, nullptr),
-            DWORD(ERROR_NOT_SUPPORTED));
+  for (HANDLE h2 : {older, without})
+    EXPECT_EQ(m2->pfnSendRecvBidiDataFromPort(h2, PRINTER_ACCESS_USE, action.data(), nullptr, nullptr),
+              DWORD(ERROR_NOT_SUPPORTED));
   HANDLE ansi = openPort("USB003");
   int foreign = 0;
   for (HANDLE bad : {ansi, static_cast<HANDLE>(&foreign), static_cast<HANDLE>(nullptr)})
