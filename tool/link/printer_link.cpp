@@ -250,7 +250,9 @@ enum class Poll { Delivered, Queued, Failed };
 // jobs cannot be listed (some spoolers never list them), the setting job
 // itself is asked for: GetJob fails with ERROR_INVALID_PARAMETER for a job
 // id that is no longer in the printer's list, so that failure means the job
-// left the queue; any other answer cannot tell and waits for the next poll.
+// left the queue. A spooler that fails the call without any error code has
+// no such job either. Any other answer cannot tell and waits for the next
+// poll.
 Poll pollDelivery(DWORD job) {
   Queue queue;
   if (!queue.handle()) return Poll::Failed;
@@ -259,8 +261,10 @@ Poll pollDelivery(DWORD job) {
   if (listJobs(queue.handle(), jobs, count)) return count == 0 ? Poll::Delivered : Poll::Queued;
   DWORD needed = 0;
   SetLastError(ERROR_SUCCESS);
-  if (!GetJobA(queue.handle(), job, 1, nullptr, 0, &needed) && GetLastError() == ERROR_INVALID_PARAMETER)
-    return Poll::Delivered;
+  if (!GetJobA(queue.handle(), job, 1, nullptr, 0, &needed)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_SUCCESS) return Poll::Delivered;
+  }
   return Poll::Queued;
 }
 

@@ -259,9 +259,15 @@ INSTANTIATE_TEST_SUITE_P(
                     {"USBS CLS=1", "RESOL", "FSET CSET=14"}, 5}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.label); });
 
+// Another program's document still being written on the queue: the printer
+// cannot take it, and it would stand before the switch job.
 TEST_F(ReadDialog, AJobLeftInTheQueueIsCancelledBeforeTheSwitchJob) {
   start();
-  sim::addQueuedJob(u"KV", "left over");
+  char name[] = "KV", document[] = "left over", datatype[] = "RAW";
+  HANDLE other = nullptr;
+  ASSERT_TRUE(OpenPrinterA(name, &other, nullptr));
+  DOC_INFO_1A info{document, nullptr, datatype};
+  ASSERT_NE(StartDocPrinterA(other, 1, reinterpret_cast<LPBYTE>(&info)), 0u);
   std::vector<std::string> queuedAfterSwitch;
   shell.duringModal([&](fake::FakeView&, int tick) {
     if (tick != 1) return;
@@ -269,6 +275,7 @@ TEST_F(ReadDialog, AJobLeftInTheQueueIsCancelledBeforeTheSwitchJob) {
   });
   EXPECT_EQ(read(Mode::Version), kResultOk);
   EXPECT_TRUE(queuedAfterSwitch.empty());
+  ClosePrinter(other);
 }
 
 TEST_F(ReadDialog, ReplyOneByteBelowTheCapacityIsKept) {

@@ -52,17 +52,22 @@ int systemDpi() {
 }
 
 // Templates are drawn in dialog units of 8-point "MS Sans Serif", whose base
-// units are 6 x 13 pixels at 96 dpi. A system that substitutes a font with
-// other metrics would stretch the layout away from its pixel sizes; the
-// children are moved back onto the nominal grid instead.
-void keepNominalGrid(HWND dialog, int dpi) {
-  RECT units = {0, 0, 4, 8};
-  if (!MapDialogRect(dialog, &units) || units.right <= 0 || units.bottom <= 0) return;
-  int actualX = units.right;
-  int actualY = units.bottom;
-  int nominalX = MulDiv(6, dpi, 96);
-  int nominalY = MulDiv(13, dpi, 96);
-  if (actualX == nominalX && actualY == nominalY) return;
+// units are 6 x 13 pixels at 96 dpi. Every child is placed from its
+// template rectangle at the system DPI with one rounding per value: its
+// corner from the template's corner and its size from the template's size,
+// so no error adds up along a row, equal template sizes give equal pixel
+// sizes, and a substituted font with other metrics does not stretch the
+// layout away from the window's pixel sizes.
+constexpr int kNominalBaseX = 6;   // pixels per 4 horizontal dialog units at 96 dpi
+constexpr int kNominalBaseY = 13;  // pixels per 8 vertical dialog units at 96 dpi
+
+void placeOnGrid(HWND dialog, int dpi) {
+  // The base units the dialog manager used: exact, as it multiplies whole
+  // base units.
+  RECT probe = {0, 0, 400, 800};
+  if (!MapDialogRect(dialog, &probe) || probe.right < 500 || probe.bottom < 500) return;
+  const int baseX = probe.right / 100;
+  const int baseY = probe.bottom / 100;
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (HasWindowClass(child, STATUSCLASSNAMEW)) continue;  // docks itself
     RECT box;
@@ -75,11 +80,15 @@ void keepNominalGrid(HWND dialog, int dpi) {
         box.bottom = box.top + (dropped.bottom - dropped.top);
       }
     }
-    int left = MulDiv(box.left, nominalX, actualX);
-    int top = MulDiv(box.top, nominalY, actualY);
-    int right = MulDiv(box.right, nominalX, actualX);
-    int bottom = MulDiv(box.bottom, nominalY, actualY);
-    SetWindowPos(child, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Back to template units (exact while a base unit spans more than one
+    // pixel per dialog unit), then to pixels at this DPI.
+    int x = MulDiv(box.left, 4, baseX), y = MulDiv(box.top, 8, baseY);
+    int cx = MulDiv(box.right - box.left, 4, baseX), cy = MulDiv(box.bottom - box.top, 8, baseY);
+    int left = MulDiv(x, kNominalBaseX * dpi, 4 * 96);
+    int top = MulDiv(y, kNominalBaseY * dpi, 8 * 96);
+    int width = MulDiv(cx, kNominalBaseX * dpi, 4 * 96);
+    int height = MulDiv(cy, kNominalBaseY * dpi, 8 * 96);
+    SetWindowPos(child, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
@@ -106,7 +115,7 @@ LayoutResources::~LayoutResources() {
 
 void ApplyLayout(HWND dialog, UINT dialogId, LayoutResources& resources) {
   int dpi = systemDpi();
-  keepNominalGrid(dialog, dpi);
+  placeOnGrid(dialog, dpi);
   for (const ClientSize& size : kClientSizes) {
     if (size.dialog == dialogId) sizeAndCentre(dialog, size, dpi);
   }
