@@ -25,7 +25,12 @@ export WINEPREFIX="$build/wine" WINEDEBUG=-all
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
+# KVTOOL_WINE_DPI=120 (or 144, ...) runs the tool at that display DPI, with
+# its own output folder; every run writes its DPI (96 by default) into the
+# prefix.
+dpi=${KVTOOL_WINE_DPI:-96}
 out="$build/wine-kvtool/$arch"
+if [ "$dpi" != 96 ]; then out="$out-dpi$dpi"; fi
 rm -rf "$out"
 mkdir -p "$out"
 cp "$build/$arch/tool/ui/win32/kvtool.exe" "$out/"
@@ -34,7 +39,11 @@ port="$out/Ne00.prn"
 # Prefix settings (virtual desktop, Chinese fonts) take effect for processes
 # started after a fresh wineserver.
 # Wine reads .reg files as UTF-16 when they start with its byte-order mark.
-{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-prefix.reg"; } > "$out/prefix.reg"
+logpixels() {
+  printf '\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' "$1"
+  printf '\n[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"LogPixels"=dword:%08x\n' "$1"
+}
+{ printf '\xff\xfe'; { cat "$here/wine-prefix.reg"; logpixels "$dpi"; } | iconv -f UTF-8 -t UTF-16LE; } > "$out/prefix.reg"
 WINELOADER=/usr/lib/wine/wine64 timeout 120 /usr/lib/wine/wine64 regedit /S "$(winpath "$out/prefix.reg")"
 timeout 30 wineserver -k || true
 
