@@ -5,23 +5,11 @@
 #include <wtext.h>
 
 #include "controls_win32.h"
+#include "layout_grid.h"
 #include "resource.h"
 
 namespace kvui::win32 {
 namespace {
-
-struct ClientSize {
-  UINT dialog;
-  int width;   // pixels at 96 dpi
-  int height;
-};
-
-constexpr ClientSize kClientSizes[] = {
-    {.dialog = IDD_MAIN, .width = 457, .height = 304},
-    {.dialog = IDD_READ, .width = 287, .height = 137},
-    {.dialog = IDD_SELECT, .width = 410, .height = 201},
-    {.dialog = IDD_SENSOR, .width = 256, .height = 168},
-};
 
 struct StatusPanels {
   UINT control;
@@ -51,15 +39,9 @@ int systemDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-// Templates are drawn in dialog units of 8-point "MS Sans Serif", whose base
-// units are 6 x 13 pixels at 96 dpi. Every child is placed from its
-// template rectangle at the system DPI with one rounding per value: its
-// corner from the template's corner and its size from the template's size,
-// so no error adds up along a row, equal template sizes give equal pixel
-// sizes, and a substituted font with other metrics does not stretch the
-// layout away from the window's pixel sizes.
-constexpr int kNominalBaseX = 6;   // pixels per 4 horizontal dialog units at 96 dpi
-constexpr int kNominalBaseY = 13;  // pixels per 8 vertical dialog units at 96 dpi
+// Every child is placed from its template rectangle at the system DPI
+// (gridToPixels), so a substituted font with other metrics does not stretch
+// the layout away from the window's pixel sizes either.
 
 void placeOnGrid(HWND dialog, int dpi) {
   // The base units the dialog manager used: exact, as it multiplies whole
@@ -84,16 +66,14 @@ void placeOnGrid(HWND dialog, int dpi) {
     // pixel per dialog unit), then to pixels at this DPI.
     int x = MulDiv(box.left, 4, baseX), y = MulDiv(box.top, 8, baseY);
     int cx = MulDiv(box.right - box.left, 4, baseX), cy = MulDiv(box.bottom - box.top, 8, baseY);
-    int left = MulDiv(x, kNominalBaseX * dpi, 4 * 96);
-    int top = MulDiv(y, kNominalBaseY * dpi, 8 * 96);
-    int width = MulDiv(cx, kNominalBaseX * dpi, 4 * 96);
-    int height = MulDiv(cy, kNominalBaseY * dpi, 8 * 96);
-    SetWindowPos(child, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    PixelRect at = gridToPixels(x, y, cx, cy, dpi);
+    SetWindowPos(child, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
-void sizeAndCentre(HWND dialog, const ClientSize& size, int dpi) {
-  RECT frame = {0, 0, MulDiv(size.width, dpi, 96), MulDiv(size.height, dpi, 96)};
+void sizeAndCentre(HWND dialog, int width96, int height96, int dpi) {
+  RECT frame = {0, 0, scaleToDpi(width96, dpi), scaleToDpi(height96, dpi)};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), GetMenu(dialog) != nullptr,
                      static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
   int width = frame.right - frame.left;
@@ -116,9 +96,8 @@ LayoutResources::~LayoutResources() {
 void ApplyLayout(HWND dialog, UINT dialogId, LayoutResources& resources) {
   int dpi = systemDpi();
   placeOnGrid(dialog, dpi);
-  for (const ClientSize& size : kClientSizes) {
-    if (size.dialog == dialogId) sizeAndCentre(dialog, size, dpi);
-  }
+  int width = 0, height = 0;
+  if (clientSize96(dialogId, &width, &height)) sizeAndCentre(dialog, width, height, dpi);
   for (const StatusPanels& panels : kStatusPanels) {
     HWND bar = GetDlgItem(dialog, static_cast<int>(panels.control));
     if (!bar) continue;
