@@ -56,8 +56,9 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' "$loader" "$check" "$port" "$(winpath "$out/kvtool.exe")" "$(winpath "$port")" \
   "$(winpath "$build/$arch/hidlink/VRDUSBHid.dll")" "$(winpath "$out/screen.bmp")" || status=$?
 timeout 30 wineserver -k || true
-if [ -f "$out/screen.bmp" ]; then
-  convert "$out/screen.bmp" "$out/screen.png" && rm -f "$out/screen.bmp"
-  echo "screenshot: $out/screen.png"
-fi
+for bmp in "$out"/screen*.bmp; do
+  [ -f "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  echo "screenshot: ${bmp%.bmp}.png"
+done
 exit $status
