@@ -26,8 +26,7 @@ export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
 # KVTOOL_WINE_DPI=120 (or 144, ...) runs the tool at that display DPI, with
-# its own output folder; every run writes its DPI (96 by default) into the
-# prefix.
+# its own output folder, and sets the shared prefix back to 96 afterwards.
 dpi=${KVTOOL_WINE_DPI:-96}
 out="$build/wine-kvtool/$arch"
 if [ "$dpi" != 96 ]; then out="$out-dpi$dpi"; fi
@@ -42,6 +41,7 @@ port="$out/Ne00.prn"
 logpixels() {
   printf '\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' "$1"
   printf '\n[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"LogPixels"=dword:%08x\n' "$1"
+  printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts]\n"LogPixels"=dword:%08x\n' "$1"
 }
 { printf '\xff\xfe'; { cat "$here/wine-prefix.reg"; logpixels "$dpi"; } | iconv -f UTF-8 -t UTF-16LE; } > "$out/prefix.reg"
 WINELOADER=/usr/lib/wine/wine64 timeout 120 /usr/lib/wine/wine64 regedit /S "$(winpath "$out/prefix.reg")"
@@ -56,6 +56,12 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' "$loader" "$check" "$port" "$(winpath "$out/kvtool.exe")" "$(winpath "$port")" \
   "$(winpath "$build/$arch/hidlink/VRDUSBHid.dll")" "$(winpath "$out/screen.bmp")" || status=$?
 timeout 30 wineserver -k || true
+if [ "$dpi" != 96 ]; then
+  # The prefix is shared with the other Wine checks: back to 96 dpi.
+  { printf '\xff\xfe'; { echo "Windows Registry Editor Version 5.00"; logpixels 96; } | iconv -f UTF-8 -t UTF-16LE; } > "$out/dpi96.reg"
+  WINELOADER=/usr/lib/wine/wine64 timeout 120 /usr/lib/wine/wine64 regedit /S "$(winpath "$out/dpi96.reg")" || status=$?
+  timeout 30 wineserver -k || true
+fi
 for bmp in "$out"/screen*.bmp; do
   [ -f "$bmp" ] || continue
   convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
