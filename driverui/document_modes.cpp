@@ -108,20 +108,15 @@ BOOL QueryPrint(DEVQUERYPRINT_INFO* info) {
 }
 
 BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
-  DWORD needed = 0;
-  if (GetPrinterW(printer, 2, nullptr, 0, &needed) || GetLastError() != ERROR_INSUFFICIENT_BUFFER || !needed)
-    return FALSE;
-  HeapBlock<BYTE> info(needed);
-  if (!info) return failBool(ERROR_NOT_ENOUGH_MEMORY);
-  if (!GetPrinterW(printer, 2, info.get(), needed, &needed)) return FALSE;
+  // Level 8 stores only the queue's global default device mode ("the
+  // global defaults are set by the administrator of a printer"); level 2
+  // would write every other field of the queue back as well.
   HeapBlock<DEVMODEW> dm(kDevModeBytes);
   if (!dm) return failBool(ERROR_NOT_ENOUGH_MEMORY);
   CopyMemory(dm.get(), &settings, kDevModeBytes);
-  auto* pi2 = reinterpret_cast<PRINTER_INFO_2W*>(info.get());
-  pi2->pDevMode = dm.get();
-  // A null security descriptor leaves the queue's security unchanged.
-  pi2->pSecurityDescriptor = nullptr;
-  if (!SetPrinterW(printer, 2, info.get(), 0)) return FALSE;
+  PRINTER_INFO_8W info{};
+  info.pDevMode = dm.get();
+  if (!SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&info), 0)) return FALSE;
   PrinterDataBlock block = settings.PrinterData;
   DWORD rc = SetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), REG_BINARY,
                              reinterpret_cast<LPBYTE>(&block), sizeof block);
@@ -130,14 +125,28 @@ BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
 }
 
 BOOL InitializeQueue(LPCWSTR printerName) {
-  QueuePrinter queue(nullptr, printerName);
-  if (!queue.get()) return FALSE;
+  if (!printerName) return failBool(ERROR_INVALID_PARAMETER);
+  // SetPrinter and SetPrinterData need a handle opened with
+  // PRINTER_ACCESS_ADMINISTER ("to perform administrative tasks, such as
+  // those provided by SetPrinter").
+  PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_ADMINISTER};
+  HANDLE printer = nullptr;
+  if (!OpenPrinterW(const_cast<LPWSTR>(printerName), &printer, &access)) return FALSE;
+  BOOL stored = FALSE;
   HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
-  if (!settings) return failBool(ERROR_NOT_ENOUGH_MEMORY);
-  loadQueueSettings(settings.get(), queue.get(), printerName);
-  BuildLabelList();
-  ClampSettings(settings.get());
-  return StoreQueueSettings(queue.get(), *settings);
+  if (!settings) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  } else {
+    loadQueueSettings(settings.get(), printer, printerName);
+    BuildLabelList();
+    ClampSettings(settings.get());
+    stored = StoreQueueSettings(printer, *settings);
+  }
+  // Closing must not hide the store's error.
+  const DWORD error = GetLastError();
+  ClosePrinter(printer);
+  SetLastError(error);
+  return stored;
 }
 
 }  // namespace driver

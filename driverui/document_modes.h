@@ -50,14 +50,18 @@ BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG
 // not know fails, with the reason in pszErrorStr (cchNeeded set).
 BOOL QueryPrint(DEVQUERYPRINT_INFO* info);
 
-// Stores settings as the queue's defaults: the device mode through
-// SetPrinterW and the printer data value "Private DevMode". FALSE (last
-// error set) when either store fails.
+// Stores settings as the queue's defaults: the device mode as the queue's
+// global default (SetPrinterW level 8) and the printer data value "Private
+// DevMode". `printer` needs PRINTER_ACCESS_ADMINISTER. FALSE (last error
+// set) when either store fails.
 BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings);
 
 // Initialises a queue (DrvPrinterEvent PRINTER_EVENT_INITIALIZE,
-// DrvUpgradePrinter): seeds the label file and stores the queue's current
-// valid settings, or the built-in defaults, range-checked.
+// DrvUpgradePrinter): opens it with PRINTER_ACCESS_ADMINISTER, seeds the
+// label file and stores the queue's current valid settings, or the
+// built-in defaults, range-checked. FALSE with the last error when the
+// queue cannot be opened or a store fails; a queue left without both
+// stores runs on the built-in defaults.
 BOOL InitializeQueue(LPCWSTR printerName);
 
 }  // namespace driver

@@ -59,10 +59,42 @@ TEST_F(DocumentModesTest, InitializingANewQueueStoresDefaultsAndSeedsTheLabelFil
   EXPECT_EQ(sim::queueSetup(queueName).devMode.size(), 364u);
   EXPECT_EQ(sim::printerData(queueName, u"Private DevMode").size(), 152u);
   EXPECT_NE(sim::readFileBytes(labelFile()).size(), 0u);
-  sim::failNth(sim::api::SetPrinterW, 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::openPrinterHandles(), 1u);  // the fixture's own handle
+}
+
+// A store that fails reports FALSE with the spooler's error, and a queue
+// left without its stored defaults runs on the built-in ones.
+struct StoreFailure {
+  const char* name;
+  sim::Api api;
+};
+
+const StoreFailure kStoreFailures[] = {
+    {"DeviceMode", sim::api::SetPrinterW},
+    {"PrivateDevMode", sim::api::SetPrinterDataW},
+    {"Open", sim::api::OpenPrinter},
+};
+
+class StoreFailureTest : public UiTest, public ::testing::WithParamInterface<StoreFailure> {};
+
+TEST_P(StoreFailureTest, ReportsTheErrorAndTheQueueRunsOnBuiltInDefaults) {
+  sim::failNth(GetParam().api, 1, ERROR_ACCESS_DENIED);
   SetLastError(0);
   EXPECT_FALSE(InitializeQueue(name()));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(sim::openPrinterHandles(), 1u);
+  EXPECT_FALSE(sim::hasPrinterData(queueName, u"Private DevMode"));
+  DriverSettings expected;
+  DefaultSettings(&expected, name());
+  expected.SettingsSignature = kSettingsSignature;
+  PrinterDevice* device = enable(nullptr);
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(bytesOf(device->settings), bytesOf(expected));
+  DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, StoreFailureTest, ::testing::ValuesIn(kStoreFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DocumentModesTest, ApplicationsLabelAndOrientationAreMergedAndTheDriverAgrees) {
   std::vector<BYTE> dm = documentDevMode();

@@ -219,14 +219,16 @@ class DeviceSettingsTest : public UiTest {
     DriverSettings s;
     DefaultSettings(&s, name());
     block = s.PrinterData;
+    admin = openQueue(PRINTER_ALL_ACCESS);
   }
   PrinterDataBlock block;
+  HANDLE admin = nullptr;
   FakeView view;
 };
 
 TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
   block.FeatureSelection[kFeaturePageOrder] = 1;
-  DeviceSettingsPage page(view, printer, block, false);
+  DeviceSettingsPage page(view, admin, block, false);
   page.show();
   EXPECT_EQ(view.selected(IDC_FEATURE_ORDER), 1);
   view.select(IDC_FEATURE_NUP, 1);
@@ -250,7 +252,7 @@ TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
 }
 
 TEST_F(DeviceSettingsTest, UserLabelsAreEditedOnModelAOnly) {
-  DeviceSettingsPage page(view, printer, block, false);
+  DeviceSettingsPage page(view, admin, block, false);
   page.show();
   EXPECT_EQ(view.controls[IDC_SLOT_SAVE].enabled, kIsModelA);
   if (!kIsModelA) {
@@ -315,7 +317,7 @@ class SlotRefusalTest : public DeviceSettingsTest, public ::testing::WithParamIn
 TEST_P(SlotRefusalTest, RefusedAndNotWritten) {
   if (!kIsModelA) GTEST_SKIP() << "model B has no user labels";
   const SlotRefusal& c = GetParam();
-  DeviceSettingsPage page(view, printer, block, false);
+  DeviceSettingsPage page(view, admin, block, false);
   page.show();
   ASSERT_TRUE(view.choose(IDC_SLOT, 310));
   page.changed(IDC_SLOT);
