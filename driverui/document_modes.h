@@ -38,11 +38,13 @@ DWORD DevModeClaimedBytes(const DEVMODEW* dm);
 // Failures return ERR_CPSUI_GETLASTERROR with the last error set.
 LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header);
 
-// DrvConvertDevMode. CDM_DRIVER_DEFAULT writes the queue's defaults;
-// CDM_CONVERT and CDM_CONVERT351 write `in` (any driver's, any layout)
-// converted to this driver's device mode. *cbNeeded holds the output
-// buffer's size and receives the bytes written or needed; a short buffer
-// fails with ERROR_INSUFFICIENT_BUFFER.
+// DrvConvertDevMode. CDM_DRIVER_DEFAULT writes the driver's built-in
+// defaults (not the queue's stored ones). CDM_CONVERT writes `in` (any
+// driver's, any layout) merged over the queue's settings in the layout
+// `out` names on entry (its dmSize, dmDriverExtra and version numbers);
+// CDM_CONVERT351 writes it in this driver's own layout. *cbNeeded holds the
+// output buffer's size and receives the bytes written or needed; a short
+// buffer fails with ERROR_INSUFFICIENT_BUFFER.
 BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode);
 
 // DevQueryPrintEx: TRUE when a job with info->pDevMode can print on the
