@@ -95,6 +95,16 @@ void DocumentSettings(HANDLE printer, LPCWSTR printerName, const DEVMODEW* in, D
   ClampSettings(out);
 }
 
+DWORD OutputRoom(const DOCUMENTPROPERTYHEADER& header) {
+  // Some spoolers pass the output device mode's own dmSize as cbOut; when
+  // the output is the input record, that record's claimed size is the
+  // buffer the caller vouches for.
+  DWORD room = header.cbOut;
+  const DWORD inBytes = (header.fMode & DM_IN_BUFFER) ? DevModeClaimedBytes(header.pdmIn) : 0;
+  if (header.pdmOut && header.pdmOut == header.pdmIn && inBytes > room) room = inBytes;
+  return room;
+}
+
 LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header) {
   if (!header || header->cbSize < sizeof(DOCUMENTPROPERTYHEADER)) return failWith(ERROR_INVALID_PARAMETER);
   if (header->fMode == 0 || !header->pdmOut) {
@@ -108,12 +118,7 @@ LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header) {
   if (!settings) return failWith(ERROR_NOT_ENOUGH_MEMORY);
   DocumentSettings(header->hPrinter, header->pszPrinterName, in, inBytes, settings.get());
   if (header->fMode & DM_OUT_BUFFER) {
-    // Some spoolers pass the output device mode's own dmSize as cbOut; when
-    // the output is the input record, that record's claimed size is the
-    // buffer the caller vouches for.
-    DWORD room = header->cbOut;
-    if (header->pdmOut == header->pdmIn && inBytes > room) room = inBytes;
-    if (room < kDevModeBytes) return failWith(ERROR_INSUFFICIENT_BUFFER);
+    if (OutputRoom(*header) < kDevModeBytes) return failWith(ERROR_INSUFFICIENT_BUFFER);
     CopyMemory(header->pdmOut, settings.get(), kDevModeBytes);
   }
   return CPSUI_OK;

@@ -28,6 +28,11 @@ void DocumentSettings(HANDLE printer, LPCWSTR printerName, const DEVMODEW* in, D
 // 0 when not even its dmFields member can be read.
 DWORD DevModeClaimedBytes(const DEVMODEW* dm);
 
+// The bytes the caller's output device mode may take: cbOut, or pdmIn's
+// claimed size when pdmOut is pdmIn under DM_IN_BUFFER (some spoolers pass
+// the output's dmSize as cbOut).
+DWORD OutputRoom(const DOCUMENTPROPERTYHEADER& header);
+
 // DrvDocumentPropertySheets called without a property sheet:
 //  - fMode 0 or no pdmOut: cbOut = kDevModeBytes, returns kDevModeBytes;
 //  - DM_OUT_BUFFER: writes the queue's settings (merged with pdmIn under

@@ -98,10 +98,13 @@ struct DocumentSheet {
   DocumentSheet(DOCUMENTPROPERTYHEADER* h)
       : header(h), settings(), view(), page(view, settings, (h->fMode & DM_NOPERMISSION) != 0) {}
 
-  // Hands the page's settings back to the caller's output device mode.
-  void commit() {
-    if ((header->fMode & DM_OUT_BUFFER) && header->pdmOut && header->cbOut >= kDevModeBytes)
-      CopyMemory(header->pdmOut, &settings, kDevModeBytes);
+  // Hands the page's settings back to the caller's output device mode;
+  // false when the caller gave no room for them.
+  bool commit() {
+    if (!(header->fMode & DM_OUT_BUFFER)) return true;
+    if (!header->pdmOut || OutputRoom(*header) < kDevModeBytes) return false;
+    CopyMemory(header->pdmOut, &settings, kDevModeBytes);
+    return true;
   }
 };
 
@@ -145,7 +148,7 @@ INT_PTR CALLBACK pageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         if (!sheet || reinterpret_cast<NMHDR*>(lParam)->code != UINT(PSN_APPLY)) return FALSE;
         bool ok = sheet->page.apply();
         if constexpr (requires { sheet->commit(); }) {
-          if (ok) sheet->commit();
+          ok = ok && sheet->commit();
         }
         if (ok) sheet->link.setResult(CPSUI_OK);
         SetWindowLongPtrW(dialog, DWLP_MSGRESULT, ok ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);

@@ -258,6 +258,91 @@ void checkPages(HMODULE ui, LPCWSTR uiFileName, HANDLE printer, std::wstring& qu
   if (admin) ClosePrinter(admin);
 }
 
+
+// ---- the pages in the system's common property sheet ------------------------
+
+// What the user-side thread saw of the sheet DocumentPropertiesW showed.
+struct SheetSeen {
+  std::vector<std::wstring> tabs;
+  bool edited = false;
+};
+
+HWND findSheet() {
+  struct Search {
+    HWND found = nullptr;
+  } search;
+  EnumWindows(
+      [](HWND window, LPARAM p) -> BOOL {
+        DWORD process = 0;
+        GetWindowThreadProcessId(window, &process);
+        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+        if (!SendMessageW(window, PSM_GETTABCONTROL, 0, 0)) return TRUE;
+        reinterpret_cast<Search*>(p)->found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// Plays the user: waits for the sheet, reads its tabs, types 8 copies on
+// the preferences page and presses OK (Cancel when the page is missing).
+DWORD WINAPI playUser(LPVOID p) {
+  auto* seen = static_cast<SheetSeen*>(p);
+  HWND sheet = nullptr;
+  for (int i = 0; i < 200 && !sheet; ++i) {
+    Sleep(50);
+    sheet = findSheet();
+  }
+  if (!sheet) return 0;
+  Sleep(200);
+  HWND tabs = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETTABCONTROL, 0, 0));
+  const LRESULT count = SendMessageW(tabs, TCM_GETITEMCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    WCHAR text[128] = {};
+    TCITEMW item{};
+    item.mask = TCIF_TEXT;
+    item.pszText = text;
+    item.cchTextMax = 128;
+    SendMessageW(tabs, TCM_GETITEMW, WPARAM(i), reinterpret_cast<LPARAM>(&item));
+    seen->tabs.push_back(text);
+    HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(i), 0));
+    if (!page) {
+      SendMessageW(sheet, PSM_SETCURSEL, WPARAM(i), 0);
+      page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_INDEXTOHWND, WPARAM(i), 0));
+    }
+    if (page && GetDlgItem(page, IDC_COPIES)) {
+      SetDlgItemInt(page, IDC_COPIES, 8, FALSE);
+      seen->edited = true;
+    }
+  }
+  PostMessageW(sheet, PSM_PRESSBUTTON, seen->edited ? PSBTN_OK : PSBTN_CANCEL, 0);
+  return 0;
+}
+
+void checkSystemSheet(HANDLE printer, std::wstring& queue, const std::wstring& title) {
+  std::vector<BYTE> dm(kStoredDevModeBytes, 0);
+  reinterpret_cast<DEVMODEW*>(dm.data())->dmSize = WORD(dm.size());
+  DocumentPropertiesW(nullptr, printer, queue.data(), reinterpret_cast<DEVMODEW*>(dm.data()), nullptr, DM_OUT_BUFFER);
+  SheetSeen seen;
+  HANDLE user = CreateThread(nullptr, 0, playUser, &seen, 0, nullptr);
+  auto* pub = reinterpret_cast<DEVMODEW*>(dm.data());
+  LONG rc = DocumentPropertiesW(nullptr, printer, queue.data(), pub, pub, DM_IN_BUFFER | DM_OUT_BUFFER | DM_IN_PROMPT);
+  if (user) {
+    WaitForSingleObject(user, 15000);
+    CloseHandle(user);
+  }
+  bool titled = !seen.tabs.empty();
+  bool ours = false;
+  for (const std::wstring& t : seen.tabs) {
+    titled = titled && !t.empty();
+    ours = ours || t == title;
+  }
+  check(titled && ours, "system sheet: every tab has its title, ours among them");
+  const auto* s = reinterpret_cast<const DriverSettings*>(dm.data());
+  check(seen.edited && rc == IDOK && s->Private.Copies == 8 && s->Public.dmCopies == 8,
+        "system sheet: OK returns IDOK with the changed copies in the device mode");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -368,6 +453,8 @@ int main(int argc, char** argv) {
   check(ui != nullptr, "the interface DLL loads");
   if (ui) {
     checkPages(ui, uiFile.c_str(), printer, queue, int(labels.size()));
+    const WORD language = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_CHINESE ? kChinese : kEnglish;
+    checkSystemSheet(printer, queue, tableString(ui, IDS_PAGE_PREFERENCES, language));
     FreeLibrary(ui);
   }
 
