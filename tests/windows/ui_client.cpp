@@ -267,21 +267,20 @@ struct SheetSeen {
   bool edited = false;
 };
 
+// A visible property sheet of this process (it answers PSM_GETTABCONTROL).
+BOOL CALLBACK matchSheet(HWND window, LPARAM found) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
+  if (!SendMessageW(window, PSM_GETTABCONTROL, 0, 0)) return TRUE;
+  *reinterpret_cast<HWND*>(found) = window;
+  return FALSE;
+}
+
 HWND findSheet() {
-  struct Search {
-    HWND found = nullptr;
-  } search;
-  EnumWindows(
-      [](HWND window, LPARAM p) -> BOOL {
-        DWORD process = 0;
-        GetWindowThreadProcessId(window, &process);
-        if (process != GetCurrentProcessId() || !IsWindowVisible(window)) return TRUE;
-        if (!SendMessageW(window, PSM_GETTABCONTROL, 0, 0)) return TRUE;
-        reinterpret_cast<Search*>(p)->found = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+  HWND found = nullptr;
+  EnumWindows(matchSheet, reinterpret_cast<LPARAM>(&found));
+  return found;
 }
 
 // Plays the user: waits for the sheet, reads its tabs, types 8 copies on
