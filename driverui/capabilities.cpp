@@ -54,10 +54,10 @@ DWORD tableCount(const PaperSourceEntry* t) {
 }
 
 // The label list as the last sizing call (no output buffer) of a label
-// capability counted it. DeviceCapabilities has no buffer size: "the
-// caller sizes the buffer from a first call with a NULL output", so a
-// filling call writes that list, cut to what was announced for its own
-// capability, however the label file changed since.
+// capability counted it. "If pOutput is NULL, the function should just
+// return the number of array elements required", and the filling call
+// brings no buffer size: so it writes that list, cut to what was announced
+// for its own capability, however the label file changed since.
 class LabelAnnouncement {
  public:
   // The labels a call of `cap` reports into `labels`; returns their count.

@@ -162,6 +162,48 @@ TEST_F(PreferencesTest, ApplyTakesEveryControlIntoTheDeviceModeAndLeavesTheLabel
   EXPECT_EQ(sim::readFileBytes(labelFile()), fileBefore);
 }
 
+// What each list of the pages offers: only real choices, each named (a
+// string resource or a text), none twice.
+struct ListCase {
+  bool devicePage;
+  int control;
+  size_t count;
+};
+
+const ListCase kLists[] = {
+    {false, IDC_LABEL, 2},
+    {false, IDC_ORIENTATION, 2},
+    {false, IDC_SPEED, size_t(kSpeedCount)},
+    {false, IDC_COLOR_MODE, 2},
+    {false, IDC_DITHER, 4},
+    {false, IDC_GRAPHICS_MODE, 2},
+    {true, IDC_FEATURE_NUP, 2},
+    {true, IDC_DEF_LABEL, 2},
+    {true, IDC_PRINT_MODE, 4},
+};
+
+class ListTest : public PreferencesTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListTest, OnlyNamedChoices) {
+  const ListCase& c = GetParam();
+  PrinterDataBlock block = settings.PrinterData;
+  PreferencesPage preferences(view, settings, false);
+  DeviceSettingsPage device(view, openQueue(PRINTER_ALL_ACCESS), block, false);
+  if (c.devicePage) {
+    device.show();
+  } else {
+    preferences.show();
+  }
+  const std::vector<Choice>& choices = view.controls[c.control].choices;
+  ASSERT_EQ(choices.size(), c.count);
+  for (size_t i = 0; i < choices.size(); ++i) {
+    EXPECT_TRUE(choices[i].textId != 0 || (choices[i].text && choices[i].text[0])) << i;
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(choices[i].value, choices[j].value) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ListTest, ::testing::ValuesIn(kLists));
+
 struct RefusedCase {
   int control;
   const char16_t* typed;
