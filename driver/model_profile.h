@@ -17,11 +17,4 @@ inline constexpr const ModelProfile& kModelProfile = kProfileKV830;
 // The profile of this build.
 inline constexpr const ModelProfile& kModel = kModelProfile;
 
-// Values shared by both builds.
-inline constexpr LONG kBandBudgetBytes = 16 * 1024 * 1024;  // band estimate budget
-inline constexpr LONG kMaxBands = 128;
-inline constexpr LONG kPrintableWidthLimit = 1040;  // 104.0 mm, margin rules
-inline constexpr LONG kLongLabelLimit = 4000;       // 400.0 mm, margin rules
-inline constexpr LONG kCustomLabelIndex = 256;
-
 }  // namespace driver

@@ -54,6 +54,13 @@ struct ModelProfile {
   const WCHAR* printMethodNames[2];
 };
 
+// Values shared by both models.
+inline constexpr LONG kBandBudgetBytes = 16 * 1024 * 1024;  // band estimate budget
+inline constexpr LONG kMaxBands = 128;
+inline constexpr LONG kPrintableWidthLimit = 1040;  // 104.0 mm, margin rules
+inline constexpr LONG kLongLabelLimit = 4000;       // 400.0 mm, margin rules
+inline constexpr LONG kCustomLabelIndex = 256;
+
 #include "profile_tr7208.h"
 #include "profile_kv830.h"
 
