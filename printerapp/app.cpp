@@ -7,9 +7,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include <png.h>
+
+#include "image_page.h"
 #include "label_job.h"
 #include "models.h"
 #include "raw_check.h"
@@ -185,6 +189,76 @@ bool printfile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
   return true;
 }
 
+Scaling scalingOf(pappl_scaling_t s) {
+  switch (s) {
+    case PAPPL_SCALING_NONE:
+      return Scaling::None;
+    case PAPPL_SCALING_FIT:
+      return Scaling::Fit;
+    case PAPPL_SCALING_FILL:
+      return Scaling::Fill;
+    default:
+      return Scaling::AutoFit;
+  }
+}
+
+// PNG files are placed by the application itself, so print-scaling none
+// prints one image pixel per dot whatever resolution the file declares.
+bool printPng(pappl_job_t* job, pappl_device_t* device, void*) {
+  pappl_printer_t* printer = papplJobGetPrinter(job);
+  const ModelInfo* model = modelOf(printer);
+  if (!model) return false;
+  png_image png;
+  std::memset(&png, 0, sizeof png);
+  png.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&png, papplJobGetFilename(job))) {
+    papplJobSetMessage(job, "Not a PNG image: %s", png.message);
+    return false;
+  }
+  // Transparent parts are white, as on paper.
+  png.format = PNG_FORMAT_GRAY;
+  const png_color white{255, 255, 255};
+  GreyImage image;
+  image.width = static_cast<int>(png.width);
+  image.height = static_cast<int>(png.height);
+  if (png.width == 0 || png.height == 0 || png.width > 20000 || png.height > 20000) {
+    png_image_free(&png);
+    papplJobSetMessage(job, "The image is too large (%ux%u pixels).", png.width, png.height);
+    return false;
+  }
+  image.pixels.resize(PNG_IMAGE_SIZE(png));
+  if (!png_image_finish_read(&png, &white, image.pixels.data(), 0, nullptr)) {
+    papplJobSetMessage(job, "Bad PNG image: %s", png.message);
+    png_image_free(&png);
+    return false;
+  }
+  pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
+  const LabelSpec label = labelOfJob(*model, printer, options);
+  const PageDots page = pageDotsOf(*model->profile, label);
+  const std::vector<uint8_t> rows =
+      placeImage(image, page, scalingOf(options->print_scaling), quarterTurnsOf(options->orientation_requested));
+  const int copies = options->copies > 0 ? options->copies : 1;
+  papplJobDeletePrintOptions(options);
+  papplJobSetImpressions(job, 1);
+
+  LabelJobWriter writer(&deviceWriter, device);
+  PrinterSettings settings;
+  bool ok = writer.startJob(defValuesFor(*model->profile, label, settings), driver::defRulesOf(*model->profile),
+                            settings.graphicsMode);
+  ok = writer.startPage(page, 1, page.width, copies) && ok;
+  const size_t bytesPerRow = size_t(page.width + 7) / 8;
+  for (LONG y = 0; y < page.height && ok; ++y) ok = writer.writeRow(y, rows.data() + size_t(y) * bytesPerRow);
+  ok = writer.endPage() && ok;
+  ok = writer.endJob() && ok;
+  papplDeviceFlush(device);
+  if (!ok) {
+    papplJobSetMessage(job, "The printer stopped taking data; the job was not printed.");
+    return false;
+  }
+  papplJobSetImpressionsCompleted(job, 1);
+  return true;
+}
+
 void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   const driver::ModelProfile& p = *model.profile;
   std::snprintf(data->make_and_model, sizeof data->make_and_model, "Varodyn %s", p.modelName);
@@ -241,12 +315,15 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 }
 
-bool driverCallback(pappl_system_t*, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
+bool driverCallback(pappl_system_t* system, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
                     ipp_t** attrs, void*) {
   const ModelInfo* model = driverName ? modelByDriver(driverName) : nullptr;
   if (!model) return false;
   fillDriverData(*model, data);
   (void)attrs;
+  // Filters to the printer's own format come before PAPPL's raster path.
+  static std::once_flag filterAdded;
+  std::call_once(filterAdded, [system] { papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr); });
   return true;
 }
 
