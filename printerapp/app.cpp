@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -23,6 +24,23 @@ namespace printerapp {
 namespace {
 
 constexpr char kRawFormat[] = "application/vnd.varodyn-label";
+// The printer's own speed codes (DEF SP): their IPP print-speed unit is not
+// known, so they are offered as they are.
+constexpr char kSpeedCode[] = "print-speed-code";
+
+int speedCodeCount(const driver::ModelProfile& p) {
+  int n = 0;
+  for (const WCHAR* name : p.speedNames)
+    if (name) ++n;
+  return n;
+}
+
+// The job's speed code, when it names one the model has.
+int speedCodeOf(const driver::ModelProfile& p, const pappl_pr_options_t* options) {
+  const char* value = cupsGetOption(kSpeedCode, options->num_vendor, options->vendor);
+  const int code = value ? std::atoi(value) : 0;
+  return code >= 1 && code <= speedCodeCount(p) ? code : 0;
+}
 
 // Thresholds only, no pattern: barcodes and text keep their edges at
 // 203 dpi, where an ordered dither frays every edge of a bar.
@@ -112,6 +130,7 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   options->copies = 1;
   papplJobSetData(job, state);
   PrinterSettings settings;
+  settings.speed = speedCodeOf(*model->profile, options);
   const driver::DefValues def = defValuesFor(*model->profile, state->label, settings);
   if (!state->writer->startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
     papplJobSetMessage(job, "The printer stopped taking data.");
@@ -238,11 +257,12 @@ bool printPng(pappl_job_t* job, pappl_device_t* device, void*) {
   const std::vector<uint8_t> rows =
       placeImage(image, page, scalingOf(options->print_scaling), quarterTurnsOf(options->orientation_requested));
   const int copies = options->copies > 0 ? options->copies : 1;
+  PrinterSettings settings;
+  settings.speed = speedCodeOf(*model->profile, options);
   papplJobDeletePrintOptions(options);
   papplJobSetImpressions(job, 1);
 
   LabelJobWriter writer(&deviceWriter, device);
-  PrinterSettings settings;
   bool ok = writer.startJob(defValuesFor(*model->profile, label, settings), driver::defRulesOf(*model->profile),
                             settings.graphicsMode);
   ok = writer.startPage(page, 1, page.width, copies) && ok;
@@ -311,6 +331,8 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->darkness_supported = 16;
   data->darkness_configured = darknessOfDensity(first.label.density);
   data->darkness_default = 0;
+  data->tear_offset_supported[0] = -1000;
+  data->tear_offset_supported[1] = 1000;
   data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 }
@@ -320,7 +342,14 @@ bool driverCallback(pappl_system_t* system, const char* driverName, const char*,
   const ModelInfo* model = driverName ? modelByDriver(driverName) : nullptr;
   if (!model) return false;
   fillDriverData(*model, data);
-  (void)attrs;
+  data->num_vendor = 1;
+  data->vendor[0] = kSpeedCode;
+  if (!*attrs) *attrs = ippNew();
+  const std::string supported = std::string(kSpeedCode) + "-supported";
+  const std::string fallback = std::string(kSpeedCode) + "-default";
+  ippAddRange(*attrs, IPP_TAG_PRINTER, supported.c_str(), 1, speedCodeCount(*model->profile));
+  ippAddInteger(*attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, fallback.c_str(),
+                static_cast<int>(model->profile->defaultSpeed));
   // Filters to the printer's own format come before PAPPL's raster path.
   static std::once_flag filterAdded;
   std::call_once(filterAdded, [system] { papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr); });
