@@ -1,6 +1,8 @@
 // The printer application: both models as IPP Everywhere printers on PAPPL,
 // raster turned into the printer's job language by the driver's core.
 #include <pappl/pappl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -8,15 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
-
-#include <png.h>
 
 #include "image_page.h"
 #include "label_job.h"
 #include "models.h"
+#include "printer_commands.h"
 #include "raw_check.h"
 
 namespace printerapp {
@@ -62,17 +62,83 @@ const ModelInfo* modelOf(pappl_printer_t* printer) {
   return name ? modelByDriver(name) : nullptr;
 }
 
-// Every byte of the job goes through PAPPL's device connection.
+// Every byte of the job goes through PAPPL's device connection. PAPPL
+// buffers writes and its flush reports nothing, so what reached the device
+// is read back from the connection's byte count.
+struct DeviceSink {
+  explicit DeviceSink(pappl_device_t* d) : device(d) {
+    pappl_devmetrics_t m{};
+    papplDeviceGetMetrics(device, &m);
+    baseline = m.write_bytes;
+  }
+  pappl_device_t* device;
+  size_t baseline = 0;  // bytes the connection had written before the job
+  size_t handed = 0;    // bytes of the job handed to it
+
+  // Flushes; true when every byte handed over was written to the device.
+  bool allWritten() {
+    papplDeviceFlush(device);
+    pappl_devmetrics_t m{};
+    papplDeviceGetMetrics(device, &m);
+    return m.write_bytes - baseline == handed;
+  }
+};
+
 BOOL deviceWriter(void* context, const BYTE* data, DWORD size, DWORD* written) {
-  auto* device = static_cast<pappl_device_t*>(context);
-  const ssize_t n = papplDeviceWrite(device, data, size);
+  auto* sink = static_cast<DeviceSink*>(context);
+  const ssize_t n = papplDeviceWrite(sink->device, data, size);
   if (n < 0 || static_cast<size_t>(n) != size) {
     *written = 0;
     SetLastError(ERROR_WRITE_FAULT);
     return FALSE;
   }
+  sink->handed += size;
   *written = size;
   return TRUE;
+}
+
+constexpr char kNotPrinted[] = "The printer stopped taking data; the job was not printed.";
+constexpr char kNoAnswer[] = "The printer did not answer after the job; it is not known to have printed.";
+
+// The printer's answer to the resolution query, asked after the job on the
+// same connection: the printer takes its input in order, so an answer
+// means it has read every byte of the job. PAPPL's reads wait 100 ms each;
+// the printer gets 5 s.
+bool printerAnswers(DeviceSink& sink) {
+  const std::string_view query = printercmd::kResolution;
+  DWORD written = 0;
+  if (!deviceWriter(&sink, reinterpret_cast<const BYTE*>(query.data()), static_cast<DWORD>(query.size()), &written) ||
+      !sink.allWritten())
+    return false;
+  std::string reply;
+  for (int attempt = 0; attempt < 50; ++attempt) {
+    char buffer[64];
+    const ssize_t n = papplDeviceRead(sink.device, buffer, sizeof buffer);
+    if (n == 0) return false;  // the printer closed the connection
+    if (n > 0) reply.append(buffer, static_cast<size_t>(n));
+    if (reply.find("\r\n") != std::string::npos) break;
+  }
+  return printercmd::classifyResolution(reply) != printercmd::Resolution::Unknown;
+}
+
+// The end of every job: all bytes written and the printer still there. The
+// printer is marked offline when it is not, and the job is not reported as
+// printed.
+bool finishJob(pappl_job_t* job, DeviceSink& sink) {
+  pappl_printer_t* printer = papplJobGetPrinter(job);
+  if (!sink.allWritten()) {
+    papplJobSetMessage(job, kNotPrinted);
+    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    return false;
+  }
+  if (!printerAnswers(sink)) {
+    papplJobSetMessage(job, kNoAnswer);
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", kNoAnswer);
+    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    return false;
+  }
+  papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+  return true;
 }
 
 pappl_label_mode_t labelModeOf(int printMode) {
@@ -102,10 +168,13 @@ int printModeOf(pappl_label_mode_t mode) {
 }
 
 struct JobState {
+  JobState(const ModelInfo* m, const LabelSpec& l, int c, pappl_device_t* device)
+      : model(m), label(l), copies(c), sink(device), writer(&deviceWriter, &sink) {}
   const ModelInfo* model;
   LabelSpec label;
   int copies;
-  std::unique_ptr<LabelJobWriter> writer;
+  DeviceSink sink;
+  LabelJobWriter writer;
 };
 
 LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pappl_pr_options_t* options) {
@@ -124,16 +193,16 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   pappl_printer_t* printer = papplJobGetPrinter(job);
   const ModelInfo* model = modelOf(printer);
   if (!model) return false;
-  auto* state = new JobState{model, labelOfJob(*model, printer, options), options->copies > 0 ? options->copies : 1,
-                             std::make_unique<LabelJobWriter>(&deviceWriter, device)};
+  auto* state = new JobState(model, labelOfJob(*model, printer, options), options->copies > 0 ? options->copies : 1,
+                             device);
   // The printer prints the copies (QTY): every page goes out once.
   options->copies = 1;
   papplJobSetData(job, state);
   PrinterSettings settings;
   settings.speed = speedCodeOf(*model->profile, options);
   const driver::DefValues def = defValuesFor(*model->profile, state->label, settings);
-  if (!state->writer->startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
-    papplJobSetMessage(job, "The printer stopped taking data.");
+  if (!state->writer.startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
+    papplJobSetMessage(job, kNotPrinted);
     return false;
   }
   return true;
@@ -147,33 +216,31 @@ bool rstartpage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, 
     papplJobSetMessage(job, "Unsupported raster: %d bits per pixel.", bits);
     return false;
   }
-  return state->writer->startPage(pageDotsOf(*state->model->profile, state->label), bits,
+  return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), bits,
                                   static_cast<LONG>(options->header.cupsWidth), state->copies);
 }
 
 bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
-  return state && state->writer->writeRow(static_cast<LONG>(y), line);
+  return state && state->writer.writeRow(static_cast<LONG>(y), line);
 }
 
 bool rendpage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
   if (!state) return false;
-  if (!state->writer->endPage()) {
-    papplJobSetMessage(job, "The printer stopped taking data.");
+  if (!state->writer.endPage()) {
+    papplJobSetMessage(job, kNotPrinted);
     return false;
   }
   return true;
 }
 
-bool rendjob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
+bool rendjob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
   std::unique_ptr<JobState> state(static_cast<JobState*>(papplJobGetData(job)));
   papplJobSetData(job, nullptr);
   if (!state) return false;
-  bool ok = state->writer->endJob();
-  papplDeviceFlush(device);
-  if (!ok) papplJobSetMessage(job, "The printer stopped taking data; the job was not printed.");
-  return ok;
+  const bool encoded = state->writer.endJob();
+  return finishJob(job, state->sink) && encoded;
 }
 
 // A raw job: checked whole before a byte is sent.
@@ -195,17 +262,13 @@ bool printfile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Raw file refused: %s", check.describe().c_str());
     return false;
   }
-  size_t at = 0;
-  while (at < data.size()) {
-    const ssize_t w = papplDeviceWrite(device, data.data() + at, data.size() - at);
-    if (w <= 0) {
-      papplJobSetMessage(job, "The printer stopped taking data; the job was not printed.");
-      return false;
-    }
-    at += static_cast<size_t>(w);
+  DeviceSink sink(device);
+  DWORD written = 0;
+  if (!deviceWriter(&sink, data.data(), static_cast<DWORD>(data.size()), &written)) {
+    papplJobSetMessage(job, kNotPrinted);
+    return false;
   }
-  papplDeviceFlush(device);
-  return true;
+  return finishJob(job, sink);
 }
 
 Scaling scalingOf(pappl_scaling_t s) {
@@ -227,30 +290,13 @@ bool printPng(pappl_job_t* job, pappl_device_t* device, void*) {
   pappl_printer_t* printer = papplJobGetPrinter(job);
   const ModelInfo* model = modelOf(printer);
   if (!model) return false;
-  png_image png;
-  std::memset(&png, 0, sizeof png);
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&png, papplJobGetFilename(job))) {
-    papplJobSetMessage(job, "Not a PNG image: %s", png.message);
-    return false;
-  }
-  // Transparent parts are white, as on paper.
-  png.format = PNG_FORMAT_GRAY;
-  const png_color white{255, 255, 255};
   GreyImage image;
-  image.width = static_cast<int>(png.width);
-  image.height = static_cast<int>(png.height);
-  if (png.width == 0 || png.height == 0 || png.width > 20000 || png.height > 20000) {
-    png_image_free(&png);
-    papplJobSetMessage(job, "The image is too large (%ux%u pixels).", png.width, png.height);
+  std::string error;
+  if (!labelprint::readPng(papplJobGetFilename(job), &image, &error)) {
+    papplJobSetMessage(job, "Not a PNG image: %s", error.c_str());
     return false;
   }
-  image.pixels.resize(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, &white, image.pixels.data(), 0, nullptr)) {
-    papplJobSetMessage(job, "Bad PNG image: %s", png.message);
-    png_image_free(&png);
-    return false;
-  }
+  papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Placing a %dx%d image on the label.", image.width, image.height);
   pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
   const LabelSpec label = labelOfJob(*model, printer, options);
   const PageDots page = pageDotsOf(*model->profile, label);
@@ -262,7 +308,8 @@ bool printPng(pappl_job_t* job, pappl_device_t* device, void*) {
   papplJobDeletePrintOptions(options);
   papplJobSetImpressions(job, 1);
 
-  LabelJobWriter writer(&deviceWriter, device);
+  DeviceSink sink(device);
+  LabelJobWriter writer(&deviceWriter, &sink);
   bool ok = writer.startJob(defValuesFor(*model->profile, label, settings), driver::defRulesOf(*model->profile),
                             settings.graphicsMode);
   ok = writer.startPage(page, 1, page.width, copies) && ok;
@@ -270,11 +317,7 @@ bool printPng(pappl_job_t* job, pappl_device_t* device, void*) {
   for (LONG y = 0; y < page.height && ok; ++y) ok = writer.writeRow(y, rows.data() + size_t(y) * bytesPerRow);
   ok = writer.endPage() && ok;
   ok = writer.endJob() && ok;
-  papplDeviceFlush(device);
-  if (!ok) {
-    papplJobSetMessage(job, "The printer stopped taking data; the job was not printed.");
-    return false;
-  }
+  if (!finishJob(job, sink) || !ok) return false;
   papplJobSetImpressionsCompleted(job, 1);
   return true;
 }
@@ -337,7 +380,7 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 }
 
-bool driverCallback(pappl_system_t* system, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
+bool driverCallback(pappl_system_t*, const char* driverName, const char*, const char*, pappl_pr_driver_data_t* data,
                     ipp_t** attrs, void*) {
   const ModelInfo* model = driverName ? modelByDriver(driverName) : nullptr;
   if (!model) return false;
@@ -350,9 +393,21 @@ bool driverCallback(pappl_system_t* system, const char* driverName, const char*,
   ippAddRange(*attrs, IPP_TAG_PRINTER, supported.c_str(), 1, speedCodeCount(*model->profile));
   ippAddInteger(*attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, fallback.c_str(),
                 static_cast<int>(model->profile->defaultSpeed));
-  // Filters to the printer's own format come before PAPPL's raster path.
-  static std::once_flag filterAdded;
-  std::call_once(filterAdded, [system] { papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr); });
+  // What IPP Everywhere clients ask for, as it is here: no preferred
+  // attributes, no colour management, one side, and a label roll whose
+  // level the printer does not report.
+  ippAddBoolean(*attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "print-rendering-intent-default", nullptr,
+               "auto");
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "print-rendering-intent-supported", nullptr,
+               "auto");
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "pwg-raster-document-sheet-back", nullptr,
+               "normal");
+  static const char supply[] =
+      "index=1;class=supplyThatIsConsumed;type=other;unit=percent;maxcapacity=100;level=-2;colorantname=unknown;";
+  ippAddOctetString(*attrs, IPP_TAG_PRINTER, "printer-supply", supply, static_cast<int>(sizeof supply - 1));
+  ippAddString(*attrs, IPP_TAG_PRINTER, IPP_TAG_TEXT, "printer-supply-description", nullptr, "Labels");
+
   return true;
 }
 
@@ -361,14 +416,79 @@ const char* autoadd(const char*, const char*, const char* deviceId, void*) {
   return model ? model->driverName : nullptr;
 }
 
+// The program's name as the main loop uses it (socket, state and spool).
+std::string g_baseName = "varodyn-printer-app";
+
+pappl_loglevel_t logLevelOf(const char* value) {
+  static const struct {
+    const char* name;
+    pappl_loglevel_t level;
+  } levels[] = {{"fatal", PAPPL_LOGLEVEL_FATAL}, {"error", PAPPL_LOGLEVEL_ERROR}, {"warn", PAPPL_LOGLEVEL_WARN},
+                {"info", PAPPL_LOGLEVEL_INFO},   {"debug", PAPPL_LOGLEVEL_DEBUG}};
+  for (const auto& l : levels)
+    if (value && !std::strcmp(value, l.name)) return l.level;
+  return PAPPL_LOGLEVEL_WARN;
+}
+
+// The spool directory the main loop's own system would use.
+std::string spoolDirectory(int numOptions, cups_option_t* options) {
+  if (const char* dir = cupsGetOption("spool-directory", numOptions, options)) return dir;
+  if (const char* snap = std::getenv("SNAP_COMMON")) return std::string(snap) + "/" + g_baseName + ".d";
+  if (getuid() == 0) {
+    mkdir("/var/spool", 0755);
+    return "/var/spool/" + g_baseName;
+  }
+  if (const char* home = std::getenv("HOME")) {
+    const std::string config = std::string(home) + "/.config";
+    mkdir(config.c_str(), 0700);
+    return config + "/" + g_baseName + ".d";
+  }
+  return std::string(papplGetTempDir()) + "/" + g_baseName + std::to_string(getuid()) + ".d";
+}
+
+// The system object, made as the main loop makes its own, with the PNG
+// filter to the printer's format registered before the system runs (PAPPL
+// takes filters only then): that filter comes before PAPPL's raster path.
+pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
+  int port = 0;
+  if (const char* value = cupsGetOption("server-port", numOptions, options)) {
+    char* end = nullptr;
+    const long n = std::strtol(value, &end, 10);
+    if (n < 0 || n > 65535 || *end) {
+      std::fprintf(stderr, "%s: Bad 'server-port' value.\n", g_baseName.c_str());
+      return nullptr;
+    }
+    port = static_cast<int>(n);
+  }
+  const std::string spool = spoolDirectory(numOptions, options);
+  pappl_system_t* system = papplSystemCreate(
+      PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE, g_baseName.c_str(), port, "_print,_universal",
+      spool.c_str(), cupsGetOption("log-file", numOptions, options),
+      logLevelOf(cupsGetOption("log-level", numOptions, options)), cupsGetOption("auth-service", numOptions, options),
+      false);
+  if (!system) return nullptr;
+  if (const char* group = cupsGetOption("admin-group", numOptions, options)) papplSystemSetAdminGroup(system, group);
+  if (!cupsGetOption("private-server", numOptions, options))
+    papplSystemAddListeners(system, cupsGetOption("listen-hostname", numOptions, options));
+  DriverTable& t = driverTable();
+  papplSystemSetPrinterDrivers(system, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd, nullptr,
+                               driverCallback, nullptr);
+  papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr);
+  return system;
+}
+
 }  // namespace
 
 int run(int argc, char* argv[]) {
   for (auto& row : g_threshold)
     for (auto& v : row) v = 127;
+  if (argc > 0 && argv[0]) {
+    const char* slash = std::strrchr(argv[0], '/');
+    g_baseName = slash ? slash + 1 : argv[0];
+  }
   DriverTable& t = driverTable();
   return papplMainloop(argc, argv, "1.0.0", nullptr, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd,
-                       driverCallback, nullptr, nullptr, nullptr, nullptr, nullptr);
+                       driverCallback, nullptr, nullptr, makeSystem, nullptr, nullptr);
 }
 
 }  // namespace printerapp

@@ -7,16 +7,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "image.h"
 #include "label_job.h"
 
 namespace printerapp {
 
-// 8-bit grey, 0 black .. 255 white, row by row.
-struct GreyImage {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> pixels;
-};
+// 8-bit grey, 0 black .. 255 white, row by row, read from PNG files by
+// labelprint's reader.
+using labelprint::GreyImage;
 
 enum class Scaling { None, Fit, Fill, AutoFit };
 // Quarter turns counter-clockwise (IPP landscape is one, reverse landscape

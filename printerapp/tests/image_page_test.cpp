@@ -27,6 +27,14 @@ std::string pageText(const std::vector<uint8_t>& rows, PageDots page) {
   return s;
 }
 
+GreyImage levels(std::vector<uint8_t> pixels) {
+  GreyImage im;
+  im.width = static_cast<int>(pixels.size());
+  im.height = 1;
+  im.pixels = std::move(pixels);
+  return im;
+}
+
 TEST(PlaceImage, ScalingTurnsAndCentring) {
   // 2 x 1 image: left pixel black.
   const GreyImage twoByOne = imageOf(2, 1, "#.");
@@ -47,7 +55,7 @@ TEST(PlaceImage, ScalingTurnsAndCentring) {
       {"LandscapeTurnsCounterClockwise", twoByOne, {1, 2}, Scaling::None, 1, "./#/"},
       {"ReverseLandscapeTurnsClockwise", twoByOne, {1, 2}, Scaling::None, 3, "#/./"},
       {"ReversePortraitTurnsHalfway", twoByOne, {2, 1}, Scaling::None, 2, ".#/"},
-      {"GreyThresholdAtMid", GreyImage{3, 1, {127, 128, 0}}, {3, 1}, Scaling::None, 0, "#.#/"},
+      {"GreyThresholdAtMid", levels({127, 128, 0}), {3, 1}, Scaling::None, 0, "#.#/"},
   };
   for (const Case& c : cases)
     EXPECT_EQ(pageText(placeImage(c.image, c.page, c.scaling, c.turns), c.page), c.expected) << c.name;
