@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "image_page.h"
+#include "jpeg_image.h"
 #include "label_job.h"
 #include "models.h"
 #include "printer_commands.h"
@@ -284,24 +285,61 @@ Scaling scalingOf(pappl_scaling_t s) {
   }
 }
 
-// PNG files are placed by the application itself, so print-scaling none
-// prints one image pixel per dot whatever resolution the file declares.
+// PNG and JPEG files are placed by the application itself, so
+// print-scaling none prints one image pixel per dot whatever resolution the
+// file declares.
+bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image);
+
 bool printPng(pappl_job_t* job, pappl_device_t* device, void*) {
-  pappl_printer_t* printer = papplJobGetPrinter(job);
-  const ModelInfo* model = modelOf(printer);
-  if (!model) return false;
   GreyImage image;
   std::string error;
   if (!labelprint::readPng(papplJobGetFilename(job), &image, &error)) {
     papplJobSetMessage(job, "Not a PNG image: %s", error.c_str());
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not a PNG image: %s", error.c_str());
     return false;
   }
+  return printImage(job, device, image);
+}
+
+bool printJpeg(pappl_job_t* job, pappl_device_t* device, void*) {
+  GreyImage image;
+  std::string error;
+  // Far beyond any label at 1:1, and still a bounded allocation.
+  constexpr size_t kMaxPixels = size_t(1) << 27;
+  if (!readJpeg(papplJobGetFilename(job), &image, &error, kMaxPixels)) {
+    papplJobSetMessage(job, "Not a JPEG image: %s", error.c_str());
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Not a JPEG image: %s", error.c_str());
+    return false;
+  }
+  return printImage(job, device, image);
+}
+
+bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image) {
+  pappl_printer_t* printer = papplJobGetPrinter(job);
+  const ModelInfo* model = modelOf(printer);
+  if (!model) return false;
   papplLogJob(job, PAPPL_LOGLEVEL_INFO, "Placing a %dx%d image on the label.", image.width, image.height);
   pappl_pr_options_t* options = papplJobCreatePrintOptions(job, 1, false);
   const LabelSpec label = labelOfJob(*model, printer, options);
   const PageDots page = pageDotsOf(*model->profile, label);
-  const std::vector<uint8_t> rows =
-      placeImage(image, page, scalingOf(options->print_scaling), quarterTurnsOf(options->orientation_requested));
+  const Scaling scaling = scalingOf(options->print_scaling);
+  const int turns = quarterTurnsOf(options->orientation_requested);
+  // Printed one pixel per dot, an image larger than the largest label the
+  // model takes cannot be what the user meant: refused, not cut.
+  const driver::ModelProfile& p = *model->profile;
+  const LONG maxAcross = LONG((long long)p.jobWidthLimit * p.resolution.dpiX / 254);
+  const LONG maxAlong = LONG((long long)driver::kLongLabelLimit * p.resolution.dpiY / 254);
+  const int across = turns % 2 ? image.height : image.width, along = turns % 2 ? image.width : image.height;
+  if (scaling == Scaling::None && (across > maxAcross || along > maxAlong)) {
+    papplJobSetMessage(job,
+                       "The image is %dx%d dots, larger than any label of this printer (%dx%d); "
+                       "print it with print-scaling fit.",
+                       across, along, static_cast<int>(maxAcross), static_cast<int>(maxAlong));
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", papplJobGetMessage(job));
+    papplJobDeletePrintOptions(options);
+    return false;
+  }
+  const std::vector<uint8_t> rows = placeImage(image, page, scaling, turns);
   const int copies = options->copies > 0 ? options->copies : 1;
   PrinterSettings settings;
   settings.speed = speedCodeOf(*model->profile, options);
@@ -447,8 +485,8 @@ std::string spoolDirectory(int numOptions, cups_option_t* options) {
 }
 
 // The system object, made as the main loop makes its own, with the PNG
-// filter to the printer's format registered before the system runs (PAPPL
-// takes filters only then): that filter comes before PAPPL's raster path.
+// filters to the printer's format registered before the system runs (PAPPL
+// takes filters only then): they come before PAPPL's raster path.
 pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
   int port = 0;
   if (const char* value = cupsGetOption("server-port", numOptions, options)) {
@@ -474,6 +512,7 @@ pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
   papplSystemSetPrinterDrivers(system, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd, nullptr,
                                driverCallback, nullptr);
   papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr);
+  papplSystemAddMIMEFilter(system, "image/jpeg", kRawFormat, printJpeg, nullptr);
   return system;
 }
 
