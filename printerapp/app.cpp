@@ -176,9 +176,6 @@ struct JobState {
   int copies;
   DeviceSink sink;
   LabelJobWriter writer;
-  bool greyRows = false;           // the page comes as sgray_8
-  LONG rowWidth = 0;               // dots of each row PAPPL hands over
-  std::vector<uint8_t> rowBits;    // one grey row as printed dots
 };
 
 LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pappl_pr_options_t* options) {
@@ -220,21 +217,13 @@ bool rstartpage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, 
     papplJobSetMessage(job, "Unsupported raster: %d bits per pixel.", bits);
     return false;
   }
-  // Grey rows are thresholded here, as PNG and JPEG labels are, so bars
-  // and text keep their edges.
-  const LONG width = static_cast<LONG>(options->header.cupsWidth);
-  state->greyRows = bits == 8;
-  state->rowWidth = width;
-  state->rowBits.assign(state->greyRows ? size_t(width + 7) / 8 : 0, 0);
-  return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), 1, width, state->copies);
+  return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), bits,
+                                  static_cast<LONG>(options->header.cupsWidth), state->copies);
 }
 
 bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
-  if (!state) return false;
-  if (!state->greyRows) return state->writer.writeRow(static_cast<LONG>(y), line);
-  thresholdRow(line, state->rowWidth, state->rowBits.data());
-  return state->writer.writeRow(static_cast<LONG>(y), state->rowBits.data());
+  return state && state->writer.writeRow(static_cast<LONG>(y), line);
 }
 
 bool rendpage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
@@ -387,9 +376,7 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
   data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
   data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_1 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
-  // Not forced to black_1: PAPPL 1.3.1's conversion writes past its line
-  // buffer when the raster is wider than the printer's media.
-  data->force_raster_type = 0;
+  data->force_raster_type = PAPPL_PWG_RASTER_TYPE_BLACK_1;
   std::memcpy(data->gdither, g_threshold, sizeof g_threshold);
   data->scaling_default = PAPPL_SCALING_AUTO;
   data->num_resolution = 1;
