@@ -375,7 +375,12 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
   data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
-  data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_1 | PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  // black_1 only. PAPPL 1.3.1 hands the raster callbacks the lines of the
+  // raster type it picks for the printer, converting only grey to black;
+  // that conversion writes past its line buffer when the grey page is
+  // wider than the printer's (seen under valgrind with a letter-size page
+  // from CUPS), so no client is asked for grey.
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_1;
   data->force_raster_type = PAPPL_PWG_RASTER_TYPE_BLACK_1;
   std::memcpy(data->gdither, g_threshold, sizeof g_threshold);
   data->scaling_default = PAPPL_SCALING_AUTO;
