@@ -43,10 +43,6 @@ int speedCodeOf(const driver::ModelProfile& p, const pappl_pr_options_t* options
   return code >= 1 && code <= speedCodeCount(p) ? code : 0;
 }
 
-// Thresholds only, no pattern: barcodes and text keep their edges at
-// 203 dpi, where an ordered dither frays every edge of a bar.
-pappl_dither_t g_threshold;
-
 struct DriverTable {
   std::vector<pappl_pr_driver_t> drivers;
   DriverTable() {
@@ -176,6 +172,9 @@ struct JobState {
   int copies;
   DeviceSink sink;
   LabelJobWriter writer;
+  bool greyRows = false;           // the page comes as sgray_8
+  LONG rowWidth = 0;               // dots of each row PAPPL hands over
+  std::vector<uint8_t> rowBits;    // one grey row as printed dots
 };
 
 LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pappl_pr_options_t* options) {
@@ -217,13 +216,21 @@ bool rstartpage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, 
     papplJobSetMessage(job, "Unsupported raster: %d bits per pixel.", bits);
     return false;
   }
-  return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), bits,
-                                  static_cast<LONG>(options->header.cupsWidth), state->copies);
+  // Grey rows are thresholded here, as PNG and JPEG labels are, so bars
+  // and text keep their edges.
+  const LONG width = static_cast<LONG>(options->header.cupsWidth);
+  state->greyRows = bits == 8;
+  state->rowWidth = width;
+  state->rowBits.assign(state->greyRows ? size_t(width + 7) / 8 : 0, 0);
+  return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), 1, width, state->copies);
 }
 
 bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
-  return state && state->writer.writeRow(static_cast<LONG>(y), line);
+  if (!state) return false;
+  if (!state->greyRows) return state->writer.writeRow(static_cast<LONG>(y), line);
+  thresholdRow(line, state->rowWidth, state->rowBits.data());
+  return state->writer.writeRow(static_cast<LONG>(y), state->rowBits.data());
 }
 
 bool rendpage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
@@ -375,14 +382,13 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->orient_default = IPP_ORIENT_PORTRAIT;
   data->color_supported = PAPPL_COLOR_MODE_AUTO | PAPPL_COLOR_MODE_MONOCHROME;
   data->color_default = PAPPL_COLOR_MODE_MONOCHROME;
-  // black_1 only. PAPPL 1.3.1 hands the raster callbacks the lines of the
-  // raster type it picks for the printer, converting only grey to black;
-  // that conversion writes past its line buffer when the grey page is
-  // wider than the printer's (seen under valgrind with a letter-size page
-  // from CUPS), so no client is asked for grey.
-  data->raster_types = PAPPL_PWG_RASTER_TYPE_BLACK_1;
-  data->force_raster_type = PAPPL_PWG_RASTER_TYPE_BLACK_1;
-  std::memcpy(data->gdither, g_threshold, sizeof g_threshold);
+  // Grey only, thresholded here. PAPPL 1.3.1 hands the raster callbacks
+  // the lines of the raster type it picks for the printer, converting only
+  // grey to black, and that conversion writes past its line buffer when the
+  // grey page is wider than the printer's (seen under valgrind with a
+  // letter-size page from CUPS): with grey for both, nothing is converted.
+  data->raster_types = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
+  data->force_raster_type = PAPPL_PWG_RASTER_TYPE_SGRAY_8;
   data->scaling_default = PAPPL_SCALING_AUTO;
   data->num_resolution = 1;
   data->x_resolution[0] = data->x_default = p.resolution.dpiX;
@@ -524,8 +530,6 @@ pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
 }  // namespace
 
 int run(int argc, char* argv[]) {
-  for (auto& row : g_threshold)
-    for (auto& v : row) v = 127;
   if (argc > 0 && argv[0]) {
     const char* slash = std::strrchr(argv[0], '/');
     g_baseName = slash ? slash + 1 : argv[0];

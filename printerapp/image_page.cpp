@@ -39,6 +39,12 @@ GreyImage turned(const GreyImage& in, int turns) {
 
 }  // namespace
 
+void thresholdRow(const uint8_t* grey, long dots, uint8_t* bits) {
+  std::fill(bits, bits + (dots + 7) / 8, uint8_t(0));
+  for (long x = 0; x < dots; ++x)
+    if (grey[x] < 128) bits[x / 8] |= uint8_t(0x80 >> (x % 8));
+}
+
 int quarterTurnsOf(int orientationRequested) {
   switch (orientationRequested) {
     case 4:  // landscape

@@ -21,6 +21,10 @@ enum class Scaling { None, Fit, Fill, AutoFit };
 // three, reverse portrait two).
 int quarterTurnsOf(int orientationRequested);
 
+// One row of grey levels as printed dots: a dot is printed below mid grey.
+// `bits` takes (dots + 7) / 8 bytes.
+void thresholdRow(const uint8_t* grey, long dots, uint8_t* bits);
+
 // The page's rows, one bit per dot with a set bit printed, (width + 7) / 8
 // bytes each.
 std::vector<uint8_t> placeImage(const GreyImage& image, PageDots page, Scaling scaling, int quarterTurns);

@@ -61,6 +61,14 @@ TEST(PlaceImage, ScalingTurnsAndCentring) {
     EXPECT_EQ(pageText(placeImage(c.image, c.page, c.scaling, c.turns), c.page), c.expected) << c.name;
 }
 
+TEST(ThresholdRow, PrintsBelowMidGreyAndClearsTheRest) {
+  const uint8_t grey[10] = {0, 127, 128, 255, 0, 0, 0, 0, 0, 200};
+  uint8_t bits[2] = {0xFF, 0xFF};
+  thresholdRow(grey, 10, bits);
+  EXPECT_EQ(bits[0], 0xCF);  // 1100 1111
+  EXPECT_EQ(bits[1], 0x80);  // 10.. ....
+}
+
 TEST(PlaceImage, OrientationRequestedToTurns) {
   EXPECT_EQ(quarterTurnsOf(3), 0);
   EXPECT_EQ(quarterTurnsOf(4), 1);
