@@ -221,6 +221,7 @@ class Application:
         path = h.ipp_test_file(os.path.join(self.work, "get-attrs.test"), "attributes", "Get-Printer-Attributes",
                                f"\tATTR keyword requested-attributes {','.join(names)}\n",
                                body="".join(f"\tDISPLAY {n}\n" for n in names))
+        self.alive()
         status, out = self.ipptool.run(self.printers[model], [path])
         return h.parse_ipptool_values(out)
 
@@ -231,8 +232,18 @@ class Application:
             raise AssertionError(f"no vendor document format among {formats}")
         return vendor[0]
 
+    def alive(self):
+        """Raises with the application's last words once it has exited, so
+        the tests after a crash say so instead of timing out one by one."""
+        if not self.app.server.running():
+            with open(os.path.join(self.work, "app.log"), errors="replace") as f:
+                log = f.read()[-3000:]
+            raise AssertionError(f"the printer application exited ({self.app.server.proc.returncode}):\n"
+                                 f"{self.app.server.errors()[-2000:]}\n{log}")
+
     def submit(self, model, document, fmt, job_attrs=""):
         """Print-Job; returns (status-code, job-id or None, ipptool output)."""
+        self.alive()
         path = h.ipp_test_file(os.path.join(self.work, "print.test"), "print", "Print-Job",
                                f"\tATTR mimeMediaType document-format {fmt}\n", job_attrs,
                                body="\tFILE $filename\n\tDISPLAY job-id\n")
@@ -270,7 +281,7 @@ def media_col(width_dots, height_dots, dpmm):
             "\t}\n")
 
 
-ONE_TO_ONE = "\tATTR keyword print-scaling none\n\tATTR enum orientation-requested portrait\n"
+ONE_TO_ONE = "\tATTR keyword print-scaling none\n\tATTR enum orientation-requested 3\n"
 
 
 class WithApplication(unittest.TestCase):
