@@ -301,7 +301,7 @@ void AppSocketListener::serveConnection(int fd, Clock::time_point deadline) {
       job.end = "error";
       break;
     }
-    lastData = Clock::now();
+    lastData = job.lastByte = Clock::now();
     size_t commandsBefore = printer.commands().size();
     printer.hostWrite(buffer.data(), size_t(n));
     job.received += size_t(n);

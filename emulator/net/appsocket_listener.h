@@ -66,6 +66,7 @@ struct JobRecord {
   int number = 0;                     // 1, 2, ... in arrival order
   std::string end;                    // closed, dropped, stalled, idle, too-large, stopped, error
   size_t received = 0;                // every byte the host sent, commands included
+  std::chrono::steady_clock::time_point lastByte;  // when the last of them came
   std::vector<uint8_t> data;          // job data, command lines left out
   std::vector<std::string> commands;  // query and setting lines acted on
   bool decoded = false;

@@ -144,8 +144,11 @@ TEST_F(Listening, EachConnectionIsOneJobDecodedIntoFiles) {
   options.outDir = dir.string();
   start(options);
 
+  Clock::time_point sending = Clock::now();
   JobRecord first = printJob(kJob, 1);
   EXPECT_EQ(first.end, "closed");
+  EXPECT_GE(first.lastByte, sending);
+  EXPECT_LE(first.lastByte, Clock::now());
   ASSERT_TRUE(first.decoded) << first.error.describe();
   EXPECT_EQ(std::string(first.data.begin(), first.data.end()), kJob);
   ASSERT_EQ(first.report.labels.size(), 1u);
