@@ -116,6 +116,18 @@ class Listening : public testing::Test {
     std::vector<JobRecord> jobs = listener_->jobs();
     return jobs.size() >= jobNumber ? jobs[jobNumber - 1] : JobRecord{};
   }
+  // Sends the bytes, expects the listener to end the connection within
+  // `wait`, and returns the job it recorded.
+  JobRecord sendUntilClosed(const std::string& bytes, std::chrono::milliseconds wait) {
+    Host host(listener_->port());
+    host.send(bytes);
+    bool ended = false;
+    host.read(1, wait, &ended);
+    EXPECT_TRUE(ended);
+    EXPECT_TRUE(listener_->waitForJobs(1, 5s));
+    std::vector<JobRecord> jobs = listener_->jobs();
+    return jobs.empty() ? JobRecord{} : jobs[0];
+  }
   std::unique_ptr<AppSocketListener> listener_;
   std::thread thread_;
 };
@@ -242,13 +254,7 @@ TEST_F(Listening, DropsTheConnectionMidJobAndServesTheNextOne) {
   ListenerOptions options;
   ASSERT_TRUE(parseFaultPlan("drop:100x1", &options.fault, nullptr));
   start(options);
-  Host host(listener_->port());
-  host.send(kJob);
-  bool ended = false;
-  host.read(1, 2s, &ended);
-  EXPECT_TRUE(ended);
-  ASSERT_TRUE(listener_->waitForJobs(1, 5s));
-  JobRecord dropped = listener_->jobs()[0];
+  JobRecord dropped = sendUntilClosed(kJob, 2s);
   EXPECT_EQ(dropped.end, "dropped");
   EXPECT_EQ(dropped.received, 100u);
   EXPECT_FALSE(dropped.decoded);
@@ -299,13 +305,7 @@ TEST_F(Listening, ClosesAConnectionThatBringsNothing) {
   ListenerOptions options;
   options.idleTimeout = 200ms;
   start(options);
-  Host host(listener_->port());
-  host.send(kDef);
-  bool ended = false;
-  host.read(1, 3s, &ended);
-  EXPECT_TRUE(ended);
-  ASSERT_TRUE(listener_->waitForJobs(1, 2s));
-  EXPECT_EQ(listener_->jobs()[0].end, "idle");
+  EXPECT_EQ(sendUntilClosed(kDef, 3s).end, "idle");
 }
 
 TEST_F(Listening, TheControlFileChangesTheFaultPlan) {
