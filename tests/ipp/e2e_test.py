@@ -525,7 +525,7 @@ class ThroughCups(WithApplication):
             cupsd.wait_queue_ready("label", work)
             emulator = self.a.emulators["TR7208"]
             before = emulator.job_count()
-            status, out, err = h.run([tool("lp"), "-h", cupsd.host, "-d", "label", "-o", "media=Custom.50x40mm", pdf],
+            status, out, err = h.run([tool("lp"), "-h", cupsd.host, "-d", "label", pdf],
                                      work, "lp", timeout=60)
             self.assertEqual(status, 0, out + err)
             try:

@@ -500,7 +500,11 @@ Sandboxing Relaxed
 
 
 def make_work_dir():
-    return tempfile.mkdtemp(prefix="ipp-e2e-")
+    # Open to all: cupsd runs its filters as the lp user, who reads the
+    # queue's PPD and writes temporary files below this folder.
+    path = tempfile.mkdtemp(prefix="ipp-e2e-")
+    os.chmod(path, 0o755)
+    return path
 
 
 def remove_work_dir(path, keep):
