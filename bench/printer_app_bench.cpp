@@ -166,7 +166,13 @@ class Bench {
       error_ = "the printer got no job within 30 s";
       return std::chrono::duration<double>(-1);
     }
-    return listener_->jobs()[before].lastByte - start;
+    const emu::net::JobRecord job = listener_->jobs()[before];
+    if (!job.decoded || job.report.labels.size() != 1) {
+      error_ = "the printer did not get one whole label: " +
+               (job.decoded ? std::to_string(job.report.labels.size()) + " labels" : job.error.describe());
+      return std::chrono::duration<double>(-1);
+    }
+    return job.lastByte - start;
   }
 
  private:
