@@ -33,6 +33,7 @@ constexpr FaultName kFaultNames[] = {
     {"drop", FaultKind::dropConnection, true},
     {"stall", FaultKind::stopReading, true},
     {"silent", FaultKind::silent, false},
+    {"garbage", FaultKind::garbage, false},
 };
 
 bool parseCount(const std::string& s, size_t* value) {
@@ -137,8 +138,58 @@ bool parseFaultPlan(const std::string& text, FaultPlan* plan, std::string* error
     *plan = p;
     return true;
   }
-  *error = "unknown fault '" + text + "' (none, drop:N, stall:N, silent; optional xK)";
+  *error = "unknown fault '" + text + "' (none, drop:N, stall:N, silent, garbage; optional xK)";
   return false;
+}
+
+namespace {
+
+int hexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+bool unescape(const std::string& text, std::string* out) {
+  out->clear();
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      *out += text[i];
+      continue;
+    }
+    if (++i >= text.size()) return false;
+    switch (text[i]) {
+      case 'r': *out += '\r'; break;
+      case 'n': *out += '\n'; break;
+      case 'e': *out += '\x1b'; break;
+      case '\\': *out += '\\'; break;
+      case 'x': {
+        int hi = i + 1 < text.size() ? hexDigit(text[i + 1]) : -1;
+        int lo = i + 2 < text.size() ? hexDigit(text[i + 2]) : -1;
+        if (hi < 0 || lo < 0) return false;
+        *out += char(hi * 16 + lo);
+        i += 2;
+        break;
+      }
+      default: return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool parseReply(const std::string& text, ReplyScript* script, std::string* error) {
+  size_t eq = text.find('=');
+  std::string command, reply;
+  if (eq == std::string::npos || eq == 0 || !unescape(text.substr(0, eq), &command) ||
+      !unescape(text.substr(eq + 1), &reply) || command.find_first_of("\r\n") != std::string::npos) {
+    *error = "bad reply '" + text + "' (COMMAND=REPLY, escapes \\r \\n \\e \\\\ \\xHH)";
+    return false;
+  }
+  (*script)[command] = reply;
+  return true;
 }
 
 AppSocketListener::AppSocketListener(ListenerOptions options) : options_(std::move(options)) {}
@@ -188,6 +239,11 @@ void AppSocketListener::setFaultPlan(const FaultPlan& plan) {
   options_.fault = plan;
 }
 
+void AppSocketListener::setReplies(const ReplyScript& replies) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  options_.replies = replies;
+}
+
 FaultPlan AppSocketListener::faultPlan() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return options_.fault;
@@ -204,18 +260,31 @@ void AppSocketListener::readControlFile() {
   if (options_.controlFile.empty()) return;
   std::ifstream in(options_.controlFile);
   if (!in) return;
-  std::string text;
-  std::getline(in, text);
+  std::vector<std::string> lines;
+  for (std::string line; lines.size() < 1000 && std::getline(in, line);) lines.push_back(line);
   in.close();
   ::unlink(options_.controlFile.c_str());
-  FaultPlan plan;
-  std::string why;
-  if (parseFaultPlan(text, &plan, &why)) {
-    setFaultPlan(plan);
-    std::printf("fault plan: %s\n", text.c_str());
-  } else {
-    std::fprintf(stderr, "control file: %s\n", why.c_str());
+  ReplyScript replies;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    replies = options_.replies;
   }
+  for (const std::string& text : lines) {
+    FaultPlan plan;
+    std::string why;
+    if (text == "replies none") {
+      replies.clear();
+    } else if (text.rfind("reply ", 0) == 0) {
+      if (!parseReply(text.substr(6), &replies, &why)) std::fprintf(stderr, "control file: %s\n", why.c_str());
+    } else if (parseFaultPlan(text, &plan, &why)) {
+      setFaultPlan(plan);
+    } else {
+      std::fprintf(stderr, "control file: %s\n", why.c_str());
+      continue;
+    }
+    std::printf("control: %s\n", text.c_str());
+  }
+  setReplies(replies);
   std::fflush(stdout);
 }
 
@@ -245,6 +314,12 @@ void AppSocketListener::serveConnection(int fd, Clock::time_point deadline) {
     haveSettings_ = true;
   }
   for (size_t a = 0; a < settings_.size(); ++a) printer.setSetting(a, settings_[a]);
+  ConnectionRecord connection;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const auto& r : options_.replies) printer.setReply(r.first, r.second);
+    connection.number = connections_;
+  }
 
   // Drop and stall strike when their byte count is reached; silence from
   // the start. A connection is counted against the plan only once struck.
@@ -306,6 +381,12 @@ void AppSocketListener::serveConnection(int fd, Clock::time_point deadline) {
     printer.hostWrite(buffer.data(), size_t(n));
     job.received += size_t(n);
     if (fault.kind == FaultKind::silent && printer.commands().size() > commandsBefore) strike();
+    if (fault.kind == FaultKind::garbage && printer.pending()) {
+      // Whatever the printer had to say comes out as one garbled line.
+      strike();
+      printer.discardReplies();
+      sendAll(fd, reinterpret_cast<const uint8_t*>(kGarbageReply), sizeof kGarbageReply - 1, options_.idleTimeout);
+    }
     while (printer.pending()) {
       size_t r = printer.hostRead(reply.data(), reply.size());
       if (!sendAll(fd, reply.data(), r, options_.idleTimeout)) break;
@@ -320,9 +401,36 @@ void AppSocketListener::serveConnection(int fd, Clock::time_point deadline) {
   settings_ = printer.settings();
   job.data = printer.jobBytes();
   job.commands = printer.commands();
-  if (job.data.empty()) return;  // a connection that only asked questions is no job
-  job.decoded = decodeJob(job.data.data(), job.data.size(), job.report, job.error);
-  record(std::move(job));
+  connection.end = job.end;
+  connection.received = printer.received();
+  connection.commands = job.commands;
+  // A connection that only asked questions or changed settings is no job.
+  if (!job.data.empty()) {
+    job.decoded = decodeJob(job.data.data(), job.data.size(), job.report, job.error);
+    record(std::move(job));
+    std::lock_guard<std::mutex> lock(mutex_);
+    connection.job = jobs_.back().number;
+  }
+  logConnection(std::move(connection));
+}
+
+void AppSocketListener::logConnection(ConnectionRecord connection) {
+  if (!options_.outDir.empty()) {
+    // One write of a whole line, so a reader sees whole lines only.
+    std::string line = connectionJson(connection);
+    std::string path = options_.outDir + "/connections.jsonl";
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd < 0 || ::write(fd, line.data(), line.size()) != ssize_t(line.size()))
+      std::fprintf(stderr, "connection %d: cannot write '%s'\n", connection.number, path.c_str());
+    if (fd >= 0) ::close(fd);
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  connectionLog_.push_back(std::move(connection));
+}
+
+std::vector<ConnectionRecord> AppSocketListener::connectionLog() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return connectionLog_;
 }
 
 void AppSocketListener::record(JobRecord job) {
@@ -410,6 +518,20 @@ std::string jobSummaryJson(const JobRecord& job) {
     j += "}}";
   }
   j += "]}\n";
+  return j;
+}
+
+std::string connectionJson(const ConnectionRecord& connection) {
+  std::string j = "{\"connection\": " + std::to_string(connection.number) + ", \"end\": ";
+  appendJsonString(j, connection.end);
+  j += ", \"received\": ";
+  appendJsonString(j, std::string(connection.received.begin(), connection.received.end()));
+  j += ", \"commands\": [";
+  for (size_t i = 0; i < connection.commands.size(); ++i) {
+    if (i) j += ", ";
+    appendJsonString(j, connection.commands[i]);
+  }
+  j += "], \"job\": " + std::to_string(connection.job) + "}\n";
   return j;
 }
 

@@ -5,7 +5,9 @@
 // are answered on the connection, and when the host closes it the job data
 // are decoded and each label is written as a PNG. A fault plan makes the
 // printer misbehave on purpose: drop the connection mid-job, stop reading,
-// or answer nothing.
+// answer nothing or answer garbage; chosen replies replace the printer's
+// own answer to a query. Every connection, job or not, is logged with the
+// bytes it brought.
 #pragma once
 
 #include <array>
@@ -14,6 +16,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -28,7 +31,11 @@ enum class FaultKind {
   dropConnection,  // closes the connection (with a reset) once afterBytes have come
   stopReading,     // reads nothing more once afterBytes have come, holding the connection
   silent,          // takes every byte, answers no query
+  garbage,         // takes every byte, answers each query with bytes that are no reply
 };
+
+// What a printer answering garbage sends for each query it gets.
+constexpr char kGarbageReply[] = "\x7f#?\xfe\x01~~\r\n";
 
 struct FaultPlan {
   FaultKind kind = FaultKind::none;
@@ -36,19 +43,31 @@ struct FaultPlan {
   int connections = -1;   // connections the fault strikes before the printer is well again; -1 every one
 };
 
-// "none", "drop:N", "stall:N" or "silent", each optionally followed by
+// "none", "drop:N", "stall:N", "silent" or "garbage", each optionally followed by
 // "xK" (strike K connections only), e.g. "drop:4096x1". False with a
 // one-line reason in *error for anything else.
 bool parseFaultPlan(const std::string& text, FaultPlan* plan, std::string* error);
+
+// Chosen replies: command line (without CR LF) -> the bytes sent instead of
+// the printer's own answer; an empty reply leaves the query unanswered.
+using ReplyScript = std::map<std::string, std::string>;
+
+// "COMMAND=REPLY", both sides with the escapes \r \n \e (ESC) \\ and \xHH,
+// e.g. "RESOL=12\r\n" or "\eSTATUS=01\r\n". Adds it to *script; false with a
+// one-line reason in *error for anything else.
+bool parseReply(const std::string& text, ReplyScript* script, std::string* error);
 
 struct ListenerOptions {
   PrinterModel model = PrinterModel::TR7208;
   uint16_t port = 0;   // 0: the system picks a free one (see port())
   std::string outDir;  // where each job's files go; empty: none are written
   FaultPlan fault;
-  // A file the host side may create to change the fault plan while the
-  // listener runs: read (and removed) before each connection and while
-  // waiting for one. Empty: not watched.
+  ReplyScript replies;
+  // A file the host side may create to change the fault plan or the chosen
+  // replies while the listener runs: read (and removed) before each
+  // connection and while waiting for one. Each line is a fault plan,
+  // "reply COMMAND=REPLY" (adds a chosen reply) or "replies none" (drops
+  // them all). Empty: not watched.
   std::string controlFile;
   // A connection that brings nothing for this long is closed.
   std::chrono::milliseconds idleTimeout{30000};
@@ -59,6 +78,16 @@ struct ListenerOptions {
   int receiveBuffer = 0;
   // A job larger than this is cut off.
   size_t maxJobBytes = size_t(256) << 20;
+};
+
+// One connection as the printer saw it, whether it carried a job or only
+// commands.
+struct ConnectionRecord {
+  int number = 0;          // 1, 2, ... in arrival order
+  std::string end;         // as JobRecord::end
+  std::vector<uint8_t> received;  // every byte the host sent, in order
+  std::vector<std::string> commands;
+  int job = 0;             // the JobRecord number it made, 0 for none
 };
 
 // What one connection that carried job data left behind.
@@ -97,9 +126,12 @@ class AppSocketListener {
 
   void setFaultPlan(const FaultPlan& plan);
   FaultPlan faultPlan() const;
+  void setReplies(const ReplyScript& replies);
 
   // ---- inspection -------------------------------------------------------
   std::vector<JobRecord> jobs() const;
+  // Every connection that has ended, in arrival order.
+  std::vector<ConnectionRecord> connectionLog() const;
   // Waits until at least `count` jobs are recorded or `timeout` passes.
   bool waitForJobs(size_t count, std::chrono::milliseconds timeout) const;
   int connections() const;
@@ -110,6 +142,7 @@ class AppSocketListener {
   FaultPlan takeFault();
   void readControlFile();
   void record(JobRecord job);
+  void logConnection(ConnectionRecord connection);
 
   ListenerOptions options_;
   int listenFd_ = -1;
@@ -120,6 +153,7 @@ class AppSocketListener {
   mutable std::mutex mutex_;
   mutable std::condition_variable recorded_;
   std::vector<JobRecord> jobs_;
+  std::vector<ConnectionRecord> connectionLog_;
   int connections_ = 0;
 };
 
@@ -130,5 +164,10 @@ bool writeJobFiles(JobRecord& job, const std::string& dir, std::string* error);
 
 // The summary written as job-N.json.
 std::string jobSummaryJson(const JobRecord& job);
+
+// One line of connections.jsonl in the output folder (appended as each
+// connection ends): number, end, the bytes received as a JSON string whose
+// code points 0..255 are the bytes, commands and job number.
+std::string connectionJson(const ConnectionRecord& connection);
 
 }  // namespace emu::net

@@ -14,10 +14,14 @@ namespace {
 
 const char kUsage[] =
     "usage: emulator-net --model TR7208|KV830 --port N --out DIR [--fail FAULT] [--control FILE]\n"
-    "                    [--lifetime SECONDS] [--idle SECONDS] [--stall SECONDS] [--receive-buffer BYTES]\n"
+    "                    [--reply COMMAND=REPLY]... [--lifetime SECONDS] [--idle SECONDS] [--stall SECONDS]\n"
+    "                    [--receive-buffer BYTES]\n"
     "  --port 0      the system picks a free port (printed on the first line)\n"
-    "  --fail FAULT  none, drop:BYTES, stall:BYTES or silent, optionally xCOUNT (connections struck)\n"
-    "  --control F   a file holding a new FAULT, read and removed before each connection";
+    "  --fail FAULT  none, drop:BYTES, stall:BYTES, silent or garbage, optionally xCOUNT (connections struck)\n"
+    "  --reply C=R   answer the query line C with R instead (escapes \\r \\n \\e \\\\ \\xHH; R empty: no answer)\n"
+    "  --control F   a file of lines, each a FAULT, 'reply C=R' or 'replies none', read and removed\n"
+    "                before each connection\n"
+    "Every connection is logged in DIR/connections.jsonl with the bytes it brought.";
 
 struct ModelName {
   const char* name;
@@ -71,6 +75,8 @@ int main(int argc, char** argv) {
       options.outDir = value;
     } else if (arg == "--fail") {
       if (!emu::net::parseFaultPlan(value, &options.fault, &why)) return fail(why);
+    } else if (arg == "--reply") {
+      if (!emu::net::parseReply(value, &options.replies, &why)) return fail(why);
     } else if (arg == "--control") {
       options.controlFile = value;
     } else if (arg == "--lifetime") {

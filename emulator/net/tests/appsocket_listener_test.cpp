@@ -370,7 +370,152 @@ INSTANTIATE_TEST_SUITE_P(Texts, FaultPlanText,
                                          FaultCase{"silent:5", false, FaultKind::none, 0, 0},
                                          FaultCase{"stall:5x0", false, FaultKind::none, 0, 0},
                                          FaultCase{"stall:5x", false, FaultKind::none, 0, 0},
+                                         FaultCase{"garbagex1", true, FaultKind::garbage, 0, 1},
+                                         FaultCase{"garbage:3", false, FaultKind::none, 0, 0},
                                          FaultCase{"hang", false, FaultKind::none, 0, 0}));
+
+TEST_F(Listening, GarbagePrinterGarblesEveryAnswerButNotItsSilence) {
+  ListenerOptions options;
+  ASSERT_TRUE(parseFaultPlan("garbagex1", &options.fault, nullptr));
+  start(options);
+  {
+    Host host(listener_->port());
+    // A setting has no answer, so nothing comes for it; the query's answer is garbled.
+    host.send("DEF BZ=1\r\n");
+    EXPECT_EQ(host.read(1, 300ms), "");
+    host.send("VER\r\n");
+    EXPECT_EQ(host.read(sizeof kGarbageReply - 1, 2s), kGarbageReply);
+  }
+  // Struck once, the printer answers again.
+  Host host(listener_->port());
+  host.send("RESOL\r\n");
+  EXPECT_EQ(host.read(3, 2s), "8\r\n");
+}
+
+struct ChosenReplyCase {
+  const char* script;   // as --reply takes it
+  std::string command;  // what the host sends
+  std::string reply;    // what it must get
+};
+
+class ChosenReply : public Listening, public testing::WithParamInterface<ChosenReplyCase> {};
+
+TEST_P(ChosenReply, ReplacesThePrintersOwnAnswer) {
+  ListenerOptions options;
+  options.model = PrinterModel::KV830;
+  std::string why;
+  ASSERT_TRUE(parseReply(GetParam().script, &options.replies, &why)) << why;
+  start(options);
+  Host host(listener_->port());
+  host.send(GetParam().command);
+  EXPECT_EQ(host.read(GetParam().reply.size() + 1, 500ms), GetParam().reply);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Queries, ChosenReply,
+    testing::Values(ChosenReplyCase{"VER=KV830\\r\\nV9.87\\r\\nIPL 4.56\\r\\n", "VER\r\n", "KV830\r\nV9.87\r\nIPL 4.56\r\n"},
+                    ChosenReplyCase{"RESOL=8\\r\\n", "RESOL\r\n", "8\r\n"},
+                    ChosenReplyCase{"\\eSTATUS=\\x30\\x31\\r\\n", "\x1bSTATUS\r\n", "01\r\n"},
+                    // An empty reply: the query goes unanswered.
+                    ChosenReplyCase{"GETDEF=", "GETDEF\r\n", ""},
+                    // Other queries keep the printer's own answer.
+                    ChosenReplyCase{"VER=x\\r\\n", "RESOL\r\n", "12\r\n"}));
+
+struct ReplyTextCase {
+  const char* text;
+  bool valid;
+  std::string command;
+  std::string reply;
+};
+
+class ReplyText : public testing::TestWithParam<ReplyTextCase> {};
+
+TEST_P(ReplyText, ParsesOrSaysWhy) {
+  const ReplyTextCase& c = GetParam();
+  ReplyScript script;
+  std::string why;
+  ASSERT_EQ(parseReply(c.text, &script, &why), c.valid) << c.text;
+  if (!c.valid) {
+    EXPECT_FALSE(why.empty());
+    EXPECT_TRUE(script.empty());
+    return;
+  }
+  EXPECT_EQ(script, (ReplyScript{{c.command, c.reply}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ReplyText,
+                         testing::Values(ReplyTextCase{"GETDEF=8,1=2\\r\\n", true, "GETDEF", "8,1=2\r\n"},
+                                         ReplyTextCase{"MAINT=a\\\\b\\xfF", true, "MAINT", "a\\b\xff"},
+                                         ReplyTextCase{"=8", false, "", ""},
+                                         ReplyTextCase{"RESOL", false, "", ""},
+                                         ReplyTextCase{"RESOL=\\q", false, "", ""},
+                                         ReplyTextCase{"RESOL=\\x4", false, "", ""},
+                                         ReplyTextCase{"RESOL=8\\", false, "", ""},
+                                         ReplyTextCase{"RE\\r\\nSOL=8", false, "", ""}));
+
+TEST_F(Listening, LogsEveryConnectionWithTheBytesItBrought) {
+  std::filesystem::path dir = freshDir("log");
+  ListenerOptions options;
+  options.outDir = dir.string();
+  start(options);
+  {
+    Host host(listener_->port());
+    host.send("DEF BZ=1\r\n");
+  }
+  Clock::time_point giveUp = Clock::now() + 5s;
+  while (listener_->connectionLog().empty() && Clock::now() < giveUp) std::this_thread::sleep_for(10ms);
+  printJob("RESOL\r\n" + kJob, 1);
+  giveUp = Clock::now() + 5s;
+  while (listener_->connectionLog().size() < 2 && Clock::now() < giveUp) std::this_thread::sleep_for(10ms);
+
+  std::vector<ConnectionRecord> log = listener_->connectionLog();
+  ASSERT_EQ(log.size(), 2u);
+  EXPECT_EQ(log[0].number, 1);
+  EXPECT_EQ(std::string(log[0].received.begin(), log[0].received.end()), "DEF BZ=1\r\n");
+  EXPECT_EQ(log[0].commands, std::vector<std::string>{"DEF BZ=1"});
+  EXPECT_EQ(log[0].job, 0) << "a setting alone is no job";
+  EXPECT_EQ(std::string(log[1].received.begin(), log[1].received.end()), "RESOL\r\n" + kJob);
+  EXPECT_EQ(log[1].job, 1);
+  EXPECT_EQ(readFile(dir / "connections.jsonl"), connectionJson(log[0]) + connectionJson(log[1]));
+}
+
+TEST(ConnectionLine, CarriesEveryByteAsOneCodePoint) {
+  ConnectionRecord c;
+  c.number = 3;
+  c.end = "dropped";
+  std::string bytes = "\x1bSTATUS\r\n\xff\"";
+  c.received.assign(bytes.begin(), bytes.end());
+  c.commands = {"\x1bSTATUS"};
+  EXPECT_EQ(connectionJson(c),
+            "{\"connection\": 3, \"end\": \"dropped\", \"received\": \"\\u001bSTATUS\\u000d\\u000a\\u00ff\\\"\", "
+            "\"commands\": [\"\\u001bSTATUS\"], \"job\": 0}\n");
+}
+
+TEST_F(Listening, TheControlFileChangesTheReplies) {
+  std::filesystem::path dir = freshDir("control-replies");
+  ListenerOptions options;
+  options.controlFile = (dir / "fault").string();
+  ASSERT_TRUE(parseReply("VER=old\\r\\n", &options.replies, nullptr));
+  start(options);
+  auto control = [&](const std::string& text) {
+    std::ofstream(options.controlFile) << text;
+    Clock::time_point giveUp = Clock::now() + 2s;
+    while (std::filesystem::exists(options.controlFile) && Clock::now() < giveUp)
+      std::this_thread::sleep_for(10ms);
+  };
+  auto ask = [&](const std::string& command) {
+    Host host(listener_->port());
+    host.send(command);
+    return host.read(64, 500ms);
+  };
+  control("reply RESOL=99\\r\\n\nsilentx1\n");
+  EXPECT_EQ(ask("RESOL\r\n"), "") << "the fault plan on the second line is armed too";
+  EXPECT_EQ(ask("RESOL\r\n"), "99\r\n");
+  EXPECT_EQ(ask("VER\r\n"), "old\r\n") << "a reply line adds to the replies";
+  control("replies none\n");
+  EXPECT_EQ(ask("RESOL\r\n"), "8\r\n");
+  EXPECT_EQ(ask("VER\r\n"), "TR7208\r\nTR7208 V1.05\r\nIPL 1.02\r\n");
+}
 
 }  // namespace
 }  // namespace emu::net
