@@ -151,8 +151,34 @@ class Emulator:
         with open(os.path.join(self.out_dir, f"job-{number}.prn"), "rb") as f:
             return f.read()
 
+    def script(self, *lines):
+        """Arms control lines for the coming connections: fault plans,
+        "reply COMMAND=REPLY" (escapes as emulator-net --reply takes them) or
+        "replies none"."""
+        self.set_fault("\n".join(lines))
+
+    def connections(self):
+        """Every connection that has ended, as logged: number, end, the bytes
+        received (a str whose code points are the bytes), commands, job."""
+        try:
+            with open(os.path.join(self.out_dir, "connections.jsonl"), encoding="ascii") as f:
+                text = f.read()
+        except FileNotFoundError:
+            return []
+        return [json.loads(line) for line in text.splitlines(keepends=True) if line.endswith("\n")]
+
+    def settings_sent(self, since=0):
+        """The bytes of each connection after the first `since` that carried
+        more than queries (a setting, a job, anything else)."""
+        return [c["received"].encode("latin-1") for c in self.connections()[since:]
+                if any(line not in QUERY_LINES for line in c["received"].encode("latin-1").split(b"\r\n") if line)]
+
     def stop(self):
         return self.process.stop()
+
+
+# What the printer is asked without anything changing.
+QUERY_LINES = {b"VER", b"GETDEF", b"RESOL", b"MAINT", b"GETTM", b"CHECK", b"\x1bSTATUS", b"\x1bGETPG"}
 
 
 def query(port, command, reply_lines=1, timeout=5):
@@ -510,3 +536,23 @@ def make_work_dir():
 def remove_work_dir(path, keep):
     if not keep:
         shutil.rmtree(path, ignore_errors=True)
+
+
+def run_test_module(module, argv, work_dir, keep):
+    """Runs a module's unittest cases and prints "N passed, N failed"; a
+    skipped test counts as failed (nothing here may be left out quietly), a
+    test with several failing cases counts once, a class whose set-up failed
+    as one failure. The work folder is kept when asked or when a test
+    failed. Returns the exit status."""
+    import sys
+    import unittest
+    program = unittest.main(module=module, argv=[sys.argv[0]] + list(argv), exit=False, verbosity=2)
+    result = program.result
+    failing = {getattr(t, "test_case", t) for t, _ in result.failures + result.errors}
+    failing |= set(result.unexpectedSuccesses)
+    failed = len({t.id() for t in failing})
+    skipped = len(result.skipped)
+    passed = result.testsRun - len({t.id() for t in failing if isinstance(t, unittest.TestCase)}) - skipped
+    remove_work_dir(work_dir, keep or failed > 0)
+    print(f"{passed} passed, {failed + skipped} failed", flush=True)
+    return 0 if failed + skipped == 0 and result.testsRun > 0 else 1

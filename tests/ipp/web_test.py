@@ -1,0 +1,468 @@
+#!/usr/bin/env python3
+"""The printer application's "Printer settings" page in a real browser:
+headless Chromium driven by Selenium against the application on a loopback
+port, with an emulated network printer of each model whose answers the
+test chooses. A change made on the page must reach the printer as exactly
+the setting's bytes, in one job of its own; factory reset needs both
+confirmations; what the printer answers shows on the page; refused
+requests send nothing and say why; a printer that answers nothing,
+answers garbage or drops the connection is shown as failing while the
+application keeps serving. Each run saves a screenshot of the page in
+English and in Chinese in the build tree.
+
+  web_test.py --build BUILD_DIR [--app PATH] [--keep] [unittest options]
+
+Ends with a line "N passed, N failed". Nothing is skipped: a missing
+program, browser or page is a failure."""
+
+import argparse
+import http.cookiejar
+import os
+import re
+import shutil
+import sys
+import time
+import unittest
+import urllib.error
+import urllib.parse
+import urllib.request
+
+import harness as h
+
+# Each model's printer answers what the test chose, so the page can only
+# show these values if it asked the printer and read the replies.
+MODELS = {
+    "TR7208": {"firmware": "TR7208 V7.43", "ipl": "IPL 3.21", "distance": "1234", "dpmm": "8"},
+    "KV830": {"firmware": "KV830 V8.17", "ipl": "IPL 4.56", "distance": "9876", "dpmm": "12"},
+}
+LANGUAGES = {"en": "en-US,en", "zh": "zh-CN,zh"}
+# How long a page may take: a read of a printer that does not answer waits
+# out each query's timeout.
+PAGE_TIMEOUT = 180
+
+CONFIG = {}
+STATE = {}
+
+
+def tool(name, *extra_dirs):
+    for d in extra_dirs:
+        if os.access(os.path.join(d, name), os.X_OK):
+            return os.path.join(d, name)
+    path = shutil.which(name)
+    if not path:
+        raise AssertionError(f"{name} is not installed")
+    return path
+
+
+def replies(model):
+    """The control lines that make the emulator answer with the model's
+    chosen version, distance (GETDEF field 20) and resolution."""
+    m = MODELS[model]
+    getdef = [m["dpmm"]] + ["0"] * 26
+    getdef[19] = m["distance"]
+    return [f"reply VER={model}\\r\\n{m['firmware']}\\r\\n{m['ipl']}\\r\\n",
+            f"reply GETDEF={','.join(getdef)}\\r\\n",
+            f"reply RESOL={m['dpmm']}\\r\\n"]
+
+
+class Application:
+    """The printer application with one printer per model, each on its own
+    emulator with chosen replies, shared by every test."""
+
+    def __init__(self):
+        app = CONFIG["app"]
+        if not os.access(app, os.X_OK):
+            raise AssertionError(f"the printer application {app} is missing: build it first")
+        emulator = CONFIG["emulator-net"]
+        if not os.access(emulator, os.X_OK):
+            raise AssertionError(f"{emulator} is missing: build it first")
+        self.work = os.path.join(CONFIG["work"], "app")
+        os.makedirs(self.work, exist_ok=True)
+        self.emulators = {}
+        self.app = None
+        try:
+            for model in MODELS:
+                self.emulators[model] = h.Emulator(emulator, model, self.work)
+                self.emulators[model].script(*replies(model))
+            self.app = h.PrinterApp(app, self.work)
+            for model in MODELS:
+                self.app.add_printer(model, model, self.emulators[model].uri)
+        except BaseException:
+            self.stop()
+            raise
+
+    def url(self, path=""):
+        return f"http://{h.LOOPBACK}:{self.app.port}/{path}"
+
+    def settings_url(self, printer):
+        return self.url(urllib.parse.quote(printer) + "/settings")
+
+    def serving(self):
+        """The application still answers: its home page loads."""
+        with urllib.request.urlopen(self.url(), timeout=30) as r:
+            return r.status == 200
+
+    def stop(self):
+        if self.app:
+            self.app.stop()
+        for e in self.emulators.values():
+            e.stop()
+
+
+class Browser:
+    """Headless Chromium through Selenium, asking for one language."""
+
+    def __init__(self, accept_language):
+        from selenium import webdriver
+        from selenium.webdriver.chrome.service import Service
+        options = webdriver.ChromeOptions()
+        options.binary_location = tool("chromium", "/usr/bin")
+        for arg in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage",
+                    "--window-size=1280,1000", "--lang=" + accept_language.split(",")[0],
+                    "--no-proxy-server", "--disable-background-networking", "--disable-component-update",
+                    "--disable-sync", "--no-first-run", "--disable-default-apps",
+                    # Only the loopback address resolves (PAPPL's style sheet imports web fonts).
+                    "--host-resolver-rules=MAP * ~NOTFOUND , EXCLUDE 127.0.0.1"):
+            options.add_argument(arg)
+        options.add_experimental_option("prefs", {"intl.accept_languages": accept_language})
+        service = Service(tool("chromedriver", "/usr/bin"), log_path=os.path.join(CONFIG["work"], "chromedriver.log"))
+        self.driver = webdriver.Chrome(service=service, options=options)
+        self.driver.set_page_load_timeout(PAGE_TIMEOUT)
+        self.driver.set_script_timeout(30)
+
+    def open(self, url):
+        self.driver.get(url)
+
+    def element(self, element_id):
+        from selenium.webdriver.common.by import By
+        return self.driver.find_element(By.ID, element_id)
+
+    def click(self, element_id):
+        """Clicks and waits (bounded) for the page the click loads."""
+        old = self.driver.find_element("tag name", "html")
+        target = self.element(element_id)
+        # Into the middle of the window, clear of the page's footer.
+        self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", target)
+        target.click()
+        h.wait_until(lambda: self._stale(old), PAGE_TIMEOUT, step=0.2, what=f"page after clicking {element_id}")
+        h.wait_until(lambda: self.driver.execute_script("return document.readyState") == "complete",
+                     PAGE_TIMEOUT, step=0.2, what="page loaded")
+
+    @staticmethod
+    def _stale(element):
+        from selenium.common.exceptions import StaleElementReferenceException
+        try:
+            element.tag_name
+            return False
+        except StaleElementReferenceException:
+            return True
+
+    def text(self, element_id):
+        return self.element(element_id).text
+
+    def result(self):
+        """(class, text) of the element that tells a POST's outcome."""
+        e = self.element("result")
+        return e.get_attribute("class") or "", e.text
+
+    def screenshot(self, path):
+        """The whole page: the window is made as tall as the page first."""
+        height = self.driver.execute_script("return document.documentElement.scrollHeight")
+        width = self.driver.execute_script("return document.documentElement.scrollWidth")
+        # Room below the page for PAPPL's footer, which stays at the window's foot.
+        self.driver.set_window_size(max(1280, min(int(width), 4000)), min(int(height) + 200, 8000))
+        self.driver.save_screenshot(path)
+        return path
+
+    def quit(self):
+        self.driver.quit()
+
+
+class WithApplication(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        if "app" not in STATE:
+            STATE["app"] = Application()
+        cls.a = STATE["app"]
+
+    def wait_settings(self, emulator, since, count, timeout=30):
+        """Waits until `count` connections after `since` brought more than
+        queries; returns their bytes."""
+        return h.wait_until(lambda: len(emulator.settings_sent(since)) >= count and emulator.settings_sent(since),
+                            timeout, step=0.2, what="a setting at the printer")
+
+    def assert_nothing_sent(self, model, since):
+        """Nothing but queries reached the printer after `since`: a marker
+        setting sent now through the page's own form arrives first and
+        alone (the printer takes connections one after another)."""
+        emulator = self.a.emulators[model]
+        form = Form(self.a, model)
+        status, _ = form.post({"action": "mark-level", "mark-level": "77"})
+        self.assertEqual(status, 200, "the marker setting was refused")
+        sent = self.wait_settings(emulator, since, 1)
+        self.assertEqual(sent, [b"FSET SM=77\r\n"])
+
+
+class WithBrowser(WithApplication):
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        cls.browser = Browser(LANGUAGES["en"])
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.browser.quit()
+
+    def open_settings(self, model):
+        """Opens the printer's PAPPL page and follows its settings link."""
+        from selenium.webdriver.common.by import By
+        b = self.browser
+        b.open(self.a.url(model))
+        links = [e for e in b.driver.find_elements(By.TAG_NAME, "a")
+                 if (e.get_attribute("href") or "").endswith(f"/{model}/settings")]
+        self.assertTrue(links, f"no settings link on {model}'s page")
+        links[0].click()
+        h.wait_until(lambda: b.driver.current_url.endswith(f"/{model}/settings"), 30, what="settings page")
+
+
+class TheBrowserHarness(WithBrowser):
+    """Chromium drives the application's own pages, whatever the settings
+    page does."""
+
+    def test_home_page_lists_both_printers(self):
+        self.browser.open(self.a.url())
+        text = self.browser.driver.find_element("tag name", "body").text
+        for model in MODELS:
+            self.assertIn(model, text)
+
+
+class SettingsPage(WithBrowser):
+    def test_buzzer_change_reaches_the_printer_as_one_job_of_exactly_its_bytes(self):
+        for model in MODELS:
+            with self.subTest(model=model):
+                emulator = self.a.emulators[model]
+                self.open_settings(model)
+                self.browser.element("buzzer-1").click()
+                since = len(emulator.connections())
+                self.browser.click("set-buzzer")
+                self.assertEqual(self.wait_settings(emulator, since, 1), [b"DEF BZ=1\r\n"])
+                self.assertIn("ok", self.browser.result()[0].split())
+                # The page shows the value it sent.
+                self.assertTrue(self.browser.element("buzzer-1").is_selected())
+                time.sleep(1)
+                self.assertEqual(emulator.settings_sent(since), [b"DEF BZ=1\r\n"], "sent more than once")
+
+    def test_factory_reset_is_sent_only_after_the_second_confirmation(self):
+        for model in MODELS:
+            with self.subTest(model=model):
+                emulator = self.a.emulators[model]
+                self.open_settings(model)
+                since = len(emulator.connections())
+                self.browser.click("factory-reset")
+                self.browser.click("factory-reset-yes1")
+                # Asked again: nothing has gone to the printer yet.
+                self.browser.element("factory-reset-yes2")
+                time.sleep(1)
+                self.assertEqual(emulator.settings_sent(since), [])
+                self.browser.click("factory-reset-yes2")
+                self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET CSET=12\r\n"])
+
+    def test_what_the_printer_answers_shows_on_the_page(self):
+        for model, m in MODELS.items():
+            with self.subTest(model=model):
+                self.open_settings(model)
+                self.browser.click("read-printer")
+                b = self.browser
+                self.assertEqual(b.text("firmware-version").strip(), m["firmware"])
+                self.assertEqual(b.text("ipl-version").strip(), m["ipl"])
+                # GETDEF gives the distance in millimetres; the page shows metres.
+                shown = re.search(r"\d+(?:\.\d+)?", b.text("print-distance"))
+                self.assertTrue(shown, b.text("print-distance"))
+                self.assertAlmostEqual(float(shown.group(0)), int(m["distance"]) / 1000, places=6)
+                self.assertEqual(b.element("resolution-warning").is_displayed()
+                                 if b.driver.find_elements("id", "resolution-warning") else False, False)
+
+
+class Screenshots(WithApplication):
+    """The page in each language, saved in the build tree for a person to
+    look at; the texts must be the language's own."""
+
+    def test_each_language_is_saved(self):
+        out = os.path.join(CONFIG["build"], "tests", "ipp", "web-screenshots")
+        os.makedirs(out, exist_ok=True)
+        for lang, accept in LANGUAGES.items():
+            browser = Browser(accept)
+            try:
+                for model in MODELS:
+                    with self.subTest(lang=lang, model=model):
+                        browser.open(self.a.settings_url(model))
+                        browser.click("read-printer")
+                        path = browser.screenshot(os.path.join(out, f"settings-{model}-{lang}.png"))
+                        print(f"screenshot: {path}", flush=True)
+                        self.assertGreater(os.path.getsize(path), 0)
+                        body = browser.driver.find_element("tag name", "body").text
+                        han = len(re.findall(r"[\u4e00-\u9fff]", body))
+                        if lang == "zh":
+                            self.assertGreater(han, 20, "the page is not in Chinese")
+                        else:
+                            self.assertEqual(han, 0, "Chinese text on the English page")
+                        self.assertIn(MODELS[model]["firmware"], body)
+            finally:
+                browser.quit()
+
+
+class Form:
+    """The settings page through urllib, with its cookies and form token."""
+
+    def __init__(self, application, printer):
+        self.url = application.settings_url(printer)
+        self.opener = urllib.request.build_opener(urllib.request.HTTPCookieProcessor(http.cookiejar.CookieJar()),
+                                                  urllib.request.ProxyHandler({}))
+
+    def get(self):
+        with self.opener.open(self.url, timeout=PAGE_TIMEOUT) as r:
+            return r.status, r.read().decode("utf-8", "replace")
+
+    def token(self):
+        status, page = self.get()
+        m = re.search(r'name="session"\s+value="([^"]*)"', page) or re.search(r'value="([^"]*)"\s+name="session"', page)
+        if status != 200 or not m:
+            raise AssertionError(f"no form token on {self.url} ({status})")
+        return m.group(1)
+
+    def post(self, fields, token=True, url=None):
+        """POSTs the fields (with the page's own token unless `token` is
+        False, or the given token if it is a str); returns (status, page)."""
+        fields = dict(fields)
+        if token is True:
+            fields["session"] = self.token()
+        elif token:
+            fields["session"] = token
+        data = urllib.parse.urlencode(fields).encode()
+        try:
+            with self.opener.open(urllib.request.Request(url or self.url, data=data), timeout=PAGE_TIMEOUT) as r:
+                return r.status, r.read().decode("utf-8", "replace")
+        except urllib.error.HTTPError as e:
+            return e.code, e.read().decode("utf-8", "replace")
+
+
+def result_element(page):
+    """(class, text) of the page's result element, tags stripped."""
+    m = re.search(r'<(\w+)[^>]*\bid="result"[^>]*>(.*?)</\1>', page, re.S)
+    if not m:
+        return None, ""
+    cls = re.search(r'class="([^"]*)"', m.group(0))
+    return (cls.group(1) if cls else ""), re.sub(r"<[^>]+>", "", m.group(2)).strip()
+
+
+class RefusedRequests(WithApplication):
+    """Requests the page must refuse, sending nothing to the printer."""
+
+    CASES = [
+        # (what, fields, token, status, words the page must say)
+        ("no form token", {"action": "gap-level", "gap-level": "50"}, False, 400, []),
+        ("a made-up token", {"action": "gap-level", "gap-level": "50"}, "0123456789abcdef", 400, []),
+        ("gap level 0", {"action": "gap-level", "gap-level": "0"}, True, 400, ["1", "100"]),
+        ("mark level 101", {"action": "mark-level", "mark-level": "101"}, True, 400, ["1", "100"]),
+        ("gap level not a number", {"action": "gap-level", "gap-level": "5x"}, True, 400, ["1", "100"]),
+        ("mark level empty", {"action": "mark-level", "mark-level": ""}, True, 400, ["1", "100"]),
+        ("buzzer 2", {"action": "buzzer", "buzzer": "2"}, True, 400, []),
+        ("factory reset confirmed once", {"action": "factory-reset", "confirm": "1"}, True, 200, []),
+    ]
+
+    def test_refused_and_nothing_sent(self):
+        model = "KV830"
+        form = Form(self.a, model)
+        for what, fields, token, status, words in self.CASES:
+            with self.subTest(what):
+                since = len(self.a.emulators[model].connections())
+                got, page = form.post(fields, token)
+                self.assertEqual(got, status, page[-2000:])
+                cls, text = result_element(page)
+                if status == 400:
+                    self.assertIn("error", (cls or "").split(), page[-2000:])
+                    self.assertTrue(text, "the page does not say why")
+                    for word in words:
+                        self.assertRegex(text, rf"(?<!\d){word}(?!\d)", "the range is not named")
+                self.assert_nothing_sent(model, since)
+
+    def test_unknown_printer_is_refused(self):
+        form = Form(self.a, "KV830")
+        token = form.token()
+        since = {m: len(e.connections()) for m, e in self.a.emulators.items()}
+        unknown = self.a.settings_url("NoSuchPrinter")
+        status, page = form.post({"action": "buzzer", "buzzer": "1"}, token, url=unknown)
+        self.assertIn(status, (400, 404), page[-2000:])
+        try:
+            with form.opener.open(unknown, timeout=PAGE_TIMEOUT) as r:
+                status, page = r.status, r.read().decode("utf-8", "replace")
+        except urllib.error.HTTPError as e:
+            status, page = e.code, e.read().decode("utf-8", "replace")
+        self.assertEqual(status, 404, page[-2000:])
+        self.assertIn("Not Found", page)
+        for model in MODELS:
+            self.assert_nothing_sent(model, since[model])
+
+    def test_a_valid_request_is_sent(self):
+        """The refusals above are refusals of these requests only: the same
+        form with a good value and token goes through."""
+        model = "TR7208"
+        emulator = self.a.emulators[model]
+        since = len(emulator.connections())
+        status, page = Form(self.a, model).post({"action": "gap-level", "gap-level": "100"})
+        self.assertEqual(status, 200, page[-2000:])
+        self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET SG=100\r\n"])
+
+
+class FailingPrinter(WithBrowser):
+    """A printer that answers nothing, answers garbage or drops every
+    connection: the page says the read failed, and the application goes
+    on serving and reads the printer again once it is well."""
+
+    FAULTS = ["silent", "garbage", "drop:0"]
+
+    def test_failure_is_shown_and_the_application_keeps_serving(self):
+        model = "TR7208"
+        emulator = self.a.emulators[model]
+        for fault in self.FAULTS:
+            with self.subTest(fault=fault):
+                try:
+                    emulator.script(fault)
+                    self.open_settings(model)
+                    self.browser.click("read-printer")
+                    errors = [e.text for e in self.browser.driver.find_elements("css selector", ".error")
+                              if e.is_displayed() and e.text.strip()]
+                    self.assertTrue(errors, "the page does not say the read failed")
+                    shown = self.browser.text("firmware-version")
+                    self.assertNotIn(MODELS[model]["firmware"], shown)
+                    self.assertTrue(shown.strip(), "the version's element does not say it got no answer")
+                    self.assertTrue(self.a.serving())
+                finally:
+                    emulator.script("none")
+                self.browser.click("read-printer")
+                self.assertEqual(self.browser.text("firmware-version").strip(), MODELS[model]["firmware"])
+
+
+def tearDownModule():
+    if "app" in STATE:
+        STATE.pop("app").stop()
+
+
+def main():
+    parser = argparse.ArgumentParser(add_help=False)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--app")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    args, rest = parser.parse_known_args()
+    build = os.path.abspath(args.build)
+    CONFIG["build"] = build
+    CONFIG["app"] = args.app or os.environ.get("PRINTER_APP") or os.path.join(build, "printerapp",
+                                                                               "varodyn-printer-app")
+    CONFIG["emulator-net"] = os.path.join(build, "emulator", "net", "emulator-net")
+    CONFIG["work"] = h.make_work_dir()
+    print(f"work folder: {CONFIG['work']}", flush=True)
+    return h.run_test_module(__name__, rest, CONFIG["work"], args.keep)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
