@@ -19,6 +19,8 @@
 #include "models.h"
 #include "printer_commands.h"
 #include "raw_check.h"
+#include "settings_cli.h"
+#include "settings_web.h"
 
 namespace printerapp {
 
@@ -367,6 +369,18 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image
   return true;
 }
 
+// Identify: the printer prints its identification label.
+void identify(pappl_printer_t* printer, pappl_identify_actions_t, const char*) {
+  pappl_device_t* device = papplPrinterOpenDevice(printer);
+  if (!device) {
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "Identify: the printer is busy or cannot be opened.");
+    return;
+  }
+  if (!sendJob(device, std::string(printercmd::kPrintIdentification)))
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Identify: the identification label was not sent.");
+  papplPrinterCloseDevice(printer);
+}
+
 void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   const driver::ModelProfile& p = *model.profile;
   std::snprintf(data->make_and_model, sizeof data->make_and_model, "Varodyn %s", p.modelName);
@@ -425,6 +439,7 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->darkness_default = 0;
   data->tear_offset_supported[0] = -1000;
   data->tear_offset_supported[1] = 1000;
+  data->identify_cb = identify;
   data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 }
@@ -517,11 +532,14 @@ pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
       false);
   if (!system) return nullptr;
   if (const char* group = cupsGetOption("admin-group", numOptions, options)) papplSystemSetAdminGroup(system, group);
+  // PAPPL's page footer looks its text up unchecked: pages of its own and
+  // ours end with it.
+  papplSystemSetFooterHTML(system, "Varodyn label printers");
   if (!cupsGetOption("private-server", numOptions, options))
     papplSystemAddListeners(system, cupsGetOption("listen-hostname", numOptions, options));
   DriverTable& t = driverTable();
-  papplSystemSetPrinterDrivers(system, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd, nullptr,
-                               driverCallback, nullptr);
+  papplSystemSetPrinterDrivers(system, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd,
+                               addSettingsPage, driverCallback, nullptr);
   papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr);
   papplSystemAddMIMEFilter(system, "image/jpeg", kRawFormat, printJpeg, nullptr);
   return system;
@@ -536,7 +554,7 @@ int run(int argc, char* argv[]) {
   }
   DriverTable& t = driverTable();
   return papplMainloop(argc, argv, "1.0.0", nullptr, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd,
-                       driverCallback, nullptr, nullptr, makeSystem, nullptr, nullptr);
+                       driverCallback, "settings", settingsCommand, makeSystem, nullptr, nullptr);
 }
 
 }  // namespace printerapp
