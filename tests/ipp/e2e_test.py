@@ -10,7 +10,6 @@ must be reported while the application keeps serving.
 Ends with a line "N passed, N failed". Nothing is skipped: a missing
 program is a failure."""
 
-import argparse
 import ctypes
 import ctypes.util
 import os
@@ -553,34 +552,5 @@ def tearDownModule():
         STATE.pop("app").stop()
 
 
-def main():
-    parser = argparse.ArgumentParser(add_help=False)
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--app")
-    parser.add_argument("--keep", action="store_true", help="keep the work folder")
-    args, rest = parser.parse_known_args()
-    build = os.path.abspath(args.build)
-    CONFIG["app"] = args.app or os.environ.get("PRINTER_APP") or os.path.join(build, "printerapp",
-                                                                               "varodyn-printer-app")
-    CONFIG["emulator-net"] = os.path.join(build, "emulator", "net", "emulator-net")
-    CONFIG["labelprint"] = os.path.join(build, "apps", "labelprint")
-    CONFIG["work"] = h.make_work_dir()
-    print(f"work folder: {CONFIG['work']}", flush=True)
-    program = unittest.main(module=__name__, argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
-    result = program.result
-    # A test with several failing cases counts once.
-    # A test with several failing cases counts once; a class whose set-up
-    # failed counts as one failure (its tests did not run).
-    failing = {getattr(t, "test_case", t) for t, _ in result.failures + result.errors}
-    failing |= set(result.unexpectedSuccesses)
-    failed = len({t.id() for t in failing})
-    skipped = len(result.skipped)
-    passed = result.testsRun - len({t.id() for t in failing if isinstance(t, unittest.TestCase)}) - skipped
-    h.remove_work_dir(CONFIG["work"], args.keep or failed > 0)
-    # A skipped test counts as failed: nothing here may be left out quietly.
-    print(f"{passed} passed, {failed + skipped} failed", flush=True)
-    return 0 if failed + skipped == 0 and result.testsRun > 0 else 1
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(h.suite_main(__name__, CONFIG, [("labelprint", os.path.join("apps", "labelprint"))]))

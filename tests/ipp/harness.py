@@ -538,21 +538,40 @@ def remove_work_dir(path, keep):
         shutil.rmtree(path, ignore_errors=True)
 
 
-def run_test_module(module, argv, work_dir, keep):
-    """Runs a module's unittest cases and prints "N passed, N failed"; a
-    skipped test counts as failed (nothing here may be left out quietly), a
-    test with several failing cases counts once, a class whose set-up failed
-    as one failure. The work folder is kept when asked or when a test
-    failed. Returns the exit status."""
+
+def suite_main(module, config, programs=()):
+    """The command line of a suite: --build BUILD_DIR [--app PATH] [--keep]
+    [unittest options]. Fills `config` with the build folder, the printer
+    application, emulator-net, each of `programs` (name, path in the build
+    folder) and a fresh work folder; runs the module's unittest cases and
+    prints "N passed, N failed": a skipped test counts as failed (nothing
+    here may be left out quietly), a test with several failing cases counts
+    once, a class whose set-up failed as one failure. The work folder is
+    kept when asked or when a test failed. Returns the exit status."""
+    import argparse
     import sys
     import unittest
-    program = unittest.main(module=module, argv=[sys.argv[0]] + list(argv), exit=False, verbosity=2)
+    parser = argparse.ArgumentParser(add_help=False)
+    parser.add_argument("--build", required=True)
+    parser.add_argument("--app")
+    parser.add_argument("--keep", action="store_true", help="keep the work folder")
+    args, rest = parser.parse_known_args()
+    build = os.path.abspath(args.build)
+    config["build"] = build
+    config["app"] = args.app or os.environ.get("PRINTER_APP") or os.path.join(build, "printerapp",
+                                                                               "varodyn-printer-app")
+    config["emulator-net"] = os.path.join(build, "emulator", "net", "emulator-net")
+    for name, path in programs:
+        config[name] = os.path.join(build, path)
+    config["work"] = make_work_dir()
+    print(f"work folder: {config['work']}", flush=True)
+    program = unittest.main(module=module, argv=[sys.argv[0]] + rest, exit=False, verbosity=2)
     result = program.result
     failing = {getattr(t, "test_case", t) for t, _ in result.failures + result.errors}
     failing |= set(result.unexpectedSuccesses)
     failed = len({t.id() for t in failing})
     skipped = len(result.skipped)
     passed = result.testsRun - len({t.id() for t in failing if isinstance(t, unittest.TestCase)}) - skipped
-    remove_work_dir(work_dir, keep or failed > 0)
+    remove_work_dir(config["work"], args.keep or failed > 0)
     print(f"{passed} passed, {failed + skipped} failed", flush=True)
     return 0 if failed + skipped == 0 and result.testsRun > 0 else 1

@@ -15,7 +15,6 @@ English and in Chinese in the build tree.
 Ends with a line "N passed, N failed". Nothing is skipped: a missing
 program, browser or page is a failure."""
 
-import argparse
 import http.cookiejar
 import os
 import re
@@ -279,8 +278,23 @@ class SettingsPage(WithBrowser):
                 shown = re.search(r"\d+(?:\.\d+)?", b.text("print-distance"))
                 self.assertTrue(shown, b.text("print-distance"))
                 self.assertAlmostEqual(float(shown.group(0)), int(m["distance"]) / 1000, places=6)
-                self.assertEqual(b.element("resolution-warning").is_displayed()
-                                 if b.driver.find_elements("id", "resolution-warning") else False, False)
+                self.assertEqual(b.driver.find_elements("id", "resolution-warning"), [])
+
+    def test_a_printer_of_the_other_resolution_is_warned_about(self):
+        """The 203 dpi driver's printer answers that it has 12 dots/mm."""
+        model = "TR7208"
+        emulator = self.a.emulators[model]
+        try:
+            emulator.script("reply RESOL=12\\r\\n")
+            self.open_settings(model)
+            self.browser.click("read-printer")
+            warning = self.browser.element("resolution-warning")
+            self.assertTrue(warning.is_displayed())
+            self.assertRegex(warning.text, r"300|12")
+        finally:
+            emulator.script(replies(model)[-1])
+        self.browser.click("read-printer")
+        self.assertEqual(self.browser.driver.find_elements("id", "resolution-warning"), [])
 
 
 class Screenshots(WithApplication):
@@ -448,21 +462,5 @@ def tearDownModule():
         STATE.pop("app").stop()
 
 
-def main():
-    parser = argparse.ArgumentParser(add_help=False)
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--app")
-    parser.add_argument("--keep", action="store_true", help="keep the work folder")
-    args, rest = parser.parse_known_args()
-    build = os.path.abspath(args.build)
-    CONFIG["build"] = build
-    CONFIG["app"] = args.app or os.environ.get("PRINTER_APP") or os.path.join(build, "printerapp",
-                                                                               "varodyn-printer-app")
-    CONFIG["emulator-net"] = os.path.join(build, "emulator", "net", "emulator-net")
-    CONFIG["work"] = h.make_work_dir()
-    print(f"work folder: {CONFIG['work']}", flush=True)
-    return h.run_test_module(__name__, rest, CONFIG["work"], args.keep)
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(h.suite_main(__name__, CONFIG))
