@@ -251,6 +251,44 @@ class SettingsPage(WithBrowser):
                 time.sleep(1)
                 self.assertEqual(emulator.settings_sent(since), [b"DEF BZ=1\r\n"], "sent more than once")
 
+    # (what the user does: ("click", id) or ("type", id, text), ..., the bytes
+    # the printer must get in one connection)
+    CHANGES = [
+        ([("click", "head-check-0"), ("click", "set-head-check")], b"DEF HC=0\r\n"),
+        ([("click", "label-stop-0"), ("click", "set-label-stop")], b"DEF AP=0\r\n"),
+        ([("click", "label-stop-1"), ("click", "set-label-stop")], b"DEF AP=1\r\nFSET CSET=16,ADD=1\r\n"),
+        ([("click", "label-stop-2"), ("click", "set-label-stop")], b"DEF AP=2\r\nFSET CSET=16,ADD=1\r\n"),
+        ([("check", "feed-power-on", True), ("check", "feed-head-close", False), ("click", "set-feed")],
+         b"DEF AF=1,CH=0\r\n"),
+        ([("type", "gap-level", "1"), ("click", "set-gap-level")], b"FSET SG=1\r\n"),
+        ([("type", "mark-level", "100"), ("click", "set-mark-level")], b"FSET SM=100\r\n"),
+        ([("click", "print-settings")], b"FSET CSET=6\r\n"),
+        ([("click", "print-identification")], b"FSET CSET=8\r\n"),
+        ([("click", "print-test")], b"FSET CSET=11\r\n"),
+    ]
+
+    def test_every_setting_and_button_sends_its_bytes_as_one_job(self):
+        model = "KV830"
+        emulator = self.a.emulators[model]
+        for steps, expected in self.CHANGES:
+            with self.subTest(expected=expected):
+                self.open_settings(model)
+                since = len(emulator.connections())
+                for step in steps:
+                    element = self.browser.element(step[1])
+                    if step[0] == "type":
+                        element.clear()
+                        element.send_keys(step[2])
+                    elif step[0] == "check":
+                        if element.is_selected() != step[2]:
+                            element.click()
+                    elif element.get_attribute("type") == "submit":
+                        self.browser.click(step[1])
+                    else:
+                        element.click()
+                self.assertEqual(self.wait_settings(emulator, since, 1), [expected])
+                self.assertIn("ok", self.browser.result()[0].split())
+
     def test_factory_reset_is_sent_only_after_the_second_confirmation(self):
         for model in MODELS:
             with self.subTest(model=model):
