@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "models.h"
 
@@ -198,27 +199,28 @@ class Page {
     const FormFields shown = sentTo(papplPrinterGetID(printer_));
     papplClientHTMLPrintf(client_, "<p><small>%s</small></p>", s(Text::ShownValuesNote));
 
-    section(Text::Buzzer);
-    startForm("buzzer");
-    radio("buzzer", "0", Text::BuzzerOn, shown);
-    radio("buzzer", "1", Text::BuzzerOff, shown);
-    button("set-buzzer", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
-
-    section(Text::HeadCheck);
-    startForm("head-check");
-    radio("head-check", "1", Text::On, shown);
-    radio("head-check", "0", Text::Off, shown);
-    button("set-head-check", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
-
-    section(Text::LabelStop);
-    startForm("label-stop");
-    radio("label-stop", "0", Text::LabelStopOff, shown);
-    radio("label-stop", "2", Text::LabelStopManual, shown);
-    radio("label-stop", "1", Text::LabelStopAuto, shown);
-    button("set-label-stop", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
+    struct Choice {
+      const char* value;
+      Text label;
+    };
+    struct RadioSetting {
+      const char* action;
+      Text title;
+      std::vector<Choice> choices;
+    };
+    const RadioSetting radios[] = {
+        {"buzzer", Text::Buzzer, {{"0", Text::BuzzerOn}, {"1", Text::BuzzerOff}}},
+        {"head-check", Text::HeadCheck, {{"1", Text::On}, {"0", Text::Off}}},
+        {"label-stop", Text::LabelStop,
+         {{"0", Text::LabelStopOff}, {"2", Text::LabelStopManual}, {"1", Text::LabelStopAuto}}},
+    };
+    for (const RadioSetting& r : radios) {
+      section(r.title);
+      startForm(r.action);
+      for (const Choice& c : r.choices) radio(r.action, c.value, c.label, shown);
+      button((std::string("set-") + r.action).c_str(), Text::Set);
+      papplClientHTMLPuts(client_, "</form>");
+    }
 
     section(Text::Feed);
     startForm("feed");
@@ -227,17 +229,13 @@ class Page {
     button("set-feed", Text::Set);
     papplClientHTMLPuts(client_, "</form>");
 
-    section(Text::GapLevel);
-    startForm("gap-level");
-    level("gap-level", Text::GapLevel, shown);
-    button("set-gap-level", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
-
-    section(Text::MarkLevel);
-    startForm("mark-level");
-    level("mark-level", Text::MarkLevel, shown);
-    button("set-mark-level", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
+    for (const auto& l : {std::pair<const char*, Text>{"gap-level", Text::GapLevel}, {"mark-level", Text::MarkLevel}}) {
+      section(l.second);
+      startForm(l.first);
+      level(l.first, l.second, shown);
+      button((std::string("set-") + l.first).c_str(), Text::Set);
+      papplClientHTMLPuts(client_, "</form>");
+    }
 
     papplClientHTMLPuts(client_, "<h3></h3>");
     for (const auto& b : {std::pair<const char*, Text>{"print-settings", Text::PrintSettings},
