@@ -153,12 +153,12 @@ class Page {
     papplClientHTMLPrintf(client_, "<label><input type=\"checkbox\" name=\"%s\" id=\"%s\" value=\"1\"%s> %s</label> ",
                           name, name, v && *v == "1" ? " checked" : "", s(label));
   }
-  void level(const char* name, Text label, const FormFields& shown) {
+  void level(const char* name, const FormFields& shown) {
     const std::string* v = fieldOf(shown, name);
     papplClientHTMLPrintf(client_,
-                          "<label>%s <input type=\"number\" name=\"%s\" id=\"%s\" min=\"1\" max=\"100\" "
+                          "<label>1 - 100 <input type=\"number\" name=\"%s\" id=\"%s\" min=\"1\" max=\"100\" "
                           "value=\"%s\"></label> ",
-                          s(label), name, name, v ? v->c_str() : "");
+                          name, name, v ? v->c_str() : "");
   }
 
   void section(Text title) { papplClientHTMLPrintf(client_, "<h3>%s</h3>", s(title)); }
@@ -181,7 +181,8 @@ class Page {
       plainHeader_ = true;
     }
     papplClientHTMLPuts(client_, "<div class=\"row\"><div class=\"col-12\">");
-    papplClientHTMLPrintf(client_, "<h1 class=\"title\">%s</h1>", s(Text::PageTitle));
+    // The printer header has shown the title; the plain one has not.
+    if (plainHeader_) papplClientHTMLPrintf(client_, "<h1 class=\"title\">%s</h1>", s(Text::PageTitle));
     if (!o.message.empty())
       papplClientHTMLPrintf(client_, "<div class=\"banner\"><p id=\"result\" class=\"%s\">%s</p></div>",
                             o.ok ? "ok" : "error", o.message.c_str());
@@ -232,7 +233,7 @@ class Page {
     for (const auto& l : {std::pair<const char*, Text>{"gap-level", Text::GapLevel}, {"mark-level", Text::MarkLevel}}) {
       section(l.second);
       startForm(l.first);
-      level(l.first, l.second, shown);
+      level(l.first, shown);
       button((std::string("set-") + l.first).c_str(), Text::Set);
       papplClientHTMLPuts(client_, "</form>");
     }
