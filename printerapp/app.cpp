@@ -21,6 +21,7 @@
 #include "raw_check.h"
 #include "settings_cli.h"
 #include "settings_web.h"
+#include "test_page.h"
 
 namespace printerapp {
 
@@ -381,6 +382,36 @@ void identify(pappl_printer_t* printer, pappl_identify_actions_t, const char*) {
   papplPrinterCloseDevice(printer);
 }
 
+// The test page: a label the application draws for the label loaded,
+// printed through the PNG path one pixel per dot.
+const char* testPage(pappl_printer_t* printer, char* buffer, size_t size) {
+  const ModelInfo* model = modelOf(printer);
+  if (!model) return nullptr;
+  pappl_pr_driver_data_t data;
+  papplPrinterGetDriverData(printer, &data);
+  const pappl_media_col_t& media = data.media_ready[0].size_width > 0 ? data.media_ready[0] : data.media_default;
+  const LabelSpec label = labelForSize(*model, media.size_width, media.size_length);
+  const PageDots page = pageDotsOf(*model->profile, label);
+  TestLabelInfo info;
+  info.printerName = papplPrinterGetName(printer);
+  info.model = model->profile->modelName;
+  info.dpiX = int(model->profile->resolution.dpiX);
+  info.dpiY = int(model->profile->resolution.dpiY);
+  info.widthDots = int(page.width);
+  info.heightDots = int(page.height);
+  info.widthTenthsMm = media.size_width / 10;
+  info.heightTenthsMm = media.size_length / 10;
+  GreyImage image;
+  std::string error;
+  std::snprintf(buffer, size, "%s/test-label-%d-%d.png", papplGetTempDir(), papplPrinterGetID(printer),
+                static_cast<int>(getpid()));
+  if (!drawTestLabel(info, &image, &error) || !writeGreyPng(buffer, image, info.dpiX, info.dpiY, &error)) {
+    papplLogPrinter(printer, PAPPL_LOGLEVEL_ERROR, "Test label: %s", error.c_str());
+    return nullptr;
+  }
+  return buffer;
+}
+
 void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   const driver::ModelProfile& p = *model.profile;
   std::snprintf(data->make_and_model, sizeof data->make_and_model, "Varodyn %s", p.modelName);
@@ -440,6 +471,7 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->tear_offset_supported[0] = -1000;
   data->tear_offset_supported[1] = 1000;
   data->identify_cb = identify;
+  data->testpage_cb = testPage;
   data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
   data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
 }

@@ -175,8 +175,9 @@ Language languageOf(const char* acceptLanguage) {
 }
 
 const char* text(Language language, Text id) {
-  const TextRow& row = kTexts[size_t(id)];
-  return language == Language::Chinese ? row.chinese : row.english;
+  for (const TextRow& row : kTexts)
+    if (row.id == id) return language == Language::Chinese ? row.chinese : row.english;
+  return "";
 }
 
 const std::string* fieldOf(const FormFields& form, std::string_view name) {

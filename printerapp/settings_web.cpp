@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "models.h"
 
@@ -152,12 +153,12 @@ class Page {
     papplClientHTMLPrintf(client_, "<label><input type=\"checkbox\" name=\"%s\" id=\"%s\" value=\"1\"%s> %s</label> ",
                           name, name, v && *v == "1" ? " checked" : "", s(label));
   }
-  void level(const char* name, Text label, const FormFields& shown) {
+  void level(const char* name, const FormFields& shown) {
     const std::string* v = fieldOf(shown, name);
     papplClientHTMLPrintf(client_,
-                          "<label>%s <input type=\"number\" name=\"%s\" id=\"%s\" min=\"1\" max=\"100\" "
+                          "<label>1 - 100 <input type=\"number\" name=\"%s\" id=\"%s\" min=\"1\" max=\"100\" "
                           "value=\"%s\"></label> ",
-                          s(label), name, name, v ? v->c_str() : "");
+                          name, name, v ? v->c_str() : "");
   }
 
   void section(Text title) { papplClientHTMLPrintf(client_, "<h3>%s</h3>", s(title)); }
@@ -180,7 +181,8 @@ class Page {
       plainHeader_ = true;
     }
     papplClientHTMLPuts(client_, "<div class=\"row\"><div class=\"col-12\">");
-    papplClientHTMLPrintf(client_, "<h1 class=\"title\">%s</h1>", s(Text::PageTitle));
+    // The printer header has shown the title; the plain one has not.
+    if (plainHeader_) papplClientHTMLPrintf(client_, "<h1 class=\"title\">%s</h1>", s(Text::PageTitle));
     if (!o.message.empty())
       papplClientHTMLPrintf(client_, "<div class=\"banner\"><p id=\"result\" class=\"%s\">%s</p></div>",
                             o.ok ? "ok" : "error", o.message.c_str());
@@ -198,27 +200,28 @@ class Page {
     const FormFields shown = sentTo(papplPrinterGetID(printer_));
     papplClientHTMLPrintf(client_, "<p><small>%s</small></p>", s(Text::ShownValuesNote));
 
-    section(Text::Buzzer);
-    startForm("buzzer");
-    radio("buzzer", "0", Text::BuzzerOn, shown);
-    radio("buzzer", "1", Text::BuzzerOff, shown);
-    button("set-buzzer", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
-
-    section(Text::HeadCheck);
-    startForm("head-check");
-    radio("head-check", "1", Text::On, shown);
-    radio("head-check", "0", Text::Off, shown);
-    button("set-head-check", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
-
-    section(Text::LabelStop);
-    startForm("label-stop");
-    radio("label-stop", "0", Text::LabelStopOff, shown);
-    radio("label-stop", "2", Text::LabelStopManual, shown);
-    radio("label-stop", "1", Text::LabelStopAuto, shown);
-    button("set-label-stop", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
+    struct Choice {
+      const char* value;
+      Text label;
+    };
+    struct RadioSetting {
+      const char* action;
+      Text title;
+      std::vector<Choice> choices;
+    };
+    const RadioSetting radios[] = {
+        {"buzzer", Text::Buzzer, {{"0", Text::BuzzerOn}, {"1", Text::BuzzerOff}}},
+        {"head-check", Text::HeadCheck, {{"1", Text::On}, {"0", Text::Off}}},
+        {"label-stop", Text::LabelStop,
+         {{"0", Text::LabelStopOff}, {"2", Text::LabelStopManual}, {"1", Text::LabelStopAuto}}},
+    };
+    for (const RadioSetting& r : radios) {
+      section(r.title);
+      startForm(r.action);
+      for (const Choice& c : r.choices) radio(r.action, c.value, c.label, shown);
+      button((std::string("set-") + r.action).c_str(), Text::Set);
+      papplClientHTMLPuts(client_, "</form>");
+    }
 
     section(Text::Feed);
     startForm("feed");
@@ -227,17 +230,13 @@ class Page {
     button("set-feed", Text::Set);
     papplClientHTMLPuts(client_, "</form>");
 
-    section(Text::GapLevel);
-    startForm("gap-level");
-    level("gap-level", Text::GapLevel, shown);
-    button("set-gap-level", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
-
-    section(Text::MarkLevel);
-    startForm("mark-level");
-    level("mark-level", Text::MarkLevel, shown);
-    button("set-mark-level", Text::Set);
-    papplClientHTMLPuts(client_, "</form>");
+    for (const auto& l : {std::pair<const char*, Text>{"gap-level", Text::GapLevel}, {"mark-level", Text::MarkLevel}}) {
+      section(l.second);
+      startForm(l.first);
+      level(l.first, shown);
+      button((std::string("set-") + l.first).c_str(), Text::Set);
+      papplClientHTMLPuts(client_, "</form>");
+    }
 
     papplClientHTMLPuts(client_, "<h3></h3>");
     for (const auto& b : {std::pair<const char*, Text>{"print-settings", Text::PrintSettings},

@@ -251,6 +251,13 @@ TEST(PageTexts, LanguageComesFromTheFirstAcceptedLanguage) {
   for (const Case& c : cases) EXPECT_EQ(languageOf(c.header), c.language) << (c.header ? c.header : "(none)");
 }
 
+TEST(PageTexts, EveryTextHasBothLanguages) {
+  for (int i = 0; i < int(Text::Count_); ++i) {
+    EXPECT_STRNE(text(Language::English, Text(i)), "") << i;
+    EXPECT_STRNE(text(Language::Chinese, Text(i)), "") << i;
+  }
+}
+
 // The Chinese texts the configuration tool has are its own, word for word.
 TEST(PageTexts, ChineseTextsAreTheToolsWhereItHasThem) {
   std::string resources;
