@@ -180,9 +180,8 @@ class Browser:
 class WithApplication(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        if "app" not in STATE:
-            STATE["app"] = Application()
-        cls.a = STATE["app"]
+        # One application for every class, made by the first.
+        cls.a = STATE["app"] = STATE.get("app") or Application()
 
     def wait_settings(self, emulator, since, count, timeout=30):
         """Waits until `count` connections after `since` brought more than
