@@ -328,10 +328,21 @@ class SettingsPage(WithBrowser):
             warning = self.browser.element("resolution-warning")
             self.assertTrue(warning.is_displayed())
             self.assertRegex(warning.text, r"300|12")
+            self.assertIn("other", self.state_reasons(model), "IPP clients are not told")
         finally:
             emulator.script(replies(model)[-1])
         self.browser.click("read-printer")
         self.assertEqual(self.browser.driver.find_elements("id", "resolution-warning"), [])
+        self.assertNotIn("other", self.state_reasons(model))
+
+    def state_reasons(self, model):
+        work = self.a.work
+        path = h.ipp_test_file(os.path.join(work, "state.test"), "state", "Get-Printer-Attributes",
+                               "\tATTR keyword requested-attributes printer-state-reasons\n",
+                               body="\tDISPLAY printer-state-reasons\n")
+        status, out = h.Ipptool(tool("ipptool"), work).run(self.a.app.uri(model, host=h.LOOPBACK), [path])
+        self.assertEqual(status, 0, out[-3000:])
+        return h.parse_ipptool_values(out).get("printer-state-reasons", "").split(",")
 
 
 class Screenshots(WithApplication):
