@@ -53,6 +53,17 @@ TEST(ByteRing, DropsWhatDoesNotFitAndTracksFullAndHasData) {
   EXPECT_EQ(ring.room(), 8u);
 }
 
+// A ring whose storage could not be had holds nothing: neither full nor
+// holding data, and it takes no bytes.
+TEST(ByteRing, InvalidRingIsEmptyNotFull) {
+  hidlink::ByteRing ring(0);
+  ASSERT_FALSE(ring.valid());
+  auto a = bytes(1, 4);
+  EXPECT_EQ(ring.append(a.data(), a.size()), 0u);
+  EXPECT_FALSE(ring.full());
+  EXPECT_FALSE(ring.hasData());
+}
+
 TEST(ByteRing, ReceiveRingHoldsEightMebibytes) {
   hidlink::ByteRing ring(hidlink::kRingCapacity);
   ASSERT_TRUE(ring.valid());
