@@ -26,7 +26,11 @@ std::unique_ptr<QorinDllApp> g_link;
 // The queue a started setting job holds, from StartSettingJob to
 // EndSettingJob.
 HANDLE g_jobPrinter = nullptr;
+// The last setting job StartDocPrinterA made, and its queue: kept after the
+// job ended, so the delivery check can ask for this job when the queue
+// cannot be enumerated. 0 when the last start failed.
 DWORD g_jobId = 0;
+char g_jobQueue[kPrinterNameSize];
 
 void copyBounded(char* to, const char* from) {
   if (!from) from = "";
@@ -117,6 +121,8 @@ int StartSettingJob(const char* documentName) {
   char name[kPrinterNameSize];
   copyBounded(name, g_printerName);
   HANDLE printer = nullptr;
+  g_jobId = 0;
+  copyBounded(g_jobQueue, g_printerName);
   if (!OpenPrinterA(name, &printer, nullptr)) {
     showFailure(IDS_LINK_OPENPRINTER_FAIL, GetLastError());
     return -1;
@@ -212,6 +218,13 @@ int CountQueueJobs() {
   return int(count);
 }
 
+namespace {
+
+// The last setting job, when it was started on the current queue.
+DWORD ownSettingJob() { return g_jobId != 0 && lstrcmpiA(g_jobQueue, g_printerName) == 0 ? g_jobId : 0; }
+
+}  // namespace
+
 int CancelQueueJobs() {
   Queue queue;
   if (!queue.handle()) return 0;
@@ -221,16 +234,56 @@ int CancelQueueJobs() {
     auto* info = reinterpret_cast<JOB_INFO_2A*>(jobs.data());
     for (DWORD i = 0; i < count; ++i)
       SetJobA(queue.handle(), info[i].JobId, 2, reinterpret_cast<LPBYTE>(&info[i]), JOB_CONTROL_CANCEL);
+  } else if (DWORD own = ownSettingJob()) {
+    // A spooler that cannot list its jobs can still cancel the one this
+    // tool queued; an id that already left the queue just fails.
+    SetJobA(queue.handle(), own, 0, nullptr, JOB_CONTROL_CANCEL);
   }
   return 1;
 }
 
+namespace {
+
+enum class Poll { Delivered, Queued, Failed };
+
+// One look at the queue. An empty queue is a delivered setting. When the
+// jobs cannot be listed (some spoolers never list them), the setting job
+// itself is asked for: GetJob fails with ERROR_INVALID_PARAMETER for a job
+// id that is no longer in the printer's list, so that failure means the job
+// left the queue. A spooler that fails the call without any error code has
+// no such job either. Any other answer cannot tell and waits for the next
+// poll.
+Poll pollDelivery(DWORD job) {
+  Queue queue;
+  if (!queue.handle()) return Poll::Failed;
+  std::vector<BYTE> jobs;
+  DWORD count = 0;
+  if (listJobs(queue.handle(), jobs, count)) return count == 0 ? Poll::Delivered : Poll::Queued;
+  DWORD needed = 0;
+  SetLastError(ERROR_SUCCESS);
+  if (!GetJobA(queue.handle(), job, 1, nullptr, 0, &needed)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_INVALID_PARAMETER || error == ERROR_SUCCESS) return Poll::Delivered;
+  }
+  return Poll::Queued;
+}
+
+}  // namespace
+
 bool WaitForDelivery() {
+  // A setting whose job never started was not sent, whatever the queue holds.
+  DWORD job = ownSettingJob();
+  if (job == 0) return false;
   for (int poll = 0; poll < kDeliveryPolls; ++poll) {
     Sleep(kDeliveryPollMs);
-    int jobs = CountQueueJobs();
-    if (jobs == 0) return true;
-    if (jobs < 0) return false;
+    switch (pollDelivery(job)) {
+      case Poll::Delivered:
+        return true;
+      case Poll::Failed:
+        return false;
+      case Poll::Queued:
+        break;
+    }
   }
   return false;
 }

@@ -80,14 +80,18 @@ int SendSettingJob(std::string_view command);
 std::string GetQueueDriverName();
 // Jobs in the current queue, at most 127; -1 when it cannot be opened.
 int CountQueueJobs();
-// Cancels every job of the current queue (at most 127 per call): 1, or 0
+// Cancels every job of the current queue (at most 127 per call); when the
+// jobs cannot be listed, the last setting job started on this queue. 1, or 0
 // when the queue cannot be opened.
 int CancelQueueJobs();
 
-// The delivery check: up to 20 times, sleep 100 ms and count the queue's
-// jobs. True as soon as the queue is empty; false when it cannot be opened
-// or still holds jobs after the 20th poll. The caller shows its own texts
-// and then runs CancelQueueJobs on failure.
+// The delivery check of the last setting job: up to 20 times, sleep 100 ms
+// and count the queue's jobs. True as soon as the queue is empty; false when
+// it cannot be opened or still holds jobs after the 20th poll. A poll that
+// cannot list the jobs asks the spooler for the setting job itself, which
+// counts as delivered once it has left the queue. False at once when the
+// last setting job never started. The caller shows its own texts and then
+// runs CancelQueueJobs on failure.
 inline constexpr int kDeliveryPolls = 20;
 inline constexpr DWORD kDeliveryPollMs = 100;
 bool WaitForDelivery();

@@ -104,6 +104,10 @@ bool TUserMainForm::listQueues() {
     queues_.push_back({name, port});
     (IsParallelPort(port) ? parallelQueues_ : otherQueues_).push_back(name);
   }
+  // The driver lookups went through every queue; none of them is chosen yet,
+  // and no other program's queue may be taken for the one selected so far.
+  SetCurrentPrinterName("");
+  SetCurrentPrinterPort("");
   return !queues_.empty();
 }
 
@@ -226,11 +230,23 @@ int TUserMainForm::selectedIndex() {
 // ComboBox1Change: the queue chosen so far is emptied, then the selected
 // entry becomes the current printer.
 void TUserMainForm::selectPrinter() {
-  CancelQueueJobs();
+  cancelOwnQueue();
   int index = selectedIndex();
   if (index < 0) return;
   SetCurrentPrinterName(queues_[size_t(index)].name.c_str());
   SetCurrentPrinterPort(queues_[size_t(index)].port.c_str());
+}
+
+// Only a queue this window listed is ever emptied: before a printer is
+// chosen the current name is empty, and a queue of another driver keeps its
+// jobs.
+void TUserMainForm::cancelOwnQueue() {
+  const std::string current = CurrentPrinterName();
+  for (const Queue& q : queues_)
+    if (q.name == current) {
+      CancelQueueJobs();
+      return;
+    }
 }
 
 bool TUserMainForm::selectedPortIsParallel() {
@@ -246,10 +262,19 @@ void TUserMainForm::warnParallelPort() {
 
 // ---- reading from the printer ---------------------------------------------------------
 
+// The print-mode restore must not fire inside the read dialog's modal loop
+// (its "USBS CLS" would cut the read's own sequence short): a pending
+// restore waits until the read is over and is then due a full interval
+// later.
 int TUserMainForm::runRead(TReadPrinterForm::Mode mode, UINT captionId) {
+  Timer& restore = view().timer(IDT_MAIN_SYSTEMTIMER);
+  bool pending = restore.isRunning();
+  restore.stop();
   readForm_.BeginRead(mode);
   readForm_.SetReadCaption(LoadUiText(captionId));
-  return shell().runModal(readForm_);
+  int result = shell().runModal(readForm_);
+  if (pending) restore.start();
+  return result;
 }
 
 int TUserMainForm::readSettings() {
@@ -440,7 +465,7 @@ void TUserMainForm::onClose() {
                                                                                    : 2);
   WriteSetting(kFeedKey, v.check(IDC_AUTOFEED_CHECKBOX).isChecked() ? 1 : 0);
   WriteSetting(kCloseActionKey, v.check(IDC_CLOSEACTION_CHECKBOX).isChecked() ? 1 : 0);
-  CancelQueueJobs();
+  cancelOwnQueue();
 }
 
 }  // namespace kvui

@@ -52,6 +52,7 @@ class TUserMainForm : public Form {
   int choosePrinter(const std::vector<std::string>& names);
   void selectByName(const std::string& name);
   void selectPrinter();
+  void cancelOwnQueue();
   bool selectedPortIsParallel();
   void warnParallelPort();
 

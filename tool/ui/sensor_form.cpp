@@ -110,13 +110,13 @@ void TSensorForm::setManually(Sensor sensor) {
                        DeliveryTexts::Setting);
 }
 
-// A level the printer's command can carry: a whole number, not negative.
-// The up-down arrows keep it within 1 - 100; a typed value outside that
-// range is sent as it is.
+// A level is a whole number from 1 to 100, the range of the up-down arrows
+// and of the error box that asks for it; a typed value outside it is
+// refused like any other text that is not a level.
 bool TSensorForm::levelOf(Sensor sensor, int* level) {
   bool gap = sensor == Sensor::Gap;
   std::optional<int> value = ParseInteger(view().edit(gap ? IDC_SENSORLEVELGAP_EDIT : IDC_SENSORLEVELMARK_EDIT).text());
-  if (value && *value >= 0) {
+  if (value && *value >= kLowestLevel && *value <= kHighestLevel) {
     *level = *value;
     return true;
   }

@@ -1,5 +1,5 @@
 // The simulated spooler's document and job calls: StartDocPrinterA to
-// EndDocPrinter, EnumJobsA, SetJobA and GetPrinterDriverA.
+// EndDocPrinter, EnumJobsA, GetJobA, SetJobA and GetPrinterDriverA.
 #include <map>
 
 #include <winspool.h>
@@ -187,6 +187,32 @@ BOOL WINAPI EnumJobsA(HANDLE hPrinter, DWORD FirstJob, DWORD NoJobs, DWORD Level
   if (!p.finish(infos.data(), fixed, pcbNeeded)) return FALSE;
   *pcReturned = DWORD(infos.size());
   return TRUE;
+}
+
+// The print system's job query: a job id that does not name a job in the
+// printer's list fails with ERROR_INVALID_PARAMETER ("Verify that the value
+// of the JobId parameter corresponds to a job in the list of print jobs. If
+// this verification fails, return ERROR_INVALID_PARAMETER."), so a finished
+// job that has left the queue is told apart from one still waiting.
+BOOL WINAPI GetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD cbBuf, LPDWORD pcbNeeded) {
+  std::lock_guard<std::recursive_mutex> g(spooler().lock);
+  QueueState* q = queueForQuery(hPrinter, pcbNeeded, api::GetJobA);
+  if (!q) return FALSE;
+  if (Level != 1) return failWith(ERROR_INVALID_LEVEL);
+  const SpoolJob* found = JobId == 0 ? nullptr : findJob(q->setup.name, JobId);
+  if (!found) return failWith(ERROR_INVALID_PARAMETER);
+  JOB_INFO_1A info{};
+  InfoPacker p(pJob, cbBuf, sizeof info);
+  std::string printer = toAnsi(q->setup.name), user = toAnsi(found->user);
+  info.JobId = found->id;
+  info.pPrinterName = p.str(printer);
+  info.pMachineName = p.str("");
+  info.pUserName = p.str(user);
+  info.pDocument = p.str(toAnsi(found->document));
+  info.pDatatype = p.str(toAnsi(found->datatype));
+  info.Status = found->status;
+  info.TotalPages = found->pages;
+  return p.finish(&info, sizeof info, pcbNeeded);
 }
 
 BOOL WINAPI SetJobA(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE pJob, DWORD Command) {

@@ -217,7 +217,11 @@ BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
+  // A scripted failure still releases the handle: nothing can use it again.
+  bool failed = faulted(api::ClosePrinter);
+  DWORD error = GetLastError();
   closeHandle(hPrinter);
+  if (failed) return failWith(error);
   return TRUE;
 }
 

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <deque>
 #include <iterator>
+#include <new>
 
 #include "fake_ui.h"
 #include "sim/module.h"
@@ -66,13 +67,117 @@ TEST_F(LinkTest, CountingStopsAt127JobsAndCancellingEmptiesTheQueue) {
   EXPECT_EQ(CountQueueJobs(), 73);
 }
 
-TEST_F(LinkTest, DeliveryCheckPassesOnAnEmptyQueueAndFailsAfterTwentyPolls) {
-  EXPECT_TRUE(WaitForDelivery());
-  EXPECT_EQ(sim::sleptMs(), 100u);
-  sim::addQueuedJob(u"KV830 USB", "stuck");
-  EXPECT_FALSE(WaitForDelivery());
-  EXPECT_EQ(sim::sleptMs(), 100u + 2000u);
+// ---- the delivery check of one setting job ---------------------------------------
+// The setting goes out as the windows send it, the check runs, and a setting
+// that was not delivered has its queue emptied.
+
+enum class Fault { None, Nth, From };
+
+struct DeliveryCase {
+  const char* label;
+  bool stays;                // the queue holds its finished jobs
+  sim::Api api;              // which spooler call is scripted to fail
+  Fault fault;
+  int call;                  // counted from the setting's start
+  DWORD error;
+  bool delivered;
+  ULONGLONG sleptMs;
+};
+
+class DeliveryCheck : public LinkTest, public testing::WithParamInterface<DeliveryCase> {};
+
+TEST_P(DeliveryCheck, CountsOnlyASettingThatLeftTheQueue) {
+  const DeliveryCase& c = GetParam();
+  sim::holdJobs(u"KV830 USB", c.stays);
+  if (c.fault == Fault::Nth) sim::failNth(c.api, c.call, c.error);
+  if (c.fault == Fault::From) sim::failFrom(c.api, c.call, c.error);
+  SendSettingJob("DEF BZ=1\r\n");
+  bool delivered = WaitForDelivery();
+  EXPECT_EQ(delivered, c.delivered);
+  EXPECT_EQ(sim::sleptMs(), c.sleptMs);
+  if (!delivered) CancelQueueJobs();
+  sim::clearFaults();
+  EXPECT_TRUE(sim::queuedJobs(u"KV830 USB").empty());
 }
+
+// Each poll lists the jobs in two EnumJobsA calls (size, then the list); the
+// twenty polls make calls 1 to 40, emptying the queue after a failure 41 and 42.
+INSTANTIATE_TEST_SUITE_P(
+    Faults, DeliveryCheck,
+    testing::Values(
+        DeliveryCase{"Drains", false, sim::api::EnumJobsA, Fault::None, 0, 0, true, 100},
+        DeliveryCase{"Stays", true, sim::api::EnumJobsA, Fault::None, 0, 0, false, 2000},
+        DeliveryCase{"SizeCallFailsJobGone", false, sim::api::EnumJobsA, Fault::Nth, 1, ERROR_GEN_FAILURE, true, 100},
+        DeliveryCase{"SizeCallFailsJobStays", true, sim::api::EnumJobsA, Fault::Nth, 1, ERROR_GEN_FAILURE, false, 2000},
+        DeliveryCase{"ListCallFailsJobGone", false, sim::api::EnumJobsA, Fault::Nth, 2, ERROR_GEN_FAILURE, true, 100},
+        DeliveryCase{"ListCallFailsJobStays", true, sim::api::EnumJobsA, Fault::Nth, 2, ERROR_GEN_FAILURE, false,
+                     2000},
+        DeliveryCase{"LastPollFailsJobStays", true, sim::api::EnumJobsA, Fault::Nth, 40, ERROR_GEN_FAILURE, false,
+                     2000},
+        // A spooler whose EnumJobsA never works (Wine's is a stub).
+        DeliveryCase{"NeverListsJobGone", false, sim::api::EnumJobsA, Fault::From, 1, ERROR_NOT_SUPPORTED, true, 100},
+        DeliveryCase{"NeverListsJobStays", true, sim::api::EnumJobsA, Fault::From, 1, ERROR_NOT_SUPPORTED, false,
+                     2000},
+        DeliveryCase{"EmptyingCannotListJobStays", true, sim::api::EnumJobsA, Fault::From, 41, ERROR_NOT_SUPPORTED,
+                     false, 2000},
+        // The queue cannot be opened at the first poll: failed at once (the
+        // setting's own job took the first OpenPrinter).
+        DeliveryCase{"QueueCannotBeOpened", false, sim::api::OpenPrinter, Fault::From, 2, ERROR_ACCESS_DENIED, false,
+                     100},
+        // A job that never started was not delivered, whatever the queue holds.
+        DeliveryCase{"JobNeverStarted", false, sim::api::StartDocPrinter, Fault::Nth, 1, ERROR_ACCESS_DENIED, false,
+                     0}),
+    [](const testing::TestParamInfo<DeliveryCase>& info) { return std::string(info.param.label); });
+
+TEST_F(LinkTest, WithoutJobListsNothingCanTellAQueuedSettingFromADeliveredOne) {
+  sim::holdJobs(u"KV830 USB", true);
+  sim::failFrom(sim::api::EnumJobsA, 1, ERROR_NOT_SUPPORTED);
+  sim::failFrom(sim::api::GetJobA, 1, ERROR_ACCESS_DENIED);
+  SendSettingJob("DEF BZ=1\r\n");
+  EXPECT_FALSE(WaitForDelivery());
+  EXPECT_EQ(sim::sleptMs(), 2000u);
+}
+
+// ---- spooler failures and their messages ------------------------------------------
+
+struct JobFailureCase {
+  const char* label;
+  sim::Api api;
+  DWORD error;
+  int result;               // of SendSettingJob
+  std::string message;      // shown with the program's title; empty: none
+  bool queuedAfterwards;    // the job stays in the (held) queue
+};
+
+class JobFailures : public LinkTest, public testing::WithParamInterface<JobFailureCase> {};
+
+TEST_P(JobFailures, ShowTheirMessageWithTheCode) {
+  const JobFailureCase& c = GetParam();
+  sim::holdJobs(u"KV830 USB", true);
+  sim::failNth(c.api, 1, c.error);
+  EXPECT_EQ(SendSettingJob("DEF BZ=1\r\n"), c.result);
+  std::vector<std::string> boxes;
+  for (const auto& box : shell_.boxes()) boxes.push_back(U8(box.caption) + "|" + U8(box.text));
+  std::vector<std::string> expected;
+  if (!c.message.empty()) expected.push_back("kvtool|" + c.message);
+  EXPECT_EQ(boxes, expected);
+  EXPECT_EQ(sim::queuedJobs(u"KV830 USB").size(), c.queuedAfterwards ? 1u : 0u);
+  EXPECT_EQ(sim::openPrinterHandles(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Calls, JobFailures,
+    testing::Values(
+        JobFailureCase{"StartDocPrinter", sim::api::StartDocPrinter, ERROR_ACCESS_DENIED, -1,
+                       "StartDocPrinter fail! error 5", false},
+        JobFailureCase{"WritePrinter", sim::api::WritePrinter, ERROR_NOT_READY, -1, "WritePrinter fail! error 21",
+                       true},
+        // A failing end of the document is shown; the queue is still closed.
+        JobFailureCase{"EndDocPrinter", sim::api::EndDocPrinter, ERROR_NOT_READY, 1, "EndDocPrinter fail! error 21",
+                       true},
+        JobFailureCase{"ClosePrinter", sim::api::ClosePrinter, ERROR_INVALID_HANDLE, -1,
+                       "ClosePrinter fail! error 6", true}),
+    [](const testing::TestParamInfo<JobFailureCase>& info) { return std::string(info.param.label); });
 
 // Names are cut to their 1024-byte buffers with the terminator; a document
 // name longer than that (a deep file path) still starts a job.
@@ -139,6 +244,23 @@ TEST_F(LinkTest, LibraryMissingOneExportLeavesEveryHidOperationFailing) {
   char buffer[16] = {};
   EXPECT_EQ(HidReadUntilIdle(buffer, 15, 2000), -1);
   EXPECT_EQ(sim::moduleLoadCount("VRDUSBHid.dll"), 0);
+}
+
+// The link object is made with a non-throwing new; this binary's
+// replacement of that form fails once when asked to.
+bool g_failNextNothrowNew = false;
+
+TEST_F(LinkTest, ALinkObjectThatCannotBeMadeIsReportedAndEveryHidOperationFails) {
+  sim::registerModule(library(true));
+  g_failNextNothrowNew = true;
+  EXPECT_FALSE(StartHidLink());
+  g_failNextNothrowNew = false;
+  std::vector<std::string> boxes;
+  for (const auto& box : shell_.boxes()) boxes.push_back(U8(box.caption) + "|" + U8(box.text));
+  EXPECT_EQ(boxes, std::vector<std::string>{"kvtool|Create QornOCX Error!"});
+  EXPECT_EQ(HidLink(), nullptr);
+  EXPECT_FALSE(EnsureHidOpen());
+  EXPECT_EQ(HidSend("RESOL\r\n"), -1);
 }
 
 // A printer that never answers: each reader gives up after its idle limit
@@ -247,3 +369,16 @@ TEST_F(LinkTest, ReadersFailWithoutAnOpenLink) {
 }
 
 }  // namespace
+
+// The non-throwing new of this test binary (see g_failNextNothrowNew).
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  if (g_failNextNothrowNew) {
+    g_failNextNothrowNew = false;
+    return nullptr;
+  }
+  try {
+    return ::operator new(size);
+  } catch (...) {
+    return nullptr;
+  }
+}

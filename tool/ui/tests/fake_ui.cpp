@@ -133,6 +133,13 @@ bool FakeView::tick() {
   return true;
 }
 
+std::optional<ULONGLONG> FakeView::nextDue() const {
+  std::optional<ULONGLONG> due;
+  for (const auto& [id, t] : timers_)
+    if (t.isRunning() && (!due || t.due() < *due)) due = t.due();
+  return due;
+}
+
 int FakeView::runUntil(ULONGLONG untilMs) {
   int ticks = 0;
   for (;;) {
@@ -190,6 +197,26 @@ bool FakeShell::chooseFile(const OpenFileDialog& dialog, std::string& path) {
   return true;
 }
 
+void FakeShell::removeWindow(FakeView* view) {
+  windows_.erase(std::remove(windows_.begin(), windows_.end(), view), windows_.end());
+}
+
+bool FakeShell::tickThread() {
+  FakeView* next = nullptr;
+  std::optional<ULONGLONG> nextDue;
+  auto consider = [&](FakeView* v) {
+    std::optional<ULONGLONG> due = v->nextDue();
+    if (due && (!nextDue || *due < *nextDue)) {
+      next = v;
+      nextDue = due;
+    }
+  };
+  // The innermost dialog first: it wins a tie.
+  for (auto it = active_.rbegin(); it != active_.rend(); ++it) consider(*it);
+  for (FakeView* v : windows_) consider(v);
+  return next && next->tick();
+}
+
 int FakeShell::runModal(Form& form) {
   auto view = std::make_shared<FakeView>(form);
   active_.push_back(view.get());
@@ -204,7 +231,7 @@ int FakeShell::runModal(Form& form) {
     }
     if (hook_) hook_(*view, run.ticks);
     if (view->result()) break;
-    if (!view->tick()) {
+    if (!tickThread()) {
       run.timedOut = true;  // nothing left that could end it
       break;
     }

@@ -213,6 +213,8 @@ class FakeView : public FormView {
   // Fires the running timer that is due first, moving the virtual clock to
   // its due time when that lies ahead. False when no timer runs.
   bool tick();
+  // When the running timer that is due first fires; nothing when none runs.
+  std::optional<ULONGLONG> nextDue() const;
   // Ticks until the virtual clock reaches `untilMs` or no timer runs; the
   // number of ticks.
   int runUntil(ULONGLONG untilMs);
@@ -270,6 +272,11 @@ class FakeShell : public Shell {
   const std::vector<ModalRun>& modals() const { return modals_; }
   // The view of the modal dialog running now (null outside one).
   FakeView* activeModal() { return active_.empty() ? nullptr : active_.back(); }
+  // A top-level window of the thread: a modal loop dispatches its timers
+  // too, as the real one does for every window of the thread. Registered
+  // until removed.
+  void addWindow(FakeView* view) { windows_.push_back(view); }
+  void removeWindow(FakeView* view);
 
   // ---- end of the program -------------------------------------------------
   std::optional<int> quitCode() const { return quitCode_; }
@@ -292,7 +299,11 @@ class FakeShell : public Shell {
   int tickBound_ = 100000;
   std::vector<ModalRun> modals_;
   std::vector<FakeView*> active_;
+  std::vector<FakeView*> windows_;
   std::optional<int> quitCode_;
+  // Fires the timer due first among the modal dialogs running and the
+  // registered windows; false when none runs.
+  bool tickThread();
 };
 
 // The answer Enter gives on a box of this type (its default button).

@@ -329,6 +329,26 @@ TEST_F(MainButtons, AQueueThatDoesNotDrainIsReportedAndEmptied) {
   EXPECT_TRUE(sim::queuedJobs(u"KV").empty());
 }
 
+TEST_F(MainButtons, ASpoolerThatNeverListsJobsStillReportsDelivery) {
+  sim::failFrom(sim::api::EnumJobsA, 1, ERROR_NOT_SUPPORTED);
+  mainView().click(IDC_MAIN_BUTTON1);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"系统提示|设置发送成功!  "});
+
+  // A setting that stays queued there is reported and cancelled.
+  shell.clearBoxes();
+  sim::holdJobs(u"KV", true);
+  mainView().click(IDC_MAIN_BUTTON1);
+  EXPECT_EQ(boxTexts(), std::vector<std::string>{"系统提示|设置发送失败!  "});
+  EXPECT_TRUE(sim::queuedJobs(u"KV").empty());
+}
+
+TEST_F(MainButtons, AJobThatCannotBeStartedIsNotDeliveredEvenWithAnEmptyQueue) {
+  sim::failNth(sim::api::StartDocPrinter, 1, ERROR_ACCESS_DENIED);
+  mainView().click(IDC_MAIN_BUTTON4);
+  EXPECT_TRUE(sim::writeCalls(u"KV").empty());
+  EXPECT_EQ(boxTexts(), (std::vector<std::string>{"kvtool|StartDocPrinter fail! error 5", "系统提示|设置发送失败!  "}));
+}
+
 TEST_F(MainButtons, AQueueThatCannotBeOpenedIsReportedAsNotDelivered) {
   sim::failFrom(sim::api::OpenPrinter, 1, ERROR_ACCESS_DENIED);
   mainView().click(IDC_MAIN_BUTTON4);
@@ -439,6 +459,7 @@ std::string Fields(int count, int twentieth) {
 
 const std::string kDistance27 = Fields(27, 12345);
 const std::string kDistance26 = Fields(26, 12345);
+const std::string kDistance28 = Fields(28, 12345);
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, MainQueryReplies,
@@ -464,7 +485,12 @@ INSTANTIATE_TEST_SUITE_P(
         QueryCase{"HeadOtherStatusShowsNothing", IDC_MAIN_BUTTON7, "FSET CSET=13", "3,0,0,0,0,0\r\n",
                   "检测打印头...", nullptr, 0},
         QueryCase{"HeadFiveFieldsShowNothing", IDC_MAIN_BUTTON7, "FSET CSET=13", "2,97,0,0,0\r\n", "检测打印头...",
-                  nullptr, 0}),
+                  nullptr, 0},
+        // A reply with a field more than the command's count is not read.
+        QueryCase{"HeadSevenFieldsShowNothing", IDC_MAIN_BUTTON7, "FSET CSET=13", "2,97,0,0,0,0,5\r\n",
+                  "检测打印头...", nullptr, 0},
+        QueryCase{"DistanceOf28ValuesShowsAnEmptyBox", IDC_MAIN_BUTTON6, "GETDEF", kDistance28.c_str(),
+                  "获取打印距离", "", MB_ICONINFORMATION}),
     [](const testing::TestParamInfo<QueryCase>& info) { return std::string(info.param.label); });
 
 TEST_F(MainQueries, AFailedReadShowsTheCommunicationFailureBox) {
@@ -478,6 +504,159 @@ TEST_F(MainQueries, AFailedReadShowsTheCommunicationFailureBox) {
               "\r\n通信失败!请检查确认一下：\r\n1.打印机是否处于联机状态（打印）\r\n2.USB的连接线是否正确连接到打印机上？"
               "\r\n3.是否正确选择了打印机名称（与实际编辑软件联机打印时选择的打印机匹配）");
     EXPECT_EQ(boxes[0].type, UINT(MB_OK | MB_ICONERROR));
+  }
+}
+
+// ---- other printers' queues and the restore timer -----------------------------------
+
+// Enumerated last, on a port the tool would list, with another driver.
+const char16_t kOffice[] = u"Z office";
+
+std::vector<std::string> commandsAfter(const emu::EmulatedPrinter& printer, size_t from) {
+  const auto& all = printer.commands();
+  return std::vector<std::string>(all.begin() + long(from), all.end());
+}
+
+TEST_F(ToolSession, AnotherDriversQueueKeepsItsJobsThroughTheWholeSession) {
+  addQueue("KV", u"Ne00:", u"Varodyn KV830");
+  addQueue("Z office", u"Ne09:", u"Office Laser 9000");
+  sim::holdJobs(kOffice, true);
+  sim::addQueuedJob(kOffice, "quarterly report");
+  printerOn("KV");
+  auto officeJobs = [] { return sim::queuedJobs(kOffice).size(); };
+  createMain();
+  EXPECT_EQ(officeJobs(), 1u) << "start-up";
+  mainView().activate();
+  EXPECT_EQ(officeJobs(), 1u) << "first activation";
+  mainView().tick();
+  for (UINT button : {IDC_MAIN_BUTTON5, IDC_MAIN_BUTTON6, IDC_MAIN_BUTTON7, IDC_MAIN_BUTTON1}) {
+    mainView().click(button);
+    EXPECT_EQ(officeJobs(), 1u) << button;
+  }
+  shell.duringModal([](FakeView& view, int) {
+    if (view.form().dialogId() == IDD_SENSOR) view.userClose();
+  });
+  mainView().click(IDC_MAIN_BUTTON15);
+  EXPECT_EQ(officeJobs(), 1u) << "sensor window";
+  mainView().userClose();
+  EXPECT_EQ(officeJobs(), 1u) << "close";
+}
+
+TEST_F(ToolSession, SelectingTheParallelQueueEmptiesIt) {
+  addQueue("P1", u"LPT1:", u"Varodyn KV830");
+  addQueue("Z office", u"LPT2:", u"Office Laser 9000");
+  for (const char16_t* q : {u"P1", kOffice}) {
+    sim::holdJobs(q, true);
+    sim::addQueuedJob(q, "waiting");
+  }
+  createMain();
+  mainView().activate();
+  EXPECT_TRUE(sim::queuedJobs(u"P1").empty());
+  EXPECT_EQ(sim::queuedJobs(kOffice).size(), 1u);
+}
+
+// The restore timer is due 3 s after the first activation; a query started
+// before then runs its switch, probe and query without the restore's
+// "USBS CLS" cutting in, and the restore follows once the read is over.
+TEST_F(ToolSession, TheRestoreTimerNeverFiresInsideARead) {
+  addQueue("KV", u"Ne00:", u"Varodyn KV830");
+  emu::EmulatedPrinter& printer = printerOn("KV");
+  createMain();
+  mainView().activate();
+  ASSERT_TRUE(mainView().fakeTimer(IDT_MAIN_SYSTEMTIMER).isRunning());
+  mainView().runUntil(sim::nowMs() + 1000);
+  size_t before = printer.commands().size();
+  shell.clearBoxes();
+  mainView().click(IDC_MAIN_BUTTON5);
+  EXPECT_EQ(commandsAfter(printer, before),
+            (std::vector<std::string>{"USBS CLS=1", "RESOL", "VER", "USBS CLS=0"}));
+  ASSERT_EQ(shell.boxes().size(), 1u);
+  EXPECT_EQ(U8(shell.boxes()[0].text).rfind("System：", 0), 0u);
+  ASSERT_TRUE(mainView().fakeTimer(IDT_MAIN_SYSTEMTIMER).isRunning());
+  mainView().tick();
+  EXPECT_FALSE(mainView().fakeTimer(IDT_MAIN_SYSTEMTIMER).isRunning());
+}
+
+TEST_F(ToolSession, TheRestoreTimerNeverFiresWhileTheSensorWindowIsOpen) {
+  addQueue("KV", u"Ne00:", u"Varodyn KV830");
+  emu::EmulatedPrinter& printer = printerOn("KV");
+  createMain();
+  mainView().activate();
+  mainView().runUntil(sim::nowMs() + 1000);
+  size_t before = printer.commands().size();
+  shell.duringModal([](FakeView& view, int) {
+    if (view.form().dialogId() == IDD_SENSOR) view.userClose();
+  });
+  mainView().click(IDC_MAIN_BUTTON15);
+  // The sensor values read, then the restore at close (the printer is in
+  // printer mode already: nothing to send).
+  EXPECT_EQ(commandsAfter(printer, before),
+            (std::vector<std::string>{"USBS CLS=1", "RESOL", "FSET CSET=14", "USBS CLS=0"}));
+  EXPECT_TRUE(mainView().fakeTimer(IDT_MAIN_SYSTEMTIMER).isRunning());
+}
+
+// The user closes the first settings read while the printer is in HID mode:
+// the queue is selected again, nothing is reported, and the restore timer
+// returns the printer to print mode.
+TEST_F(ToolSession, AFirstReadClosedByTheUserIsUndoneByTheRestoreTimer) {
+  addQueue("KV", u"Ne00:", u"Varodyn KV830");
+  emu::UsbPrinter& printer = attachPrinter("KV");
+  shell.duringModal([](FakeView& view, int tick) {
+    if (view.form().dialogId() == IDD_READ && tick == 3) view.userClose();
+  });
+  createMain();
+  mainView().activate();
+  EXPECT_TRUE(boxTexts().empty());
+  EXPECT_TRUE(mainForm().readBack());
+  EXPECT_TRUE(printer.inHidMode());
+  ASSERT_TRUE(mainView().fakeTimer(IDT_MAIN_SYSTEMTIMER).isRunning());
+  mainView().tick();
+  EXPECT_FALSE(printer.inHidMode());
+  EXPECT_FALSE(mainView().fakeTimer(IDT_MAIN_SYSTEMTIMER).isRunning());
+}
+
+// Two USB queues, "读取信息", and the read closed by the user: no failure box,
+// no retry loop, no parallel-port warning, read-back kept.
+TEST_F(ToolSession, AConfirmedReadClosedByTheUserEndsTheFirstActivation) {
+  addQueue("U1", u"Ne00:", u"Varodyn KV830");
+  addQueue("U2", u"Ne01:", u"Varodyn KV830");
+  printerOn("U2");
+  shell.duringModal([](FakeView& view, int tick) {
+    if (view.form().dialogId() == IDD_SELECT) {
+      view.fakeList(IDC_SELECT_LIST).select(1);
+      view.click(IDC_SELECT_READ);
+    }
+    if (view.form().dialogId() == IDD_READ && tick == 3) view.userClose();
+  });
+  createMain();
+  mainView().activate();
+  EXPECT_EQ(selectionLists().size(), 1u);
+  EXPECT_EQ(readCaptions().size(), 1u);
+  EXPECT_TRUE(boxTexts().empty());
+  EXPECT_EQ(std::string(CurrentPrinterName()), "U2");
+  EXPECT_TRUE(mainForm().readBack());
+}
+
+TEST_F(ToolSession, ExitInTheMenuClosesTheWindowAndSavesTheChoices) {
+  addQueue("KV", u"LPT1:", u"Varodyn KV830");
+  createMain();
+  mainView().activate();
+  mainView().fakeCheck(IDC_NOBUZZER_RADIOBUTTON).setChecked(true);
+  mainView().click(IDM_FILE_EXIT);
+  EXPECT_TRUE(mainView().closed());
+  EXPECT_EQ(settingsKey("Buzzer"), "1");
+}
+
+TEST_F(ToolSession, TheMenuItemAndTheHiddenButtonBothSendAFile) {
+  addQueue("KV", u"LPT1:", u"Varodyn KV830");
+  createMain();
+  mainView().activate();
+  for (UINT id : {UINT(IDM_FILE_SENDFILE), UINT(IDC_MAIN_SENDFILE_BUTTON)}) {
+    SCOPED_TRACE(id);
+    size_t dialogs = shell.fileDialogs().size();
+    mainView().click(id);
+    ASSERT_EQ(shell.fileDialogs().size(), dialogs + 1);
+    EXPECT_EQ(U8(shell.fileDialogs().back().title), "选择发送文件");
   }
 }
 

@@ -202,6 +202,7 @@ struct FailureCase {
   std::function<void(emu::UsbPrinter&)> script;
   std::vector<std::string> commands;  // what reached the printer
   int ticks;                          // of the modal run
+  bool emptiesTheQueue = false;       // before end read: the HID switch timed out
 };
 
 class ReadFailures : public ReadDialog, public testing::WithParamInterface<FailureCase> {};
@@ -215,7 +216,12 @@ TEST_P(ReadFailures, EndWithResultSevenAndAnEmptyQueue) {
   shell.duringModal([](fake::FakeView&, int tick) {
     if (tick == 3) sim::addQueuedJob(u"KV", "other");
   });
-  EXPECT_EQ(read(c.mode), kResultFailed);
+  form.BeginRead(c.mode);
+  EXPECT_EQ(shell.runModal(form), kResultFailed);
+  if (c.emptiesTheQueue) {
+    EXPECT_TRUE(sim::queuedJobs(u"KV").empty());
+  }
+  form.EndRead();
   EXPECT_EQ(printer.device().commands(), c.commands);
   EXPECT_EQ(run().ticks, c.ticks);
   EXPECT_EQ(form.ReplyText(), "");
@@ -232,8 +238,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // Step 1: the 102nd tick without a link ends the read (step 0 took one).
         FailureCase{"NeverOnHid", Mode::Version, [](emu::UsbPrinter& p) { p.setNeverOnHid(true); }, {"USBS CLS=1"},
-                    103},
-        FailureCase{"StuckQueue", Mode::Version, [](emu::UsbPrinter& p) { p.setStuckQueue(true); }, {}, 103},
+                    103, true},
+        FailureCase{"StuckQueue", Mode::Version, [](emu::UsbPrinter& p) { p.setStuckQueue(true); }, {}, 103, true},
         // Step 2: five unrecognised replies, then the failure exit.
         FailureCase{"WrongResolution", Mode::Version,
                     [](emu::UsbPrinter& p) { p.device().setReply("RESOL", "99\r\n"); }, kFiveProbes, 9},
@@ -252,6 +258,25 @@ INSTANTIATE_TEST_SUITE_P(
                     [](emu::UsbPrinter& p) { p.loseHidAfter("FSET CSET=14"); },
                     {"USBS CLS=1", "RESOL", "FSET CSET=14"}, 5}),
     [](const testing::TestParamInfo<FailureCase>& info) { return std::string(info.param.label); });
+
+// Another program's document still being written on the queue: the printer
+// cannot take it, and it would stand before the switch job.
+TEST_F(ReadDialog, AJobLeftInTheQueueIsCancelledBeforeTheSwitchJob) {
+  start();
+  char name[] = "KV", document[] = "left over", datatype[] = "RAW";
+  HANDLE other = nullptr;
+  ASSERT_TRUE(OpenPrinterA(name, &other, nullptr));
+  DOC_INFO_1A info{document, nullptr, datatype};
+  ASSERT_NE(StartDocPrinterA(other, 1, reinterpret_cast<LPBYTE>(&info)), 0u);
+  std::vector<std::string> queuedAfterSwitch;
+  shell.duringModal([&](fake::FakeView&, int tick) {
+    if (tick != 1) return;
+    for (const sim::QueuedJob& j : sim::queuedJobs(u"KV")) queuedAfterSwitch.push_back(j.document);
+  });
+  EXPECT_EQ(read(Mode::Version), kResultOk);
+  EXPECT_TRUE(queuedAfterSwitch.empty());
+  ClosePrinter(other);
+}
 
 TEST_F(ReadDialog, ReplyOneByteBelowTheCapacityIsKept) {
   emu::UsbPrinter& printer = start();

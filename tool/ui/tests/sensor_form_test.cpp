@@ -219,9 +219,14 @@ INSTANTIATE_TEST_SUITE_P(
     Answers, SensorManual,
     testing::Values(ManualCase{"GapYes", IDC_SENSOR_BUTTON1, "64", "45", {IDYES}, "FSET SG=64\r\n", {kSent}},
                     ManualCase{"MarkYes", IDC_SENSOR_BUTTON2, "27", "71", {IDYES}, "FSET SM=71\r\n", {kSent}},
-                    // Typing is not held within 1 - 100.
-                    ManualCase{"GapAboveTheArrowsRange", IDC_SENSOR_BUTTON1, "130", "45", {IDYES}, "FSET SG=130\r\n",
-                               {kSent}},
+                    // Exactly the levels the error box asks for, 1 to 100.
+                    ManualCase{"GapLowest", IDC_SENSOR_BUTTON1, "1", "45", {IDYES}, "FSET SG=1\r\n", {kSent}},
+                    ManualCase{"MarkHighest", IDC_SENSOR_BUTTON2, "27", "100", {IDYES}, "FSET SM=100\r\n", {kSent}},
+                    ManualCase{"GapZero", IDC_SENSOR_BUTTON1, "0", "45", {IDYES}, "", {kGapInvalid, kGapInvalid}},
+                    ManualCase{"GapAboveTheRange", IDC_SENSOR_BUTTON1, "101", "45", {IDYES}, "",
+                               {kGapInvalid, kGapInvalid}},
+                    ManualCase{"MarkLargestInteger", IDC_SENSOR_BUTTON2, "27", "2147483647", {IDYES}, "",
+                               {kMarkInvalid, kMarkInvalid}},
                     ManualCase{"GapNo", IDC_SENSOR_BUTTON1, "64", "45", {IDNO}, "", {}},
                     ManualCase{"MarkCancel", IDC_SENSOR_BUTTON2, "27", "71", {IDCANCEL}, "", {}},
                     ManualCase{"Enter", IDC_SENSOR_BUTTON2, "27", "71", {}, "", {}},
@@ -231,6 +236,25 @@ INSTANTIATE_TEST_SUITE_P(
                     ManualCase{"MarkNegative", IDC_SENSOR_BUTTON2, "27", "-5", {IDYES}, "",
                                {kMarkInvalid, kMarkInvalid}}),
     [](const testing::TestParamInfo<ManualCase>& info) { return std::string(info.param.label); });
+
+// A printer left in HID mode would hold the setting job in its queue: the
+// manual set switches it back first, and the setting is delivered.
+TEST_F(SensorWindow, ManualSetReturnsThePrinterToPrintModeFirst) {
+  start(u"Ne00:", true);
+  printer().setReply("FSET CSET=9,ADD=2,CHK=30", "33\r\n");
+  open([&](FakeView& view) {
+    view.click(IDC_SENSOR_BUTTON13);
+    printer().hostWrite(reinterpret_cast<const uint8_t*>("USBS CLS=1\r\n"), 12);
+    shell.clearBoxes();
+    shell.answer({IDYES});
+    view.click(IDC_SENSOR_BUTTON1);
+  });
+  EXPECT_EQ(boxTexts(), (std::vector<std::string>{kAsk, kSent}));
+  const auto& commands = printer().commands();
+  ASSERT_GE(commands.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(commands.end() - 3, commands.end()),
+            (std::vector<std::string>{"USBS CLS=1", "USBS CLS=0", "FSET SG=33"}));
+}
 
 TEST_F(SensorWindow, CloseSavesBothBoxesOnlyWhenBothHoldALevel) {
   start(u"LPT1:", false);

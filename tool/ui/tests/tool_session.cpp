@@ -70,6 +70,7 @@ void ToolSession::createMain() {
   select_ = std::make_unique<TSelectPrintForm>(shell);
   main_ = std::make_unique<TUserMainForm>(shell, *read_, *select_);
   mainView_ = std::make_unique<fake::FakeView>(*main_);
+  shell.addWindow(mainView_.get());
   // The window's radio groups, as its template groups them.
   mainView_->radioGroup({IDC_BUZZER_RADIOBUTTON, IDC_NOBUZZER_RADIOBUTTON});
   mainView_->radioGroup({IDC_AUTOHEADCHECK_ON_RADIOBUTTON, IDC_AUTOHEADCHECK_OFF_RADIOBUTTON});
@@ -79,6 +80,7 @@ void ToolSession::createMain() {
 }
 
 void ToolSession::resetForms() {
+  shell.removeWindow(mainView_.get());
   mainView_.reset();
   main_.reset();
   select_.reset();

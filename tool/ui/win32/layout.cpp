@@ -5,23 +5,11 @@
 #include <wtext.h>
 
 #include "controls_win32.h"
+#include "layout_grid.h"
 #include "resource.h"
 
 namespace kvui::win32 {
 namespace {
-
-struct ClientSize {
-  UINT dialog;
-  int width;   // pixels at 96 dpi
-  int height;
-};
-
-constexpr ClientSize kClientSizes[] = {
-    {.dialog = IDD_MAIN, .width = 457, .height = 304},
-    {.dialog = IDD_READ, .width = 287, .height = 137},
-    {.dialog = IDD_SELECT, .width = 410, .height = 201},
-    {.dialog = IDD_SENSOR, .width = 256, .height = 168},
-};
 
 struct StatusPanels {
   UINT control;
@@ -51,18 +39,17 @@ int systemDpi() {
   return dpi > 0 ? dpi : 96;
 }
 
-// Templates are drawn in dialog units of 8-point "MS Sans Serif", whose base
-// units are 6 x 13 pixels at 96 dpi. A system that substitutes a font with
-// other metrics would stretch the layout away from its pixel sizes; the
-// children are moved back onto the nominal grid instead.
-void keepNominalGrid(HWND dialog, int dpi) {
-  RECT units = {0, 0, 4, 8};
-  if (!MapDialogRect(dialog, &units) || units.right <= 0 || units.bottom <= 0) return;
-  int actualX = units.right;
-  int actualY = units.bottom;
-  int nominalX = MulDiv(6, dpi, 96);
-  int nominalY = MulDiv(13, dpi, 96);
-  if (actualX == nominalX && actualY == nominalY) return;
+// Every child is placed from its template rectangle at the system DPI
+// (gridToPixels), so a substituted font with other metrics does not stretch
+// the layout away from the window's pixel sizes either.
+
+void placeOnGrid(HWND dialog, int dpi) {
+  // The base units the dialog manager used: exact, as it multiplies whole
+  // base units.
+  RECT probe = {0, 0, 400, 800};
+  if (!MapDialogRect(dialog, &probe) || probe.right < 500 || probe.bottom < 500) return;
+  const int baseX = probe.right / 100;
+  const int baseY = probe.bottom / 100;
   for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     if (HasWindowClass(child, STATUSCLASSNAMEW)) continue;  // docks itself
     RECT box;
@@ -75,16 +62,18 @@ void keepNominalGrid(HWND dialog, int dpi) {
         box.bottom = box.top + (dropped.bottom - dropped.top);
       }
     }
-    int left = MulDiv(box.left, nominalX, actualX);
-    int top = MulDiv(box.top, nominalY, actualY);
-    int right = MulDiv(box.right, nominalX, actualX);
-    int bottom = MulDiv(box.bottom, nominalY, actualY);
-    SetWindowPos(child, nullptr, left, top, right - left, bottom - top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // Back to template units (exact while a base unit spans more than one
+    // pixel per dialog unit), then to pixels at this DPI.
+    int x = MulDiv(box.left, 4, baseX), y = MulDiv(box.top, 8, baseY);
+    int cx = MulDiv(box.right - box.left, 4, baseX), cy = MulDiv(box.bottom - box.top, 8, baseY);
+    PixelRect at = gridToPixels(x, y, cx, cy, dpi);
+    SetWindowPos(child, nullptr, at.left, at.top, at.right - at.left, at.bottom - at.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
   }
 }
 
-void sizeAndCentre(HWND dialog, const ClientSize& size, int dpi) {
-  RECT frame = {0, 0, MulDiv(size.width, dpi, 96), MulDiv(size.height, dpi, 96)};
+void sizeAndCentre(HWND dialog, int width96, int height96, int dpi) {
+  RECT frame = {0, 0, scaleToDpi(width96, dpi), scaleToDpi(height96, dpi)};
   AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongW(dialog, GWL_STYLE)), GetMenu(dialog) != nullptr,
                      static_cast<DWORD>(GetWindowLongW(dialog, GWL_EXSTYLE)));
   int width = frame.right - frame.left;
@@ -106,10 +95,9 @@ LayoutResources::~LayoutResources() {
 
 void ApplyLayout(HWND dialog, UINT dialogId, LayoutResources& resources) {
   int dpi = systemDpi();
-  keepNominalGrid(dialog, dpi);
-  for (const ClientSize& size : kClientSizes) {
-    if (size.dialog == dialogId) sizeAndCentre(dialog, size, dpi);
-  }
+  placeOnGrid(dialog, dpi);
+  int width = 0, height = 0;
+  if (clientSize96(dialogId, &width, &height)) sizeAndCentre(dialog, width, height, dpi);
   for (const StatusPanels& panels : kStatusPanels) {
     HWND bar = GetDlgItem(dialog, static_cast<int>(panels.control));
     if (!bar) continue;

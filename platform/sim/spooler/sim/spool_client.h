@@ -8,7 +8,7 @@
 // list of jobs: the jobs of sim::addJob (GetJobW) are in it too.
 //
 // Faults: "StartDocPrinter", "StartPagePrinter", "EndPagePrinter",
-// "EndDocPrinter", "EnumJobsA", "SetJobA", "GetPrinterDriverA".
+// "EndDocPrinter", "EnumJobsA", "GetJobA", "SetJobA", "GetPrinterDriverA".
 #pragma once
 
 #include <string>

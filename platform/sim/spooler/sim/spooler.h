@@ -59,6 +59,7 @@ size_t openPrinterHandles();
 // WritePrinterZero: WritePrinter returns TRUE but writes 0 bytes.
 namespace api {
 inline constexpr Api OpenPrinter{"OpenPrinter"};
+inline constexpr Api ClosePrinter{"ClosePrinter"};
 inline constexpr Api GetPrinterW{"GetPrinterW"};
 inline constexpr Api GetPrinterDataW{"GetPrinterDataW"};
 inline constexpr Api SetPrinterDataW{"SetPrinterDataW"};
@@ -72,6 +73,7 @@ inline constexpr Api SetJobA{"SetJobA"};
 inline constexpr Api EnumJobsA{"EnumJobsA"};
 inline constexpr Api EnumPrintersA{"EnumPrintersA"};
 inline constexpr Api GetJobW{"GetJobW"};
+inline constexpr Api GetJobA{"GetJobA"};
 inline constexpr Api GetPrinterDriverW{"GetPrinterDriverW"};
 inline constexpr Api GetPrinterDriverA{"GetPrinterDriverA"};
 inline constexpr Api SetPrinterW{"SetPrinterW"};

@@ -25,7 +25,11 @@ export WINEPREFIX="$build/wine" WINEDEBUG=-all
 export LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8
 winpath() { echo "Z:$(echo "$1" | tr / '\\')"; }
 
+# KVTOOL_WINE_DPI=120 (or 144, ...) runs the tool at that display DPI, with
+# its own output folder, and sets the shared prefix back to 96 afterwards.
+dpi=${KVTOOL_WINE_DPI:-96}
 out="$build/wine-kvtool/$arch"
+if [ "$dpi" != 96 ]; then out="$out-dpi$dpi"; fi
 rm -rf "$out"
 mkdir -p "$out"
 cp "$build/$arch/tool/ui/win32/kvtool.exe" "$out/"
@@ -34,7 +38,12 @@ port="$out/Ne00.prn"
 # Prefix settings (virtual desktop, Chinese fonts) take effect for processes
 # started after a fresh wineserver.
 # Wine reads .reg files as UTF-16 when they start with its byte-order mark.
-{ printf '\xff\xfe'; iconv -f UTF-8 -t UTF-16LE "$here/wine-prefix.reg"; } > "$out/prefix.reg"
+logpixels() {
+  printf '\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n"LogPixels"=dword:%08x\n' "$1"
+  printf '\n[HKEY_CURRENT_CONFIG\\Software\\Fonts]\n"LogPixels"=dword:%08x\n' "$1"
+  printf '\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts]\n"LogPixels"=dword:%08x\n' "$1"
+}
+{ printf '\xff\xfe'; { cat "$here/wine-prefix.reg"; logpixels "$dpi"; } | iconv -f UTF-8 -t UTF-16LE; } > "$out/prefix.reg"
 WINELOADER=/usr/lib/wine/wine64 timeout 120 /usr/lib/wine/wine64 regedit /S "$(winpath "$out/prefix.reg")"
 timeout 30 wineserver -k || true
 
@@ -47,8 +56,15 @@ xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
 ' "$loader" "$check" "$port" "$(winpath "$out/kvtool.exe")" "$(winpath "$port")" \
   "$(winpath "$build/$arch/hidlink/VRDUSBHid.dll")" "$(winpath "$out/screen.bmp")" || status=$?
 timeout 30 wineserver -k || true
-if [ -f "$out/screen.bmp" ]; then
-  convert "$out/screen.bmp" "$out/screen.png" && rm -f "$out/screen.bmp"
-  echo "screenshot: $out/screen.png"
+if [ "$dpi" != 96 ]; then
+  # The prefix is shared with the other Wine checks: back to 96 dpi.
+  { printf '\xff\xfe'; { echo "Windows Registry Editor Version 5.00"; logpixels 96; } | iconv -f UTF-8 -t UTF-16LE; } > "$out/dpi96.reg"
+  WINELOADER=/usr/lib/wine/wine64 timeout 120 /usr/lib/wine/wine64 regedit /S "$(winpath "$out/dpi96.reg")" || status=$?
+  timeout 30 wineserver -k || true
 fi
+for bmp in "$out"/screen*.bmp; do
+  [ -f "$bmp" ] || continue
+  convert "$bmp" "${bmp%.bmp}.png" && rm -f "$bmp"
+  echo "screenshot: ${bmp%.bmp}.png"
+done
 exit $status

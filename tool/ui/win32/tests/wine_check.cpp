@@ -396,6 +396,12 @@ std::string fileVersion(const Text& path) {
          std::to_string(HIWORD(info->dwFileVersionLS)) + "." + std::to_string(LOWORD(info->dwFileVersionLS));
 }
 
+// "screen.bmp" with `suffix` before its extension: "screen-read.bmp".
+Text alongside(const Text& path, const Text& suffix) {
+  size_t dot = path.find_last_of(WTEXT('.'));
+  return dot == Text::npos ? path + suffix : path.substr(0, dot) + suffix + path.substr(dot);
+}
+
 Text folderOf(const Text& path) {
   size_t slash = path.find_last_of(WTEXT("\\/"));
   return slash == Text::npos ? Text() : path.substr(0, slash + 1);
@@ -431,6 +437,8 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
     // First activation: one USB queue, read at once; no printer answers on
     // HID, so the read dialog gives up and the tool says so.
     check(waitForWindow(WTEXT("读出系统设置"), 15, "read dialog") != nullptr, "read dialog \"读出系统设置\" shown");
+    Sleep(500);
+    check(saveScreenshot(alongside(screenshot, WTEXT("-read"))), "screenshot of the read dialog");
     answerBox(kInfoCaption, WTEXT("获取打印机信息失败!"), 60, "failed first read");
     check(fileBytes(portFile) == "USBS CLS=1\r\n",
           "the read sent only its switch job (port file \"" + printable(fileBytes(portFile)) + "\")");
@@ -464,6 +472,8 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
     check(waitForWindow(WTEXT("获取传感器值"), 15, "sensor values read") != nullptr,
           "read dialog \"获取传感器值\" shown");
     answerBox(kInfoCaption, kCommFailure, 60, "failed sensor values read");
+    Sleep(500);
+    check(saveScreenshot(alongside(screenshot, WTEXT("-sensor"))), "screenshot of the sensor window");
     if (sensor) {
       checkTexts(sensor, kSensorTexts);
       checkLevel(sensor, IDC_SENSORLEVELGAP_EDIT, IDC_SENSORLEVELGAP_UPDOWN, WTEXT("27"));
