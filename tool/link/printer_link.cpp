@@ -114,7 +114,7 @@ int StartSettingJob(const char* documentName) {
   g_jobId = 0;
   copyBounded(g_jobQueue, g_printerName);
   if (!OpenPrinterA(name, &printer, nullptr)) {
-    report(LinkStep::OpenPrinter, GetLastError());
+    report(LinkStep::OpenQueue, GetLastError());
     return -1;
   }
   char document[kPrinterNameSize];
@@ -125,7 +125,7 @@ int StartSettingJob(const char* documentName) {
   if (g_jobId == 0) {
     DWORD code = GetLastError();
     ClosePrinter(printer);
-    report(LinkStep::StartDocPrinter, code);
+    report(LinkStep::StartDocument, code);
     return -1;
   }
   StartPagePrinter(printer);
@@ -136,11 +136,11 @@ int StartSettingJob(const char* documentName) {
 int WriteSettingJob(const void* bytes, DWORD count) {
   DWORD written = 0;
   if (!g_jobPrinter) {
-    report(LinkStep::WritePrinter, ERROR_INVALID_HANDLE);
+    report(LinkStep::WriteJob, ERROR_INVALID_HANDLE);
     return -1;
   }
   if (!WritePrinter(g_jobPrinter, const_cast<void*>(bytes), count, &written)) {
-    report(LinkStep::WritePrinter, GetLastError());
+    report(LinkStep::WriteJob, GetLastError());
     return -1;
   }
   return int(written);
@@ -151,9 +151,9 @@ int EndSettingJob() {
   g_jobPrinter = nullptr;
   if (!printer) return -1;
   EndPagePrinter(printer);
-  if (!EndDocPrinter(printer)) report(LinkStep::EndDocPrinter, GetLastError());
+  if (!EndDocPrinter(printer)) report(LinkStep::EndDocument, GetLastError());
   if (!ClosePrinter(printer)) {
-    report(LinkStep::ClosePrinter, GetLastError());
+    report(LinkStep::CloseQueue, GetLastError());
     return -1;
   }
   return 1;
@@ -169,7 +169,7 @@ int AbandonSettingJob() {
   EndPagePrinter(printer);
   EndDocPrinter(printer);
   if (!ClosePrinter(printer)) {
-    report(LinkStep::ClosePrinter, GetLastError());
+    report(LinkStep::CloseQueue, GetLastError());
     return -1;
   }
   return 1;

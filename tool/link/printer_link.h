@@ -44,13 +44,13 @@ uint8_t* SettingsImage();
 
 // The steps whose failure the link reports.
 enum class LinkStep {
-  OpenPrinter,      // the queue could not be opened for a job
-  StartDocPrinter,  // the job's document could not be started
-  WritePrinter,     // the job's data could not be written
-  EndDocPrinter,    // the document could not be ended (the queue is still closed)
-  ClosePrinter,     // the queue could not be closed
-  CreateHidLink,    // start-up: the HID link object could not be made
-  LoadHidLibrary,   // start-up: the HID library does not answer its version
+  OpenQueue,       // OpenPrinterA: the queue could not be opened for a job
+  StartDocument,   // StartDocPrinterA: the job's document could not be started
+  WriteJob,        // WritePrinter: the job's data could not be written
+  EndDocument,     // EndDocPrinter: the document could not be ended (the queue is still closed)
+  CloseQueue,      // ClosePrinter: the queue could not be closed
+  CreateHidLink,   // start-up: the HID link object could not be made
+  LoadHidLibrary,  // start-up: the HID library does not answer its version
 };
 // Called once for each failed step, at once, with the system's last error
 // for the spooler steps and 0 for the start-up steps.

@@ -21,11 +21,11 @@ struct LinkText {
   bool withCode;  // the error code follows the text
 };
 constexpr LinkText kLinkTexts[] = {
-    {LinkStep::OpenPrinter, IDS_LINK_OPENPRINTER_FAIL, true},
-    {LinkStep::StartDocPrinter, IDS_LINK_STARTDOC_FAIL, true},
-    {LinkStep::WritePrinter, IDS_LINK_WRITEPRINTER_FAIL, true},
-    {LinkStep::EndDocPrinter, IDS_LINK_ENDDOC_FAIL, true},
-    {LinkStep::ClosePrinter, IDS_LINK_CLOSEPRINTER_FAIL, true},
+    {LinkStep::OpenQueue, IDS_LINK_OPENPRINTER_FAIL, true},
+    {LinkStep::StartDocument, IDS_LINK_STARTDOC_FAIL, true},
+    {LinkStep::WriteJob, IDS_LINK_WRITEPRINTER_FAIL, true},
+    {LinkStep::EndDocument, IDS_LINK_ENDDOC_FAIL, true},
+    {LinkStep::CloseQueue, IDS_LINK_CLOSEPRINTER_FAIL, true},
     {LinkStep::CreateHidLink, IDS_LINK_CREATE_FAIL, false},
     {LinkStep::LoadHidLibrary, IDS_LINK_LOAD_FAIL, false},
 };

@@ -157,20 +157,20 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, LinkReports,
     testing::Values(
         ReportCase{"Delivered", sim::api::StartDocPrinter, 0, false, {}},
-        ReportCase{"OpenPrinter", sim::api::OpenPrinter, 0, true, {{LinkStep::OpenPrinter, ERROR_INVALID_PRINTER_NAME}}},
+        ReportCase{"OpenPrinter", sim::api::OpenPrinter, 0, true, {{LinkStep::OpenQueue, ERROR_INVALID_PRINTER_NAME}}},
         ReportCase{"StartDocPrinter", sim::api::StartDocPrinter, ERROR_ACCESS_DENIED, false,
-                   {{LinkStep::StartDocPrinter, ERROR_ACCESS_DENIED}}},
+                   {{LinkStep::StartDocument, ERROR_ACCESS_DENIED}}},
         ReportCase{"WritePrinter", sim::api::WritePrinter, ERROR_NOT_READY, false,
-                   {{LinkStep::WritePrinter, ERROR_NOT_READY}}},
+                   {{LinkStep::WriteJob, ERROR_NOT_READY}}},
         ReportCase{"EndDocPrinter", sim::api::EndDocPrinter, ERROR_NOT_READY, false,
-                   {{LinkStep::EndDocPrinter, ERROR_NOT_READY}}},
+                   {{LinkStep::EndDocument, ERROR_NOT_READY}}},
         ReportCase{"ClosePrinter", sim::api::ClosePrinter, ERROR_INVALID_HANDLE, false,
-                   {{LinkStep::ClosePrinter, ERROR_INVALID_HANDLE}}}),
+                   {{LinkStep::CloseQueue, ERROR_INVALID_HANDLE}}}),
     [](const testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.label); });
 
 TEST_F(LinkTest, AWriteWithoutAStartedJobIsReportedAsAnInvalidHandle) {
   EXPECT_EQ(WriteSettingJob("x", 1), -1);
-  EXPECT_EQ(g_reports, (std::vector<Report>{{LinkStep::WritePrinter, ERROR_INVALID_HANDLE}}));
+  EXPECT_EQ(g_reports, (std::vector<Report>{{LinkStep::WriteJob, ERROR_INVALID_HANDLE}}));
 }
 
 TEST_F(LinkTest, ALibraryThatDoesNotAnswerIsReportedAtStartUp) {
