@@ -257,15 +257,15 @@ bool bandFits(const RasterJob& job, const GraphHeader& header) {
   return true;
 }
 
-void invertBitmap(const SurfaceDescription& s) {
+// Sixteen bytes per step with SSE2, the rest one by one.
+__attribute__((target("sse2"))) void invertBitmap(const SurfaceDescription& s) {
   const size_t total = static_cast<size_t>(s.bytesPerScanline) * static_cast<size_t>(s.height);
   BYTE* p = s.bits;
+  const __m128i ones = _mm_set1_epi8(-1);
   size_t i = 0;
-  for (; i + 8 <= total; i += 8) {
-    uint64_t v;
-    std::memcpy(&v, p + i, 8);
-    v = ~v;
-    std::memcpy(p + i, &v, 8);
+  for (; i + 16 <= total; i += 16) {
+    __m128i* at = reinterpret_cast<__m128i*>(p + i);
+    _mm_storeu_si128(at, _mm_xor_si128(_mm_loadu_si128(at), ones));
   }
   for (; i < total; ++i) p[i] = static_cast<BYTE>(~p[i]);
 }
@@ -367,64 +367,159 @@ void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows,
   }
 }
 
-// Scanline groups of eight per tile of a one-bit landscape pass: a tile
-// reads 64 scanlines' bytes of the pass's columns and writes eight
-// consecutive bytes of each of its rows, so both stay in the first-level
-// cache while it is turned.
-constexpr LONG kTileGroups = 8;
+// Byte j of `v` (16 scanlines' bytes of one byte column) turned into the
+// column's eight rows: row k gets two bytes at out + k * rowBytes, bit
+// 7 - (j % 8) of the byte j / 8 being pixel k of byte j.
+__attribute__((target("sse2"))) inline void turn16(__m128i v, BYTE* out, LONG rowBytes) {
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) {
+    // The mask's low byte first: both bytes in one little-endian store.
+    const uint16_t mask = static_cast<uint16_t>(_mm_movemask_epi8(v));
+    std::memcpy(out + k * rowBytes, &mask, 2);
+    v = _mm_add_epi8(v, v);
+  }
+}
 
-// One-bit landscape: byte columns [c0, c0 + columns) turned in 8 x 8
-// blocks into rows of `rowBytes` each in `block`; row 8q + k is pixel
-// column 8 (c0 + q) + k. Clockwise rows read the column bottom-up,
-// counter-clockwise top-down; scanlines past the surface read as blank.
-// Each source byte is read once.
-void transposeByteColumns(const SurfaceDescription& s, LONG c0, LONG columns, LONG rowBytes, bool clockwise, BYTE* block) {
-  for (LONG i0 = 0; i0 < rowBytes; i0 += kTileGroups) {
-    const LONG i1 = rowBytes - i0 < kTileGroups ? rowBytes : i0 + kTileGroups;
-    const BYTE* src[kTileGroups][8];
-    for (LONG i = i0; i < i1; ++i)
-      for (int r = 0; r < 8; ++r) {
-        const LONG line = 8 * i + (clockwise ? 7 - r : r);
-        src[i - i0][r] = line < s.height ? s.bits + static_cast<size_t>(line) * s.bytesPerScanline + c0 : nullptr;
-      }
-    for (LONG q = 0; q < columns; ++q) {
-      BYTE* out = block + static_cast<size_t>(q) * 8 * rowBytes;
-      for (LONG i = i0; i < i1; ++i) {
-        const BYTE* const* lines = src[i - i0];
-        uint64_t x = 0;
-        for (int r = 0; r < 8; ++r)
-          if (lines[r]) x |= uint64_t(lines[r][q]) << (56 - 8 * r);
-        x = transpose8x8(x);
-        const LONG at = clockwise ? rowBytes - 1 - i : i;
-        for (int k = 0; k < 8; ++k) out[k * rowBytes + at] = static_cast<BYTE>(x >> (56 - 8 * k));
-      }
+// Transposes 16 x 16 bytes: afterwards v[q] holds byte q of every input
+// vector, byte j from v[j]. Each round interleaves v[i] with v[i + 8],
+// which moves one bit of the vector index into the byte index and back;
+// four rounds swap the two indices.
+__attribute__((target("sse2"))) inline void transposeBytes16(__m128i v[16]) {
+#pragma GCC unroll 4
+  for (int round = 0; round < 4; ++round) {
+    __m128i t[16];
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+      t[2 * i] = _mm_unpacklo_epi8(v[i], v[i + 8]);
+      t[2 * i + 1] = _mm_unpackhi_epi8(v[i], v[i + 8]);
+    }
+#pragma GCC unroll 16
+    for (int i = 0; i < 16; ++i) v[i] = t[i];
+  }
+}
+
+// The scanline behind byte `bit` (7 = top bit) of row byte `at` of a turned
+// one-bit band: rows read top-down, or bottom-up with byte 0 at the end.
+inline LONG turnedLine(LONG at, int bit, LONG rowBytes, bool clockwise) {
+  return clockwise ? 8 * (rowBytes - 1 - at) + bit : 8 * at + 7 - bit;
+}
+
+// The word way, one 8 x 8 block at a time: byte columns [q0, columns),
+// row bytes [at0, at1).
+void turnBlocks(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG q0, LONG columns, LONG at0, LONG at1,
+                LONG rowBytes, bool clockwise, BYTE* rows) {
+  for (LONG at = at0; at < at1; ++at) {
+    const BYTE* src[8];
+    for (int r = 0; r < 8; ++r) {
+      const LONG line = turnedLine(at, 7 - r, rowBytes, clockwise);
+      src[r] = line < lines ? bits + static_cast<size_t>(line) * stride + c0 : nullptr;
+    }
+    for (LONG q = q0; q < columns; ++q) {
+      uint64_t x = 0;
+      for (int r = 0; r < 8; ++r)
+        if (src[r]) x |= uint64_t(src[r][q]) << (56 - 8 * r);
+      x = transpose8x8(x);
+      BYTE* out = rows + static_cast<size_t>(q) * 8 * rowBytes + at;
+      for (int k = 0; k < 8; ++k) out[k * rowBytes] = static_cast<BYTE>(x >> (56 - 8 * k));
     }
   }
 }
 
+// Tiles of 16 scanlines by 16 byte columns: sixteen loads, a byte
+// transpose and eight mask extractions per column give two bytes of each
+// of the tile's 128 rows. Pairs of row bytes whose scanlines are not all
+// inside the bitmap, the last byte columns short of 16 and an odd last row
+// byte go the word way.
+__attribute__((target("sse2"))) void turnTiles(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns,
+                                               LONG rowBytes, bool clockwise, BYTE* rows) {
+  const LONG vectorColumns = columns - columns % 16;
+  LONG at = 0;
+  for (; at + 2 <= rowBytes; at += 2) {
+    const BYTE* src[16];
+    bool inside = true;
+    for (int j = 0; j < 16 && inside; ++j) {
+      // Byte j of a vector is bit j % 8 of row byte at + j / 8.
+      const LONG line = turnedLine(at + j / 8, j % 8, rowBytes, clockwise);
+      inside = line < lines;
+      if (inside) src[j] = bits + static_cast<size_t>(line) * stride + c0;
+    }
+    LONG q0 = 0;
+    if (inside) {
+      for (; q0 < vectorColumns; q0 += 16) {
+        __m128i v[16];
+        __m128i any = _mm_setzero_si128(), all = _mm_set1_epi8(-1);
+#pragma GCC unroll 16
+        for (int j = 0; j < 16; ++j) {
+          v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src[j] + q0));
+          any = _mm_or_si128(any, v[j]);
+          all = _mm_and_si128(all, v[j]);
+        }
+        BYTE* out = rows + static_cast<size_t>(q0) * 8 * rowBytes + at;
+        // A tile without a dot, or all dots (most of a label), turns into
+        // itself: only its rows' bytes are written.
+        const bool blank = _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+        if (blank || _mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_set1_epi8(-1))) == 0xFFFF) {
+          const uint16_t fill = blank ? 0x0000 : 0xFFFF;
+          for (int k = 0; k < 128; ++k) std::memcpy(out + k * rowBytes, &fill, 2);
+          continue;
+        }
+        transposeBytes16(v);
+#pragma GCC unroll 16
+        for (int q = 0; q < 16; ++q) turn16(v[q], out + static_cast<size_t>(q) * 8 * rowBytes, rowBytes);
+      }
+    }
+    if (q0 < columns) turnBlocks(bits, stride, lines, c0, q0, columns, at, at + 2, rowBytes, clockwise, rows);
+  }
+  turnBlocks(bits, stride, lines, c0, 0, columns, at, rowBytes, rowBytes, clockwise, rows);
+}
+
+}  // namespace
+
+void turnColumns(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+                 BYTE* rows) {
+  turnTiles(bits, stride, lines, c0, columns, rowBytes, clockwise, rows);
+}
+
+void turnColumnsWords(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+                      BYTE* rows) {
+  turnBlocks(bits, stride, lines, c0, 0, columns, 0, rowBytes, rowBytes, clockwise, rows);
+}
+
+namespace {
+
+// One-bit landscape, a pass of byte columns at a time: their rows are
+// turned into `block` and sent. Clockwise rows go out left to right;
+// counter-clockwise rows right to left, skipping the filler columns beyond
+// the printable area's right edge.
 void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
   const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const LONG byteColumns = ceilDiv(b.exactWidth, 8);
-  // As many byte columns per pass as their rows fit in the scratch area
-  // (at least four: rows are at most kMaxRowBytes).
-  const LONG perPass = static_cast<LONG>(kScratchArea / (8 * static_cast<DWORD>(rowBytes)));
-  if (job.layout == PageLayout::LandscapeRotated) {
+  // As many byte columns per pass as their rows fit in the scratch area (at
+  // least four: rows are at most kMaxRowBytes), and no more than 32, so
+  // that the cache lines of the rows being written stay in the first-level
+  // cache while the pass walks down the scanlines; whole vector tiles.
+  LONG perPass = static_cast<LONG>(kScratchArea / (8 * static_cast<DWORD>(rowBytes)));
+  if (perPass > 32) perPass = 32;
+  if (perPass > 16) perPass -= perPass % 16;
+  const bool clockwise = job.layout == PageLayout::LandscapeRotated;
+  auto turn = [&](LONG c0, LONG columns) {
+    turnColumns(s.bits, s.bytesPerScanline, s.height, c0, columns, rowBytes, clockwise, block);
+  };
+  if (clockwise) {
     for (LONG c0 = 0; c0 < byteColumns; c0 += perPass) {
       const LONG columns = byteColumns - c0 < perPass ? byteColumns - c0 : perPass;
-      transposeByteColumns(s, c0, columns, rowBytes, true, block);
+      turn(c0, columns);
       for (LONG k = 0; k < 8 * columns; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
     }
     return;
   }
-  // Counter-clockwise: columns from the right; the filler columns beyond
-  // the printable area's right edge are skipped.
   LONG counter = job.printableWidth - b.x - 8 * byteColumns;
   LONG written = 0;
   for (LONG end = byteColumns; end > 0 && written < b.exactWidth; end -= perPass) {
     const LONG c0 = end - perPass > 0 ? end - perPass : 0;
     const LONG columns = end - c0;
-    transposeByteColumns(s, c0, columns, rowBytes, false, block);
+    turn(c0, columns);
     for (LONG k = 8 * columns - 1; k >= 0 && written < b.exactWidth; --k) {
       if (counter++ < 0) continue;
       rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));

@@ -135,6 +135,52 @@ TEST(HexRow, TwoUpperCaseDigitsPerByte) {
   EXPECT_EQ(hexRow(nullptr, code, 4), 0u);
 }
 
+// ---- turnColumns ---------------------------------------------------------------
+
+// Byte columns of a one-bit bitmap turned into rows, by the vector tiles
+// and by the word path, on the same bitmap; every bit is checked against
+// the definition. Shapes: whole tiles only, tiles and leftover columns,
+// an odd row byte count, scanlines short of 8 * rowBytes (blank), an
+// offset first column.
+struct TurnCase {
+  const char* name;
+  LONG lines, stride, c0, columns, rowBytes;
+};
+const TurnCase kTurnCases[] = {
+    {"WholeTiles", 64, 40, 0, 32, 8},
+    {"TilesAndLeftoverColumns", 48, 40, 3, 37, 6},
+    {"OddRowBytes", 40, 20, 0, 16, 5},
+    {"ShortOfTheLastScanlines", 29, 24, 1, 21, 4},
+    {"OneByteColumn", 16, 2, 1, 1, 2},
+};
+
+class TurnColumns : public ::testing::TestWithParam<TurnCase> {};
+
+TEST_P(TurnColumns, BothPathsTurnEveryBit) {
+  const TurnCase& c = GetParam();
+  std::mt19937 rng(5);
+  Bytes bits(size_t(c.lines) * c.stride);
+  for (auto& b : bits) b = static_cast<BYTE>(rng());
+  for (bool clockwise : {false, true}) {
+    const size_t size = size_t(c.columns) * 8 * c.rowBytes;
+    Bytes vectors(size, 0xEE), words(size, 0xEE);
+    turnColumns(bits.data(), c.stride, c.lines, c.c0, c.columns, c.rowBytes, clockwise, vectors.data());
+    turnColumnsWords(bits.data(), c.stride, c.lines, c.c0, c.columns, c.rowBytes, clockwise, words.data());
+    ASSERT_EQ(vectors, words) << (clockwise ? "clockwise" : "counter-clockwise");
+    for (LONG row = 0; row < 8 * c.columns; ++row)
+      for (LONG j = 0; j < 8 * c.rowBytes; ++j) {
+        const LONG line = clockwise ? 8 * c.rowBytes - 1 - j : j;
+        const LONG px = 8 * c.c0 + row;
+        const bool set = line < c.lines && (bits[size_t(line) * c.stride + px / 8] & (0x80 >> (px % 8)));
+        const bool got = words[size_t(row) * c.rowBytes + j / 8] & (0x80 >> (j % 8));
+        ASSERT_EQ(got, set) << (clockwise ? "clockwise" : "counter-clockwise") << " row " << row << " bit " << j;
+      }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TurnColumns, ::testing::ValuesIn(kTurnCases),
+                         [](const ::testing::TestParamInfo<TurnCase>& i) { return std::string(i.param.name); });
+
 // ---- encodeBand -----------------------------------------------------------------
 
 // A band bitmap plus everything the encoder needs, writing into `sink`.
