@@ -63,7 +63,8 @@ struct WordScan {
 // The same searches sixteen bytes per step with SSE2, which every x64
 // processor and every processor the supported x86 Windows versions run on
 // has; the attribute lets the x86 build use it in these functions only.
-// Fewer than sixteen bytes left go the word way.
+// The last bytes short of sixteen are one load ending at the limit, or,
+// in a row shorter than that, go the word way.
 struct VectorScan {
   __attribute__((target("sse2"))) static DWORD runEnd(const BYTE* src, DWORD from, DWORD limit, BYTE ch) {
     const __m128i pattern = _mm_set1_epi8(static_cast<char>(ch));
@@ -72,6 +73,15 @@ struct VectorScan {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
       const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, pattern))) & 0xFFFFu;
       if (differ) return i + static_cast<DWORD>(std::countr_zero(differ));
+    }
+    if (i < limit && limit >= 16) {
+      // The last bytes in one load ending at the limit, the bytes before
+      // `i` (already seen) masked off.
+      const DWORD at = limit - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+      const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, pattern)));
+      const unsigned differ = ~same & (0xFFFFu << (i - at)) & 0xFFFFu;
+      return differ ? at + static_cast<DWORD>(std::countr_zero(differ)) : limit;
     }
     return WordScan::runEnd(src, i, limit, ch);
   }
@@ -82,6 +92,13 @@ struct VectorScan {
       const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - 1));
       const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, before)));
       if (equal) return i + static_cast<DWORD>(std::countr_zero(equal));
+    }
+    if (i < limit && limit >= 17) {
+      const DWORD at = limit - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at - 1));
+      const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, before))) & (0xFFFFu << (i - at));
+      return equal ? at + static_cast<DWORD>(std::countr_zero(equal)) : limit;
     }
     return WordScan::pairStart(src, i, limit);
   }
