@@ -217,26 +217,18 @@ inline uint64_t transpose8x8(uint64_t x) {
 }
 
 // Codes rows one at a time and stages them, raw or as text. Binary rows
-// are coded straight into the staging area when the longest code of the
-// row fits there, which saves copying every coded byte once more; the
-// bytes and the points at which the stage writes are those of put().
+// are coded straight into the staging area when more than the longest
+// code of the row is free there, which saves copying every coded byte once
+// more; put() would then have copied them to the same place without a
+// write, so the bytes and the points at which the stage writes stay those
+// of put().
 class RowWriter {
  public:
   RowWriter(OutputStage& out, BYTE* coded, char* hex, bool binary)
       : out_(out), coded_(coded), hex_(hex), binary_(binary) {}
   void row(const BYTE* bytes, DWORD n) {
-    if (binary_ && out_.staging && out_.fill <= out_.capacity && out_.capacity - out_.fill >= 2 * n) {
-      const DWORD before = out_.fill;
-      const DWORD coded = packRow(out_.staging + before, bytes, n);
-      if (before + coded < out_.capacity) {
-        out_.fill = before + coded;
-        return;
-      }
-      // put() would have written the staged bytes first and begun again
-      // with this row; the write reads only the bytes before it.
-      out_.flush();
-      std::memmove(out_.staging, out_.staging + before, coded);
-      out_.fill = coded;
+    if (binary_ && out_.staging && out_.fill < out_.capacity && out_.capacity - out_.fill > 2 * n) {
+      out_.fill += packRow(out_.staging + out_.fill, bytes, n);
       return;
     }
     DWORD coded = packRow(coded_, bytes, n);
@@ -583,8 +575,15 @@ void ditherGroups(const RasterJob& job, const GreyDither& grey, LONG first, LONG
     }
     const int row = (b.y + line) & (kDitherRows - 1);
     BYTE* out = columns + line;
-    for (LONG q = 0; q < groups; ++q)
-      out[static_cast<size_t>(q) * height] = dotsOf8(grey, row, static_cast<int>((firstGroup + q) & 1), src + 8 * q);
+    if (grey.byThreshold) {
+      // dotsOf8 with its choice taken once per scanline.
+      const uint64_t* thresholds = grey.threshold[row];
+      for (LONG q = 0; q < groups; ++q)
+        out[static_cast<size_t>(q) * height] = belowThreshold(load8(src + 8 * q), thresholds[(firstGroup + q) & 1]);
+    } else {
+      for (LONG q = 0; q < groups; ++q)
+        out[static_cast<size_t>(q) * height] = dotsOf8(grey, row, static_cast<int>((firstGroup + q) & 1), src + 8 * q);
+    }
   }
 }
 

@@ -138,8 +138,8 @@ TEST(HexRow, TwoUpperCaseDigitsPerByte) {
 // ---- turnColumns ---------------------------------------------------------------
 
 // Byte columns of a one-bit bitmap turned into rows, by the vector tiles
-// and by the word path, on the same bitmap; every bit is checked against
-// the definition. Shapes: whole tiles only, tiles and leftover columns,
+// and by the word path, on the same bitmap (stripes of blank, solid and
+// random scanlines); every bit is checked against the definition. Shapes: whole tiles only, tiles and leftover columns,
 // an odd row byte count, scanlines short of 8 * rowBytes (blank), an
 // offset first column.
 struct TurnCase {
@@ -160,7 +160,12 @@ TEST_P(TurnColumns, BothPathsTurnEveryBit) {
   const TurnCase& c = GetParam();
   std::mt19937 rng(5);
   Bytes bits(size_t(c.lines) * c.stride);
-  for (auto& b : bits) b = static_cast<BYTE>(rng());
+  // Stripes of 16 scanlines: blank, all dots, random, so that whole tiles
+  // of either kind occur beside mixed ones.
+  for (size_t i = 0; i < bits.size(); ++i) {
+    const size_t stripe = i / c.stride / 16 % 3;
+    bits[i] = stripe == 0 ? 0x00 : stripe == 1 ? 0xFF : static_cast<BYTE>(rng());
+  }
   for (bool clockwise : {false, true}) {
     const size_t size = size_t(c.columns) * 8 * c.rowBytes;
     Bytes vectors(size, 0xEE), words(size, 0xEE);
@@ -511,21 +516,36 @@ TEST_P(EncodeGrey, FollowsTheDitherRuleAtPagePositions) {
         ASSERT_EQ(g.bit(row, bit), printed) << "variant " << variant << " at " << x << "," << y;
       }
     }
+    // A row's filler bits past the band (a short last byte) stay clear,
+    // whatever the table says of the grey they were padded with.
+    const LONG sent = layout == 0 ? c.width : c.height;
+    for (size_t row = 0; row < g.rows.size(); ++row)
+      for (LONG bit = sent; bit < LONG(8 * g.rows[row].size()); ++bit)
+        ASSERT_FALSE(g.bit(row, size_t(bit))) << "variant " << variant << " row " << row << " filler bit " << bit;
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, EncodeGrey, ::testing::ValuesIn(kGreyCases),
                          [](const ::testing::TestParamInfo<GreyCase>& i) { return std::string(i.param.name); });
 
+// Binary rows are coded straight into the stage, hex rows through put():
+// the same rows either way, also for a band whose code fills the stage
+// several times over.
 TEST(EncodeBand, HexRowsCarryTheSameCode) {
-  Band bin(1, 50, 9), hex(1, 50, 9);
-  std::mt19937 rng(3);
-  for (size_t i = 0; i < bin.bits.size(); ++i) bin.bits[i] = hex.bits[i] = static_cast<BYTE>(rng());
-  hex.job.graphicsMode = 0;
-  bin.encode();
-  hex.encode();
-  Graph a = parseGraph(bin.sink, false), b = parseGraph(hex.sink, true);
-  EXPECT_EQ(a.rows, b.rows);
+  const struct {
+    LONG width, height;
+  } sizes[] = {{50, 9}, {1000, 1200}};
+  for (const auto& size : sizes) {
+    Band bin(1, size.width, size.height), hex(1, size.width, size.height);
+    std::mt19937 rng(3);
+    for (size_t i = 0; i < bin.bits.size(); ++i) bin.bits[i] = hex.bits[i] = static_cast<BYTE>(rng());
+    hex.job.graphicsMode = 0;
+    bin.encode();
+    hex.encode();
+    Graph a = parseGraph(bin.sink, false), b = parseGraph(hex.sink, true);
+    EXPECT_EQ(a.rows.size(), size_t(size.height));
+    EXPECT_EQ(a.rows, b.rows) << size.width << " x " << size.height;
+  }
 }
 
 struct RefusalCase {
