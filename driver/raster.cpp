@@ -97,7 +97,8 @@ struct VectorScan {
       const DWORD at = limit - 16;
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
       const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at - 1));
-      const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, before))) & (0xFFFFu << (i - at));
+      const unsigned pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, before)));
+      const unsigned equal = pairs & (0xFFFFu << (i - at));
       return equal ? at + static_cast<DWORD>(std::countr_zero(equal)) : limit;
     }
     return WordScan::pairStart(src, i, limit);
@@ -342,7 +343,8 @@ inline BYTE dotsOf8(const GreyDither& d, int row, int parity, const BYTE* grey) 
   if (d.byThreshold) return belowThreshold(load8(grey), d.threshold[row][parity]);
   const WORD* rowWords = d.table + row;
   unsigned white = 0;
-  for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[k], d.shift[parity][k], d.bit[parity][k]) ? 0x80u >> k : 0;
+  for (int k = 0; k < 8; ++k)
+    if (whiteBit(rowWords, grey[k], d.shift[parity][k], d.bit[parity][k])) white |= 0x80u >> k;
   return static_cast<BYTE>(~white);
 }
 
