@@ -63,6 +63,8 @@ const TextRow kTexts[] = {
      "打印机无回复; 其后的查询未发送。"},
     {Text::ConnectionClosed, "The printer closed the connection; the queries after it were not sent.",
      "打印机关闭了连接; 其后的查询未发送。"},
+    {Text::AnswersNotUnderstood, "The printer answered, but none of its answers could be read.",
+     "打印机有回复, 但无法读取其内容。"},
     {Text::OutOfRange, "out of range", "超出范围"},
     {Text::NotANumber, "not a whole number", "不是整数"},
     {Text::BadRequest, "Unknown request: nothing was sent.", "未知请求: 未发送。"},

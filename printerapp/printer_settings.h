@@ -34,7 +34,7 @@ enum class Text {
   ReadPrinter, FirmwareVersion, IplVersion, PrintDistance, Resolution,
   MaintReply, StatusReply, PageCounterReply, RawNote,
   SettingSent, PrintSent, NotSent, NoAnswer, Printer203, Printer300,
-  ResolutionMismatch, StoppedAnswering, ConnectionClosed, OutOfRange, NotANumber, BadRequest, BadToken, Busy, ShownValuesNote,
+  ResolutionMismatch, StoppedAnswering, ConnectionClosed, AnswersNotUnderstood, OutOfRange, NotANumber, BadRequest, BadToken, Busy, ShownValuesNote,
   Count_
 };
 // One table per language; every entry is set.
@@ -111,6 +111,11 @@ struct Readings {
   std::string distanceMetres;
   printercmd::Resolution resolution = printercmd::Resolution::Unknown;
   const std::string& rawOf(Query q) const { return raw[size_t(q)]; }
+  // The printer answered every query asked, but none of the answers whose
+  // form is known (version, settings, resolution) could be read.
+  bool garbled() const {
+    return !closed && !silent && !haveVersion && !haveDistance && resolution == printercmd::Resolution::Unknown;
+  }
 };
 // Sends the queries one after another on the channel and reads each reply
 // after its wait. A write that fails, a closed connection or a query that

@@ -48,8 +48,10 @@ void printReadings(const Readings& r, int driverDpi) {
   std::printf("maint-reply: %s\n", visibleBytes(r.rawOf(Query::Maintenance)).c_str());
   std::printf("status-reply: %s\n", visibleBytes(r.rawOf(Query::Status)).c_str());
   std::printf("getpg-reply: %s\n", visibleBytes(r.rawOf(Query::PageCounter)).c_str());
-  if (r.closed || r.silent)
-    std::printf("%s\n", text(Language::English, r.closed ? Text::ConnectionClosed : Text::StoppedAnswering));
+  if (r.closed || r.silent || r.garbled())
+    std::printf("%s\n", text(Language::English, r.closed   ? Text::ConnectionClosed
+                                               : r.silent ? Text::StoppedAnswering
+                                                          : Text::AnswersNotUnderstood));
 }
 
 }  // namespace

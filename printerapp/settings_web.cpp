@@ -261,9 +261,11 @@ class Page {
     const std::string none = std::string("(") + s(Text::NoAnswer) + ")";
     if (!o.warning.empty()) papplClientHTMLPrintf(client_, "<p id=\"resolution-warning\" class=\"error\">%s</p>",
                                                   o.warning.c_str());
-    if (r.silent || r.closed)
+    if (r.silent || r.closed || r.garbled())
       papplClientHTMLPrintf(client_, "<p id=\"read-failure\" class=\"error\">%s</p>",
-                            s(r.closed ? Text::ConnectionClosed : Text::StoppedAnswering));
+                            s(r.closed     ? Text::ConnectionClosed
+                              : r.silent ? Text::StoppedAnswering
+                                         : Text::AnswersNotUnderstood));
     papplClientHTMLPuts(client_, "<table class=\"form\">");
     reading("firmware-version", Text::FirmwareVersion, r.haveVersion ? r.version.system : none);
     reading("ipl-version", Text::IplVersion, r.haveVersion ? r.version.ipl : none);

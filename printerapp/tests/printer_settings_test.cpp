@@ -204,6 +204,8 @@ TEST(PrinterReadings, SilenceGarbageAndHangUpsReadAsNothing) {
   EXPECT_EQ(bad.resolution, printercmd::Resolution::Unknown);
   EXPECT_EQ(bad.rawOf(Query::Version), "\xff\xfe");
   EXPECT_FALSE(bad.silent);
+  EXPECT_TRUE(bad.garbled());
+  EXPECT_FALSE(none.garbled());
   EXPECT_EQ(garbage.written.size(), querySteps().size());
 
   ScriptedPrinter hangsUp;
@@ -212,6 +214,7 @@ TEST(PrinterReadings, SilenceGarbageAndHangUpsReadAsNothing) {
   const Readings dropped = readPrinter(hangsUp);
   EXPECT_TRUE(dropped.closed);
   EXPECT_TRUE(dropped.haveVersion);
+  EXPECT_FALSE(dropped.garbled());
   EXPECT_EQ(hangsUp.written.size(), 2u);  // nothing more after the hang-up
 
   ScriptedPrinter unwritable;
