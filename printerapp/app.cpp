@@ -452,6 +452,13 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
                "auto");
   ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "pwg-raster-document-sheet-back", nullptr,
                "normal");
+  // Overrides: only the two selectors every IPP Everywhere client may send
+  // (which documents, which pages); no job attribute is listed as
+  // overridable, because every page of a job prints with the job's own
+  // settings here.
+  static const char* const overrides[] = {"document-number", "pages"};
+  ippAddStrings(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "overrides-supported", 2, nullptr,
+                overrides);
   static const char supply[] =
       "index=1;class=supplyThatIsConsumed;type=other;unit=percent;maxcapacity=100;level=-2;colorantname=unknown;";
   ippAddOctetString(*attrs, IPP_TAG_PRINTER, "printer-supply", supply, static_cast<int>(sizeof supply - 1));

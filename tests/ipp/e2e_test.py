@@ -363,7 +363,18 @@ class DotForDot(WithApplication):
         self.check_format("image/jpeg", write, inset_mm=4)
 
     def test_pwg_raster(self):
-        self.check_format("image/pwg-raster", lambda path, pixels, dpi: h.write_pwg(path, pixels, dpi))
+        # Each bi-level or grey type the printers offer, as a client that
+        # reads pwg-raster-document-type-supported sends it.
+        offered = set()
+        for model in MODELS:
+            types = self.a.attributes(model, ["pwg-raster-document-type-supported"])
+            offered |= set(types.get("pwg-raster-document-type-supported", "").split(","))
+        kinds = sorted(offered & {"black_1", "sgray_8"})
+        self.assertTrue(kinds, f"no black_1 or sgray_8 among {offered}")
+        for kind in kinds:
+            with self.subTest(type=kind):
+                self.check_format("image/pwg-raster",
+                                  lambda path, pixels, dpi: h.write_pwg(path, pixels, dpi, kind == "black_1"))
 
     def test_raw_native_file_reaches_the_printer_unchanged(self):
         for model in MODELS:
