@@ -393,9 +393,13 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->num_resolution = 1;
   data->x_resolution[0] = data->x_default = p.resolution.dpiX;
   data->y_resolution[0] = data->y_default = p.resolution.dpiY;
+  // Every size both edge to edge and with a 1 mm margin. A size offered
+  // only without margins becomes "<size>.Borderless" in the queue CUPS
+  // makes from these attributes, while its default keeps the plain name:
+  // the default then names no size and CUPS renders a letter page.
   data->borderless = true;
-  data->left_right = 0;
-  data->bottom_top = 0;
+  data->left_right = 100;
+  data->bottom_top = 100;
   data->num_media = 0;
   for (const MediaEntry& e : model.media) data->media[data->num_media++] = e.pwgName.c_str();
   data->media[data->num_media++] = model.customMin.c_str();
