@@ -175,6 +175,9 @@ struct JobState {
   bool greyRows = false;           // the page comes as sgray_8
   LONG rowWidth = 0;               // dots of each row PAPPL hands over
   std::vector<uint8_t> rowBits;    // one grey row as printed dots
+  LONG rowsExpected = 0;           // rows the page header announces
+  LONG rowsSeen = 0;               // rows PAPPL handed over
+  bool abandoned = false;          // a page came short: the job is given up
 };
 
 LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pappl_pr_options_t* options) {
@@ -222,12 +225,15 @@ bool rstartpage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, 
   state->greyRows = bits == 8;
   state->rowWidth = width;
   state->rowBits.assign(state->greyRows ? size_t(width + 7) / 8 : 0, 0);
+  state->rowsExpected = static_cast<LONG>(options->header.cupsHeight);
+  state->rowsSeen = 0;
   return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), 1, width, state->copies);
 }
 
 bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
   if (!state) return false;
+  state->rowsSeen = std::max(state->rowsSeen, static_cast<LONG>(y) + 1);
   if (!state->greyRows) return state->writer.writeRow(static_cast<LONG>(y), line);
   thresholdRow(line, state->rowWidth, state->rowBits.data());
   return state->writer.writeRow(static_cast<LONG>(y), state->rowBits.data());
@@ -236,6 +242,18 @@ bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned
 bool rendpage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
   if (!state) return false;
+  // PAPPL ends a page whose raster stopped early as if it were whole: a
+  // cut label is not printed, and the job ends as a document error.
+  if (state->rowsSeen < state->rowsExpected) {
+    const bool nothingSent = state->writer.abandon();
+    state->abandoned = true;
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+    papplJobSetMessage(job, "The raster page ended after %ld of its %ld rows; %s", static_cast<long>(state->rowsSeen),
+                       static_cast<long>(state->rowsExpected),
+                       nothingSent ? "nothing was sent to the printer." : "the job was cut short at the printer.");
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", papplJobGetMessage(job));
+    return false;
+  }
   if (!state->writer.endPage()) {
     papplJobSetMessage(job, kNotPrinted);
     return false;
@@ -247,6 +265,7 @@ bool rendjob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
   std::unique_ptr<JobState> state(static_cast<JobState*>(papplJobGetData(job)));
   papplJobSetData(job, nullptr);
   if (!state) return false;
+  if (state->abandoned) return false;
   const bool encoded = state->writer.endJob();
   return finishJob(job, state->sink) && encoded;
 }
