@@ -36,11 +36,42 @@ int speedCodeCount(const driver::ModelProfile& p) {
   return n;
 }
 
+// The label modes' settings the DEF line carries, in the label
+// definition's own units and sent as they are: the peel-off and cutter
+// offsets and the cutter's labels per cut (0: the printer's own).
+struct VendorRange {
+  const char* name;
+  int low, high;
+};
+constexpr VendorRange kPeelOffset{"peel-off-offset", -100, 100};
+constexpr VendorRange kCutterOffset{"cutter-offset", -100, 100};
+constexpr VendorRange kCutInterval{"cut-interval", 0, 99};
+
+// A vendor attribute's value for the job: the job's own, else the
+// printer's default (PAPPL looks the default up among the job's
+// attributes, where it never is), else `fallback`; values outside
+// `low`..`high` count as absent.
+int vendorValue(pappl_printer_t* printer, const pappl_pr_options_t* options, const char* name, int low, int high,
+                int fallback) {
+  auto accepted = [&](long v) { return v >= low && v <= high; };
+  if (const char* text = cupsGetOption(name, options->num_vendor, options->vendor)) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end != text && !*end && accepted(v)) return static_cast<int>(v);
+  }
+  int value = fallback;
+  if (ipp_t* attrs = papplPrinterGetDriverAttributes(printer)) {
+    const std::string defaultName = std::string(name) + "-default";
+    if (ipp_attribute_t* a = ippFindAttribute(attrs, defaultName.c_str(), IPP_TAG_INTEGER))
+      if (accepted(ippGetInteger(a, 0))) value = ippGetInteger(a, 0);
+    ippDelete(attrs);
+  }
+  return value;
+}
+
 // The job's speed code, when it names one the model has.
-int speedCodeOf(const driver::ModelProfile& p, const pappl_pr_options_t* options) {
-  const char* value = cupsGetOption(kSpeedCode, options->num_vendor, options->vendor);
-  const int code = value ? std::atoi(value) : 0;
-  return code >= 1 && code <= speedCodeCount(p) ? code : 0;
+int speedCodeOf(pappl_printer_t* printer, const driver::ModelProfile& p, const pappl_pr_options_t* options) {
+  return vendorValue(printer, options, kSpeedCode, 1, speedCodeCount(p), 0);
 }
 
 struct DriverTable {
@@ -188,6 +219,9 @@ LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pap
   papplPrinterGetDriverData(printer, &data);
   label.printMode = printModeOf(data.mode_configured);
   label.offsetTearOff = data.tear_offset_configured / 10;  // hundredths -> tenths of a millimetre
+  label.offsetPeelOff = vendorValue(printer, options, kPeelOffset.name, kPeelOffset.low, kPeelOffset.high, 0);
+  label.offsetCutter = vendorValue(printer, options, kCutterOffset.name, kCutterOffset.low, kCutterOffset.high, 0);
+  label.cutInterval = vendorValue(printer, options, kCutInterval.name, kCutInterval.low, kCutInterval.high, 0);
   label.density = densityOf(options->darkness_configured, options->print_darkness);
   return label;
 }
@@ -202,7 +236,7 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   options->copies = 1;
   papplJobSetData(job, state);
   PrinterSettings settings;
-  settings.speed = speedCodeOf(*model->profile, options);
+  settings.speed = speedCodeOf(printer, *model->profile, options);
   const driver::DefValues def = defValuesFor(*model->profile, state->label, settings);
   if (!state->writer.startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
     papplJobSetMessage(job, kNotPrinted);
@@ -368,7 +402,7 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image
   const std::vector<uint8_t> rows = placeImage(image, page, scaling, turns);
   const int copies = options->copies > 0 ? options->copies : 1;
   PrinterSettings settings;
-  settings.speed = speedCodeOf(*model->profile, options);
+  settings.speed = speedCodeOf(printer, *model->profile, options);
   papplJobDeletePrintOptions(options);
   papplJobSetImpressions(job, 1);
 
@@ -457,9 +491,15 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
   const ModelInfo* model = driverName ? modelByDriver(driverName) : nullptr;
   if (!model) return false;
   fillDriverData(*model, data);
-  data->num_vendor = 1;
+  data->num_vendor = 4;
   data->vendor[0] = kSpeedCode;
   if (!*attrs) *attrs = ippNew();
+  int slot = 1;
+  for (const VendorRange& v : {kPeelOffset, kCutterOffset, kCutInterval}) {
+    data->vendor[slot++] = v.name;
+    ippAddRange(*attrs, IPP_TAG_PRINTER, (std::string(v.name) + "-supported").c_str(), v.low, v.high);
+    ippAddInteger(*attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, (std::string(v.name) + "-default").c_str(), 0);
+  }
   const std::string supported = std::string(kSpeedCode) + "-supported";
   const std::string fallback = std::string(kSpeedCode) + "-default";
   ippAddRange(*attrs, IPP_TAG_PRINTER, supported.c_str(), 1, speedCodeCount(*model->profile));

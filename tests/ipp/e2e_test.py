@@ -513,6 +513,52 @@ class BadInput(WithApplication):
                 self.next_job_prints(model)
 
 
+class LabelModes(WithApplication):
+    """The peel-off and cutter settings reach the printer's DEF line as the
+    printer's defaults or the job's own values, each only in its mode."""
+
+    # (label-mode-configured, printer defaults, job values, DEF fields
+    # expected, DEF fields that must be absent)
+    CASES = [("peel-off", {"peel-off-offset": -7}, {}, ["PO=-7"], ["CO=", "TO="]),
+             ("cutter", {"cutter-offset": 3, "cut-interval": 2}, {}, ["CO=3", "CP=2"], ["PO="]),
+             ("cutter", {"cutter-offset": 3, "cut-interval": 2}, {"cutter-offset": 12, "cut-interval": 5},
+              ["CO=12", "CP=5"], ["PO="]),
+             ("tear-off", {"peel-off-offset": 9, "cutter-offset": 9}, {}, ["TO="], ["PO=", "CO=", "CP="])]
+
+    def set_printer(self, model, mode, defaults):
+        attrs = f"\tGROUP printer-attributes-tag\n\tATTR keyword label-mode-configured {mode}\n"
+        attrs += "".join(f"\tATTR integer {name}-default {value}\n" for name, value in defaults.items())
+        path = h.ipp_test_file(os.path.join(self.a.work, "set-printer.test"), "settings", "Set-Printer-Attributes",
+                               attrs, body="\tSTATUS successful-ok\n")
+        status, out = self.a.ipptool.run(self.a.printers[model], [path])
+        self.assertEqual(status, 0, out[-3000:])
+
+    def test_offsets_and_cut_interval_reach_the_def_line(self):
+        model, m = "TR7208", MODELS["TR7208"]
+        ranges = self.a.attributes(model, ["peel-off-offset-supported", "cutter-offset-supported",
+                                           "cut-interval-supported"])
+        self.assertEqual(ranges.get("cut-interval-supported"), "0-99", ranges)
+        width, height = 30 * m["dpmm"], 20 * m["dpmm"]
+        document = os.path.join(self.a.work, "label-mode.png")
+        h.write_png(document, label_pattern(width, height, margin=8), m["dpi"])
+        try:
+            for mode, defaults, job_values, present, absent in self.CASES:
+                with self.subTest(mode=mode, defaults=defaults, job=job_values):
+                    self.set_printer(model, mode, defaults)
+                    attrs = ONE_TO_ONE + media_col(width, height, m["dpmm"])
+                    attrs += "".join(f"\tATTR integer {name} {value}\n" for name, value in job_values.items())
+                    _, number = self.print_and_wait(model, document, "image/png", attrs)
+                    data = self.a.emulators[model].job_data(number)
+                    def_line = next((line for line in data.split(b"\r\n") if line.startswith(b"DEF ")), b"").decode()
+                    fields = def_line[4:].split(",")
+                    for field in present:
+                        self.assertTrue([f for f in fields if f.startswith(field)], f"{field} not in {def_line}")
+                    for field in absent:
+                        self.assertFalse([f for f in fields if f.startswith(field)], f"{field} in {def_line}")
+        finally:
+            self.set_printer(model, "tear-off", {"peel-off-offset": 0, "cutter-offset": 0, "cut-interval": 0})
+
+
 class ThroughCups(WithApplication):
     """A PDF label printed through a private cupsd onto the application's
     IPP Everywhere printer."""
