@@ -488,29 +488,43 @@ class BadInput(WithApplication):
                         self.assertEqual(sent, [], f"{name} ({verdict}) reached the printer")
                     self.next_job_prints(model)
 
-    def test_device_dropping_the_connection_mid_job(self):
+    def printer_reasons(self, model):
+        return self.a.attributes(model, ["printer-state-reasons"]).get("printer-state-reasons", "")
+
+    def test_device_failing_mid_job_is_reported_and_the_printer_offline_until_it_answers(self):
+        # (fault armed for one connection, how the emulator saw that job end,
+        # None where it is not the point: a printer that stops answering
+        # still reads the whole job)
+        faults = [("drop:300x1", "dropped"), ("silentx1", None)]
         for model, m in MODELS.items():
-            with self.subTest(model=model):
-                emulator = self.a.emulators[model]
-                width, height = 50 * m["dpmm"], 30 * m["dpmm"]
-                document = os.path.join(self.a.work, "dropped.png")
-                h.write_png(document, label_pattern(width, height), m["dpi"])
-                before = emulator.job_count()
-                emulator.set_fault("drop:300x1")
-                status, job_id, out = self.a.submit(model, document, "image/png",
-                                                    ONE_TO_ONE + media_col(width, height, m["dpmm"]))
-                self.assertEqual(status, "successful-ok", out)
-                state = self.a.wait_job(model, job_id)
-                dropped = emulator.wait_for_job(before + 1)
-                self.assertEqual(dropped["end"], "dropped", dropped)
-                if state.get("job-state") == "completed":
-                    # Only a job the application sent again, whole, may end as printed.
-                    again = [emulator.job(n) for n in range(before + 2, emulator.job_count() + 1)]
-                    self.assertTrue([j for j in again if j["decoded"] and j["labels"]],
-                                    f"completed after a dropped connection: {state}")
-                else:
-                    self.assertNotEqual(state.get("job-state-reasons", "none"), "none", state)
-                self.next_job_prints(model)
+            for fault, end in faults:
+                with self.subTest(model=model, fault=fault):
+                    emulator = self.a.emulators[model]
+                    width, height = 50 * m["dpmm"], 30 * m["dpmm"]
+                    document = os.path.join(self.a.work, "dropped.png")
+                    h.write_png(document, label_pattern(width, height), m["dpi"])
+                    before = emulator.job_count()
+                    emulator.set_fault(fault)
+                    status, job_id, out = self.a.submit(model, document, "image/png",
+                                                        ONE_TO_ONE + media_col(width, height, m["dpmm"]))
+                    self.assertEqual(status, "successful-ok", out)
+                    state = self.a.wait_job(model, job_id)
+                    struck = emulator.wait_for_job(before + 1)
+                    if end:
+                        self.assertEqual(struck["end"], end, struck)
+                    else:
+                        self.assertTrue(struck["decoded"], struck)
+                    if state.get("job-state") == "completed":
+                        # Only a job the application sent again, whole, may end as printed.
+                        again = [emulator.job(n) for n in range(before + 2, emulator.job_count() + 1)]
+                        self.assertTrue([j for j in again if j["decoded"] and j["labels"]],
+                                        f"completed after the fault: {state}")
+                    else:
+                        self.assertNotEqual(state.get("job-state-reasons", "none"), "none", state)
+                        self.assertTrue(state.get("job-state-message"), state)
+                        self.assertIn("offline", self.printer_reasons(model))
+                    self.next_job_prints(model)
+                    self.assertNotIn("offline", self.printer_reasons(model))
 
 
 class LabelModes(WithApplication):
