@@ -39,11 +39,42 @@ int speedCodeCount(const driver::ModelProfile& p) {
   return n;
 }
 
+// The label modes' settings the DEF line carries, in the label
+// definition's own units and sent as they are: the peel-off and cutter
+// offsets and the cutter's labels per cut (0: the printer's own).
+struct VendorRange {
+  const char* name;
+  int low, high;
+};
+constexpr VendorRange kPeelOffset{"peel-off-offset", -100, 100};
+constexpr VendorRange kCutterOffset{"cutter-offset", -100, 100};
+constexpr VendorRange kCutInterval{"cut-interval", 0, 99};
+
+// A vendor attribute's value for the job: the job's own, else the
+// printer's default (PAPPL looks the default up among the job's
+// attributes, where it never is), else `fallback`; values outside
+// `low`..`high` count as absent.
+int vendorValue(pappl_printer_t* printer, const pappl_pr_options_t* options, const char* name, int low, int high,
+                int fallback) {
+  auto accepted = [&](long v) { return v >= low && v <= high; };
+  if (const char* text = cupsGetOption(name, options->num_vendor, options->vendor)) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (end != text && !*end && accepted(v)) return static_cast<int>(v);
+  }
+  int value = fallback;
+  if (ipp_t* attrs = papplPrinterGetDriverAttributes(printer)) {
+    const std::string defaultName = std::string(name) + "-default";
+    if (ipp_attribute_t* a = ippFindAttribute(attrs, defaultName.c_str(), IPP_TAG_INTEGER))
+      if (accepted(ippGetInteger(a, 0))) value = ippGetInteger(a, 0);
+    ippDelete(attrs);
+  }
+  return value;
+}
+
 // The job's speed code, when it names one the model has.
-int speedCodeOf(const driver::ModelProfile& p, const pappl_pr_options_t* options) {
-  const char* value = cupsGetOption(kSpeedCode, options->num_vendor, options->vendor);
-  const int code = value ? std::atoi(value) : 0;
-  return code >= 1 && code <= speedCodeCount(p) ? code : 0;
+int speedCodeOf(pappl_printer_t* printer, const driver::ModelProfile& p, const pappl_pr_options_t* options) {
+  return vendorValue(printer, options, kSpeedCode, 1, speedCodeCount(p), 0);
 }
 
 struct DriverTable {
@@ -178,6 +209,9 @@ struct JobState {
   bool greyRows = false;           // the page comes as sgray_8
   LONG rowWidth = 0;               // dots of each row PAPPL hands over
   std::vector<uint8_t> rowBits;    // one grey row as printed dots
+  LONG rowsExpected = 0;           // rows the page header announces
+  LONG rowsSeen = 0;               // rows PAPPL handed over
+  bool abandoned = false;          // a page came short: the job is given up
 };
 
 LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pappl_pr_options_t* options) {
@@ -188,6 +222,9 @@ LabelSpec labelOfJob(const ModelInfo& model, pappl_printer_t* printer, const pap
   papplPrinterGetDriverData(printer, &data);
   label.printMode = printModeOf(data.mode_configured);
   label.offsetTearOff = data.tear_offset_configured / 10;  // hundredths -> tenths of a millimetre
+  label.offsetPeelOff = vendorValue(printer, options, kPeelOffset.name, kPeelOffset.low, kPeelOffset.high, 0);
+  label.offsetCutter = vendorValue(printer, options, kCutterOffset.name, kCutterOffset.low, kCutterOffset.high, 0);
+  label.cutInterval = vendorValue(printer, options, kCutInterval.name, kCutInterval.low, kCutInterval.high, 0);
   label.density = densityOf(options->darkness_configured, options->print_darkness);
   return label;
 }
@@ -202,7 +239,7 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   options->copies = 1;
   papplJobSetData(job, state);
   PrinterSettings settings;
-  settings.speed = speedCodeOf(*model->profile, options);
+  settings.speed = speedCodeOf(printer, *model->profile, options);
   const driver::DefValues def = defValuesFor(*model->profile, state->label, settings);
   if (!state->writer.startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
     papplJobSetMessage(job, kNotPrinted);
@@ -225,12 +262,15 @@ bool rstartpage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, 
   state->greyRows = bits == 8;
   state->rowWidth = width;
   state->rowBits.assign(state->greyRows ? size_t(width + 7) / 8 : 0, 0);
+  state->rowsExpected = static_cast<LONG>(options->header.cupsHeight);
+  state->rowsSeen = 0;
   return state->writer.startPage(pageDotsOf(*state->model->profile, state->label), 1, width, state->copies);
 }
 
 bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned y, const unsigned char* line) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
   if (!state) return false;
+  state->rowsSeen = std::max(state->rowsSeen, static_cast<LONG>(y) + 1);
   if (!state->greyRows) return state->writer.writeRow(static_cast<LONG>(y), line);
   thresholdRow(line, state->rowWidth, state->rowBits.data());
   return state->writer.writeRow(static_cast<LONG>(y), state->rowBits.data());
@@ -239,6 +279,18 @@ bool rwriteline(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned
 bool rendpage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
   auto* state = static_cast<JobState*>(papplJobGetData(job));
   if (!state) return false;
+  // PAPPL ends a page whose raster stopped early as if it were whole: a
+  // cut label is not printed, and the job ends as a document error.
+  if (state->rowsSeen < state->rowsExpected) {
+    const bool nothingSent = state->writer.abandon();
+    state->abandoned = true;
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_FORMAT_ERROR, PAPPL_JREASON_NONE);
+    papplJobSetMessage(job, "The raster page ended after %ld of its %ld rows; %s", static_cast<long>(state->rowsSeen),
+                       static_cast<long>(state->rowsExpected),
+                       nothingSent ? "nothing was sent to the printer." : "the job was cut short at the printer.");
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", papplJobGetMessage(job));
+    return false;
+  }
   if (!state->writer.endPage()) {
     papplJobSetMessage(job, kNotPrinted);
     return false;
@@ -250,6 +302,7 @@ bool rendjob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
   std::unique_ptr<JobState> state(static_cast<JobState*>(papplJobGetData(job)));
   papplJobSetData(job, nullptr);
   if (!state) return false;
+  if (state->abandoned) return false;
   const bool encoded = state->writer.endJob();
   return finishJob(job, state->sink) && encoded;
 }
@@ -352,7 +405,7 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image
   const std::vector<uint8_t> rows = placeImage(image, page, scaling, turns);
   const int copies = options->copies > 0 ? options->copies : 1;
   PrinterSettings settings;
-  settings.speed = speedCodeOf(*model->profile, options);
+  settings.speed = speedCodeOf(printer, *model->profile, options);
   papplJobDeletePrintOptions(options);
   papplJobSetImpressions(job, 1);
 
@@ -438,9 +491,13 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->num_resolution = 1;
   data->x_resolution[0] = data->x_default = p.resolution.dpiX;
   data->y_resolution[0] = data->y_default = p.resolution.dpiY;
+  // Every size both edge to edge and with a 1 mm margin. A size offered
+  // only without margins becomes "<size>.Borderless" in the queue CUPS
+  // makes from these attributes, while its default keeps the plain name:
+  // the default then names no size and CUPS renders a letter page.
   data->borderless = true;
-  data->left_right = 0;
-  data->bottom_top = 0;
+  data->left_right = 100;
+  data->bottom_top = 100;
   data->num_media = 0;
   for (const MediaEntry& e : model.media) data->media[data->num_media++] = e.pwgName.c_str();
   data->media[data->num_media++] = model.customMin.c_str();
@@ -481,9 +538,15 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
   const ModelInfo* model = driverName ? modelByDriver(driverName) : nullptr;
   if (!model) return false;
   fillDriverData(*model, data);
-  data->num_vendor = 1;
+  data->num_vendor = 4;
   data->vendor[0] = kSpeedCode;
   if (!*attrs) *attrs = ippNew();
+  int slot = 1;
+  for (const VendorRange& v : {kPeelOffset, kCutterOffset, kCutInterval}) {
+    data->vendor[slot++] = v.name;
+    ippAddRange(*attrs, IPP_TAG_PRINTER, (std::string(v.name) + "-supported").c_str(), v.low, v.high);
+    ippAddInteger(*attrs, IPP_TAG_PRINTER, IPP_TAG_INTEGER, (std::string(v.name) + "-default").c_str(), 0);
+  }
   const std::string supported = std::string(kSpeedCode) + "-supported";
   const std::string fallback = std::string(kSpeedCode) + "-default";
   ippAddRange(*attrs, IPP_TAG_PRINTER, supported.c_str(), 1, speedCodeCount(*model->profile));
@@ -499,6 +562,13 @@ bool driverCallback(pappl_system_t*, const char* driverName, const char*, const 
                "auto");
   ippAddString(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "pwg-raster-document-sheet-back", nullptr,
                "normal");
+  // Overrides: only the two selectors every IPP Everywhere client may send
+  // (which documents, which pages); no job attribute is listed as
+  // overridable, because every page of a job prints with the job's own
+  // settings here.
+  static const char* const overrides[] = {"document-number", "pages"};
+  ippAddStrings(*attrs, IPP_TAG_PRINTER, IPP_CONST_TAG(IPP_TAG_KEYWORD), "overrides-supported", 2, nullptr,
+                overrides);
   static const char supply[] =
       "index=1;class=supplyThatIsConsumed;type=other;unit=percent;maxcapacity=100;level=-2;colorantname=unknown;";
   ippAddOctetString(*attrs, IPP_TAG_PRINTER, "printer-supply", supply, static_cast<int>(sizeof supply - 1));

@@ -43,8 +43,16 @@ LabelJobWriter::LabelJobWriter(driver::ByteWriter writer, void* context, const W
     : staging_(new BYTE[driver::kStagingCapacity]), scratch_(new BYTE[driver::kGraphScratchSize]()), dither_(dither) {
   out_.staging = staging_.get();
   out_.capacity = driver::kStagingCapacity;
-  out_.writer = writer;
-  out_.context = context;
+  out_.writer = &LabelJobWriter::relay;
+  out_.context = this;
+  writer_ = writer;
+  context_ = context;
+}
+
+BOOL LabelJobWriter::relay(void* context, const BYTE* data, DWORD size, DWORD* written) {
+  auto* self = static_cast<LabelJobWriter*>(context);
+  self->handedAny_ = true;
+  return self->writer_(self->context_, data, size, written);
 }
 
 bool LabelJobWriter::startJob(const DefValues& def, const driver::DefRules& rules, int graphicsMode) {
@@ -90,6 +98,15 @@ bool LabelJobWriter::endPage() {
   }
   driver::writePageEnd(out_);
   return !failed();
+}
+
+bool LabelJobWriter::abandon() {
+  // Suppressed output drops the staged bytes at the next flush, and every
+  // byte after them.
+  const bool nothingSent = !handedAny_;
+  out_.suppressed = TRUE;
+  rows_.clear();
+  return nothingSent;
 }
 
 bool LabelJobWriter::endJob() {

@@ -77,6 +77,11 @@ class LabelJobWriter {
   // band could not be encoded.
   bool endJob();
 
+  // Gives up the job: the bytes not yet handed to the writer are dropped
+  // and nothing more is written. True when none of the job had been
+  // handed over, so the printer gets nothing of it.
+  bool abandon();
+
   bool failed() const { return out_.failed() || encodeFailed_; }
   // The error of the first failed write (0 when none failed).
   DWORD writeError() const { return out_.writeError; }
@@ -93,6 +98,10 @@ class LabelJobWriter {
   LONG sourceWidth_ = 0;
   LONG bytesPerRow_ = 0;
   std::vector<BYTE> rows_;
+  driver::ByteWriter writer_;
+  void* context_;
+  bool handedAny_ = false;  // some bytes of the job went to the writer
+  static BOOL relay(void* context, const BYTE* data, DWORD size, DWORD* written);
 };
 
 }  // namespace printerapp

@@ -1,6 +1,7 @@
 // Checks a file in the printer's own job language before any of it is
-// sent: every line a command of the job language, every GRAPH block
-// decoding to its declared size.
+// sent: every line a command of the job language or one of the printer's
+// query and setting commands, every GRAPH block decoding to its declared
+// size. A file of query and setting commands alone is a job too.
 #pragma once
 
 #include <cstddef>

@@ -89,3 +89,38 @@ TEST_F(JobFixture, AFailedWriteFailsTheJob) {
 }
 
 }  // namespace
+
+// A job given up on its last page: while every byte is still staged the
+// printer gets nothing at all; once a full page went out, what follows is
+// dropped and the caller is told the printer got part of the job.
+TEST_F(JobFixture, AbandonSendsNothingOnlyWhileNothingWasHandedOver) {
+  label = labelForSize(model, 10000, 30000);  // 100 x 300 mm: more than the staging area once encoded
+  const PageDots dots = pageDotsOf(*model.profile, label);
+  std::vector<BYTE> row(size_t(dots.width + 7) / 8);
+  unsigned seed = 7;
+  const struct {
+    int wholePages;
+    bool nothingSent;
+  } cases[] = {{0, true}, {1, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.wholePages);
+    sink.bytes.clear();
+    LabelJobWriter job(&Sink::write, &sink);
+    PrinterSettings settings;
+    ASSERT_TRUE(job.startJob(defValuesFor(*model.profile, label, settings), driver::defRulesOf(*model.profile), 1));
+    for (int p = 0; p <= c.wholePages; ++p) {
+      ASSERT_TRUE(job.startPage(dots, 1, dots.width, 1));
+      for (LONG y = 0; y < dots.height / 2; ++y) {
+        for (BYTE& b : row) b = static_cast<BYTE>((seed = seed * 1103515245u + 12345u) >> 16);
+        job.writeRow(y, row.data());
+      }
+      if (p < c.wholePages) ASSERT_TRUE(job.endPage());
+    }
+    const size_t before = sink.bytes.size();
+    EXPECT_EQ(job.abandon(), c.nothingSent);
+    job.endPage();
+    job.endJob();
+    EXPECT_EQ(sink.bytes.size(), before) << "bytes written after the job was given up";
+    EXPECT_EQ(sink.bytes.empty(), c.nothingSent);
+  }
+}

@@ -27,6 +27,15 @@ TEST(RawCheck, RefusesAtTheFaultyLine) {
       {"TruncatedGraph", kHeader + "GRAPH X=0,Y=0,WD=8,HT=2,MD=2\r\n" + std::string("\x00\xFF", 2), false, 0},
       {"NoLabel", "JOB NM=QX,ID=1\r\nJOBE\r\n", false, 1},
       {"Empty", "", false, 1},
+      // The printer's query and setting commands, wherever a line may stand.
+      {"QueriesAroundTheJob", "\x1bSTATUS\r\nRESOL\r\n" + kHeader + kGraph + kTail + "GETTM\r\n", true, 0},
+      {"SettingsBeforeTheJob", "DEF BZ=1\r\nDEF AP=2\r\nFSET CSET=16,ADD=1\r\nFSET SG=120\r\n" + kHeader + kGraph + kTail,
+       true, 0},
+      {"SettingsOnly", "USBS CLS=0\r\nDEF AF=1,CH=0\r\nFSET CSET=4,ADD=16,LEN=32\r\nFSET CSET=9,ADD=2,CHK=30\r\n", true, 0},
+      // A setting's keyword with a value the command never carries, or a
+      // fault after accepted settings, is still named at its own line.
+      {"SettingWithAForeignValue", "FSET CSET=9,ADD=1,CHK=30\r\n" + kHeader + kGraph + kTail, false, 1},
+      {"FaultAfterSettings", "DEF BZ=1\r\nRESOL\r\n" + kHeader + "FEED 3\r\n" + kGraph + kTail, false, 7},
   };
   for (const Case& c : cases) {
     const auto r = checkRawJob(reinterpret_cast<const uint8_t*>(c.data.data()), c.data.size());

@@ -240,13 +240,14 @@ class Application:
             raise AssertionError(f"the printer application exited ({self.app.server.proc.returncode}):\n"
                                  f"{self.app.server.errors()[-2000:]}\n{log}")
 
-    def submit(self, model, document, fmt, job_attrs=""):
+    def submit(self, model, document, fmt, job_attrs="", content_length=False):
         """Print-Job; returns (status-code, job-id or None, ipptool output)."""
         self.alive()
         path = h.ipp_test_file(os.path.join(self.work, "print.test"), "print", "Print-Job",
                                f"\tATTR mimeMediaType document-format {fmt}\n", job_attrs,
                                body="\tFILE $filename\n\tDISPLAY job-id\n")
-        status, out = self.ipptool.run(self.printers[model], [path], document=document)
+        status, out = self.ipptool.run(self.printers[model], [path], document=document,
+                                       content_length=content_length)
         # ipptool shows a status of successful-ok even when no response came.
         m = None if "RECEIVED: 0 bytes in response" in out else re.search(r"status-code = ([a-z-]+)", out)
         job = re.search(r"job-id \(integer\) = (\d+)", out)
@@ -362,7 +363,18 @@ class DotForDot(WithApplication):
         self.check_format("image/jpeg", write, inset_mm=4)
 
     def test_pwg_raster(self):
-        self.check_format("image/pwg-raster", lambda path, pixels, dpi: h.write_pwg(path, pixels, dpi))
+        # Each bi-level or grey type the printers offer, as a client that
+        # reads pwg-raster-document-type-supported sends it.
+        offered = set()
+        for model in MODELS:
+            types = self.a.attributes(model, ["pwg-raster-document-type-supported"])
+            offered |= set(types.get("pwg-raster-document-type-supported", "").split(","))
+        kinds = sorted(offered & {"black_1", "sgray_8"})
+        self.assertTrue(kinds, f"no black_1 or sgray_8 among {offered}")
+        for kind in kinds:
+            with self.subTest(type=kind):
+                self.check_format("image/pwg-raster",
+                                  lambda path, pixels, dpi: h.write_pwg(path, pixels, dpi, kind == "black_1"))
 
     def test_raw_native_file_reaches_the_printer_unchanged(self):
         for model in MODELS:
@@ -452,18 +464,22 @@ class BadInput(WithApplication):
         return path, "image/png", media_col(400 * m["dpmm"], 900 * m["dpmm"], m["dpmm"])
 
     def test_bad_documents_are_reported_and_the_next_job_prints(self):
-        # (case, its document, whether the printer must get nothing of it)
-        cases = [("truncated PWG raster", self.truncated_pwg, False),
-                 ("PNG larger than any label", self.huge_png, False),
-                 ("raw file with an unknown command", self.unknown_command, True),
-                 ("size beyond the model's limits", self.size_beyond_limits, False)]
+        # (case, its document, whether the printer must get nothing of it,
+        # whether the document goes with its length). The truncated raster
+        # is sent with its length: sent chunked, PAPPL's raster reader keeps
+        # reading after the last chunk until the client hangs up, so no
+        # answer can come before the client's own time-out.
+        cases = [("truncated PWG raster", self.truncated_pwg, True, True),
+                 ("PNG larger than any label", self.huge_png, False, False),
+                 ("raw file with an unknown command", self.unknown_command, True, False),
+                 ("size beyond the model's limits", self.size_beyond_limits, False, False)]
         for model in MODELS:
             emulator = self.a.emulators[model]
-            for name, make, nothing_sent in cases:
+            for name, make, nothing_sent, content_length in cases:
                 with self.subTest(model=model, case=name):
                     document, fmt, attrs = make(model, os.path.join(self.a.work, "bad-" + make.__name__))
                     before = emulator.job_count()
-                    status, job_id, out = self.a.submit(model, document, fmt, attrs)
+                    status, job_id, out = self.a.submit(model, document, fmt, attrs, content_length)
                     verdict = self.reported(model, status, job_id, out)
                     self.assertIsNotNone(verdict, f"{name}: not reported ({status})\n{out[-3000:]}")
                     if nothing_sent:
@@ -471,29 +487,89 @@ class BadInput(WithApplication):
                         self.assertEqual(sent, [], f"{name} ({verdict}) reached the printer")
                     self.next_job_prints(model)
 
-    def test_device_dropping_the_connection_mid_job(self):
+    def printer_reasons(self, model):
+        return self.a.attributes(model, ["printer-state-reasons"]).get("printer-state-reasons", "")
+
+    def test_device_failing_mid_job_is_reported_and_the_printer_offline_until_it_answers(self):
+        # (fault armed for one connection, how the emulator saw that job end,
+        # None where it is not the point: a printer that stops answering
+        # still reads the whole job)
+        faults = [("drop:300x1", "dropped"), ("silentx1", None)]
         for model, m in MODELS.items():
-            with self.subTest(model=model):
-                emulator = self.a.emulators[model]
-                width, height = 50 * m["dpmm"], 30 * m["dpmm"]
-                document = os.path.join(self.a.work, "dropped.png")
-                h.write_png(document, label_pattern(width, height), m["dpi"])
-                before = emulator.job_count()
-                emulator.set_fault("drop:300x1")
-                status, job_id, out = self.a.submit(model, document, "image/png",
-                                                    ONE_TO_ONE + media_col(width, height, m["dpmm"]))
-                self.assertEqual(status, "successful-ok", out)
-                state = self.a.wait_job(model, job_id)
-                dropped = emulator.wait_for_job(before + 1)
-                self.assertEqual(dropped["end"], "dropped", dropped)
-                if state.get("job-state") == "completed":
-                    # Only a job the application sent again, whole, may end as printed.
-                    again = [emulator.job(n) for n in range(before + 2, emulator.job_count() + 1)]
-                    self.assertTrue([j for j in again if j["decoded"] and j["labels"]],
-                                    f"completed after a dropped connection: {state}")
-                else:
-                    self.assertNotEqual(state.get("job-state-reasons", "none"), "none", state)
-                self.next_job_prints(model)
+            for fault, end in faults:
+                with self.subTest(model=model, fault=fault):
+                    emulator = self.a.emulators[model]
+                    width, height = 50 * m["dpmm"], 30 * m["dpmm"]
+                    document = os.path.join(self.a.work, "dropped.png")
+                    h.write_png(document, label_pattern(width, height), m["dpi"])
+                    before = emulator.job_count()
+                    emulator.set_fault(fault)
+                    status, job_id, out = self.a.submit(model, document, "image/png",
+                                                        ONE_TO_ONE + media_col(width, height, m["dpmm"]))
+                    self.assertEqual(status, "successful-ok", out)
+                    state = self.a.wait_job(model, job_id)
+                    struck = emulator.wait_for_job(before + 1)
+                    if end:
+                        self.assertEqual(struck["end"], end, struck)
+                    else:
+                        self.assertTrue(struck["decoded"], struck)
+                    if state.get("job-state") == "completed":
+                        # Only a job the application sent again, whole, may end as printed.
+                        again = [emulator.job(n) for n in range(before + 2, emulator.job_count() + 1)]
+                        self.assertTrue([j for j in again if j["decoded"] and j["labels"]],
+                                        f"completed after the fault: {state}")
+                    else:
+                        self.assertNotEqual(state.get("job-state-reasons", "none"), "none", state)
+                        self.assertTrue(state.get("job-state-message"), state)
+                        self.assertIn("offline", self.printer_reasons(model))
+                    self.next_job_prints(model)
+                    self.assertNotIn("offline", self.printer_reasons(model))
+
+
+class LabelModes(WithApplication):
+    """The peel-off and cutter settings reach the printer's DEF line as the
+    printer's defaults or the job's own values, each only in its mode."""
+
+    # (label-mode-configured, printer defaults, job values, DEF fields
+    # expected, DEF fields that must be absent)
+    CASES = [("peel-off", {"peel-off-offset": -7}, {}, ["PO=-7"], ["CO=", "TO="]),
+             ("cutter", {"cutter-offset": 3, "cut-interval": 2}, {}, ["CO=3", "CP=2"], ["PO="]),
+             ("cutter", {"cutter-offset": 3, "cut-interval": 2}, {"cutter-offset": 12, "cut-interval": 5},
+              ["CO=12", "CP=5"], ["PO="]),
+             ("tear-off", {"peel-off-offset": 9, "cutter-offset": 9}, {}, ["TO="], ["PO=", "CO=", "CP="])]
+
+    def set_printer(self, model, mode, defaults):
+        attrs = f"\tGROUP printer-attributes-tag\n\tATTR keyword label-mode-configured {mode}\n"
+        attrs += "".join(f"\tATTR integer {name}-default {value}\n" for name, value in defaults.items())
+        path = h.ipp_test_file(os.path.join(self.a.work, "set-printer.test"), "settings", "Set-Printer-Attributes",
+                               attrs, body="\tSTATUS successful-ok\n")
+        status, out = self.a.ipptool.run(self.a.printers[model], [path])
+        self.assertEqual(status, 0, out[-3000:])
+
+    def test_offsets_and_cut_interval_reach_the_def_line(self):
+        model, m = "TR7208", MODELS["TR7208"]
+        ranges = self.a.attributes(model, ["peel-off-offset-supported", "cutter-offset-supported",
+                                           "cut-interval-supported"])
+        self.assertEqual(ranges.get("cut-interval-supported"), "0-99", ranges)
+        width, height = 30 * m["dpmm"], 20 * m["dpmm"]
+        document = os.path.join(self.a.work, "label-mode.png")
+        h.write_png(document, label_pattern(width, height, margin=8), m["dpi"])
+        try:
+            for mode, defaults, job_values, present, absent in self.CASES:
+                with self.subTest(mode=mode, defaults=defaults, job=job_values):
+                    self.set_printer(model, mode, defaults)
+                    attrs = ONE_TO_ONE + media_col(width, height, m["dpmm"])
+                    attrs += "".join(f"\tATTR integer {name} {value}\n" for name, value in job_values.items())
+                    _, number = self.print_and_wait(model, document, "image/png", attrs)
+                    data = self.a.emulators[model].job_data(number)
+                    def_line = next((line for line in data.split(b"\r\n") if line.startswith(b"DEF ")), b"").decode()
+                    fields = def_line[4:].split(",")
+                    for field in present:
+                        self.assertTrue([f for f in fields if f.startswith(field)], f"{field} not in {def_line}")
+                    for field in absent:
+                        self.assertFalse([f for f in fields if f.startswith(field)], f"{field} in {def_line}")
+        finally:
+            self.set_printer(model, "tear-off", {"peel-off-offset": 0, "cutter-offset": 0, "cut-interval": 0})
 
 
 class ThroughCups(WithApplication):

@@ -375,10 +375,11 @@ class Ipptool:
         self.work_dir = work_dir
         self.runs = 0
 
-    def run(self, uri, test_files, defines=None, document=None, timeout=120):
-        """Runs ipptool -tv over the test files; returns (status, output)."""
+    def run(self, uri, test_files, defines=None, document=None, timeout=120, content_length=False):
+        """Runs ipptool -tv over the test files (the document sent chunked,
+        or with its length first); returns (status, output)."""
         self.runs += 1
-        argv = [self.binary, "-4", "-T", "30", "-tv"]
+        argv = [self.binary, "-4", "-T", "30", "-tv"] + (["-L"] if content_length else [])
         for k, v in (defines or {}).items():
             argv += ["-d", f"{k}={v}"]
         if document:
