@@ -4,8 +4,9 @@
 # checks it with kvtool_wine_check.exe (see wine_check.cpp): a queue of the
 # driver "Varodyn KV830" whose port appends every job to a file, the main
 # window and its texts, the failed first read, one setting job's bytes, and
-# the INI file and library written beside the program. Leaves a PNG of the
-# screen in BUILD_DIR/wine-kvtool/. Every step is time-limited.
+# the INI file and library written beside the program; then, with a second
+# queue, the printer selection dialog. Leaves PNGs of the screen in
+# BUILD_DIR/wine-kvtool/. Every step is time-limited.
 set -euo pipefail
 build=$(cd "$1" && pwd -P)
 arch=$2
@@ -49,12 +50,16 @@ timeout 30 wineserver -k || true
 
 check="$build/$arch/tool/ui/win32/kvtool_wine_check.exe"
 status=0
+# After the main run, a second queue (port file Ne01.prn) makes the next
+# start ask for the printer first: the selection dialog's step.
 xvfb-run -a -s "-screen 0 1024x768x24" bash -c '
-  set -e
-  timeout 120 "$0" "$1" setup "|cat >> $2"
-  timeout 180 "$0" "$1" run "$3" "$4" "$5" "$6"
+  timeout 120 "$0" "$1" setup "|cat >> $2" || exit 1
+  result=0
+  timeout 180 "$0" "$1" run "$3" "$4" "$5" "$6" || result=1
+  timeout 120 "$0" "$1" select "|cat >> $7" "$3" "$6" || result=1
+  exit $result
 ' "$loader" "$check" "$port" "$(winpath "$out/kvtool.exe")" "$(winpath "$port")" \
-  "$(winpath "$build/$arch/hidlink/VRDUSBHid.dll")" "$(winpath "$out/screen.bmp")" || status=$?
+  "$(winpath "$build/$arch/hidlink/VRDUSBHid.dll")" "$(winpath "$out/screen.bmp")" "$out/Ne01.prn" || status=$?
 timeout 30 wineserver -k || true
 if [ "$dpi" != 96 ]; then
   # The prefix is shared with the other Wine checks: back to 96 dpi.

@@ -10,6 +10,13 @@
 //       the buzzer to silent, checks that exactly its DEF line reached the
 //       port file, closes the window and checks the INI file and the library
 //       written beside the executable.
+//   kvtool_wine_check select <port command> <kvtool.exe> <screenshot.bmp>
+//       adds a second queue "KV830 USB 2" of the driver on <port command>,
+//       starts kvtool.exe, checks the printer selection dialog it then shows
+//       first (texts, both queues listed, the first preselected, every
+//       control inside the client area), saves a screenshot, picks the second
+//       queue and skips reading, checks that the main window took it and that
+//       no job was sent, closes the program and removes the second queue.
 //
 // Every wait is bounded; any message box that is not the expected one fails
 // the run with its text. Prints one line per check; exit code 0 when all
@@ -90,6 +97,31 @@ std::string printable(const std::string& bytes) {
 
 // ---- setup -------------------------------------------------------------------
 
+// A raw queue of the driver whose port is `portCommand`.
+bool addQueue(const char* name, const char* portCommand) {
+  PRINTER_INFO_2A queue = {};
+  queue.pPrinterName = const_cast<char*>(name);
+  queue.pPortName = const_cast<char*>(portCommand);
+  queue.pDriverName = const_cast<char*>(kDriverName);
+  queue.pPrintProcessor = const_cast<char*>("WinPrint");
+  queue.pDatatype = const_cast<char*>("RAW");
+  queue.Attributes = PRINTER_ATTRIBUTE_LOCAL;
+  HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&queue));
+  check(printer != nullptr, std::string("AddPrinterA level 2 \"") + name + "\" port " + portCommand + " (error " +
+                                std::to_string(printer ? 0 : GetLastError()) + ")");
+  if (printer) ClosePrinter(printer);
+  return printer != nullptr;
+}
+
+bool removeQueue(const char* name) {
+  HANDLE printer = nullptr;
+  PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
+  if (!OpenPrinterA(const_cast<char*>(name), &printer, &access)) return false;
+  bool removed = DeletePrinter(printer) != FALSE;
+  ClosePrinter(printer);
+  return removed;
+}
+
 int setup(const char* portCommand) {
   // The spooler wants the driver's files to exist; which files they are does
   // not matter to the tool, which only reads the driver's name.
@@ -115,27 +147,11 @@ int setup(const char* portCommand) {
     auto* info = reinterpret_cast<PRINTER_INFO_2A*>(buffer.data());
     for (DWORD i = 0; i < count; ++i) {
       if (!info[i].pDriverName || lstrcmpA(info[i].pDriverName, kDriverName) != 0) continue;
-      HANDLE printer = nullptr;
-      PRINTER_DEFAULTSA access = {nullptr, nullptr, PRINTER_ALL_ACCESS};
-      if (OpenPrinterA(info[i].pPrinterName, &printer, &access)) {
-        check(DeletePrinter(printer) != FALSE, std::string("removed old queue ") + info[i].pPrinterName);
-        ClosePrinter(printer);
-      }
+      check(removeQueue(info[i].pPrinterName), std::string("removed old queue ") + info[i].pPrinterName);
     }
   }
 
-  PRINTER_INFO_2A queue = {};
-  queue.pPrinterName = const_cast<char*>(kQueueName);
-  queue.pPortName = const_cast<char*>(portCommand);
-  queue.pDriverName = const_cast<char*>(kDriverName);
-  queue.pPrintProcessor = const_cast<char*>("WinPrint");
-  queue.pDatatype = const_cast<char*>("RAW");
-  queue.Attributes = PRINTER_ATTRIBUTE_LOCAL;
-  HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&queue));
-  check(printer != nullptr, std::string("AddPrinterA level 2 port ") + portCommand + " (error " +
-                                std::to_string(printer ? 0 : GetLastError()) + ")");
-  if (printer) ClosePrinter(printer);
-  return g_failed ? 1 : 0;
+  return addQueue(kQueueName, portCommand) ? 0 : 1;
 }
 
 // ---- run ---------------------------------------------------------------------
@@ -407,6 +423,48 @@ Text folderOf(const Text& path) {
   return slash == Text::npos ? Text() : path.substr(0, slash + 1);
 }
 
+// Starts kvtool.exe in its own folder.
+bool startTool(const Text& exe, PROCESS_INFORMATION& process) {
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  Text command = WTEXT("\"") + exe + WTEXT("\"");
+  if (!check(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folderOf(exe).c_str(),
+                            &startup, &process) != FALSE,
+             "start " + utf8(exe))) {
+    return false;
+  }
+  g_process = process.dwProcessId;
+  return true;
+}
+
+// Ends a program that a failed step left running.
+void endTool(PROCESS_INFORMATION& process) {
+  if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+    TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, 5000);
+  }
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+// Closes the main window and waits for the program to end; message boxes
+// still open are named.
+bool closeTool(HWND main, const PROCESS_INFORMATION& process) {
+  PostMessageW(main, WM_CLOSE, 0, 0);
+  bool ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
+  if (!ended) {
+    for (HWND box : openBoxes()) {
+      check(false, "at close: message box \"" + utf8(windowText(box)) + "\": \"" + utf8(messageBoxText(box)) + "\"");
+    }
+  }
+  return check(ended, "closing the main window ends the program");
+}
+
+int summary() {
+  std::printf("%s\n", g_failed ? "kvtool under Wine: FAILED" : "kvtool under Wine: all checks passed");
+  return g_failed ? 1 : 0;
+}
+
 int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const Text& screenshot) {
   Text folder = folderOf(exe);
   Text ini = exe.substr(0, exe.size() - 4) + WTEXT(".ini");
@@ -417,18 +475,9 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
   std::string version = fileVersion(exe);
   check(version == "1.1.0.0", "version resource 1.1.0.0 (got \"" + version + "\")");
 
-  STARTUPINFOW startup = {};
-  startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
-  Text command = WTEXT("\"") + exe + WTEXT("\"");
-  if (!check(CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                            &startup, &process) != FALSE,
-             "start " + utf8(exe))) {
-    return 1;
-  }
-  g_process = process.dwProcessId;
+  if (!startTool(exe, process)) return 1;
 
-  bool ended = false;
   do {
     HWND main = waitForWindow(kMainCaption, 30, "main window");
     if (!check(main != nullptr, "main window \"KV830设定工具(V1.1)\" shown")) break;
@@ -484,14 +533,7 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
     }
 
     // Closing ends the program and stores the choices.
-    PostMessageW(main, WM_CLOSE, 0, 0);
-    ended = WaitForSingleObject(process.hProcess, 15000) == WAIT_OBJECT_0;
-    if (!ended) {
-      for (HWND box : openBoxes()) {
-        check(false, "at close: message box \"" + utf8(windowText(box)) + "\": \"" + utf8(messageBoxText(box)) + "\"");
-      }
-    }
-    check(ended, "closing the main window ends the program");
+    closeTool(main, process);
     struct Key {
       const WCHAR* name;
       int value;
@@ -512,30 +554,149 @@ int run(const Text& exe, const Text& portFile, const Text& builtLibrary, const T
     check(!built.empty() && written == built, "start-up wrote VRDUSBHid.dll beside the program byte for byte");
   } while (false);
 
-  if (!ended && WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
-    TerminateProcess(process.hProcess, 1);
-    WaitForSingleObject(process.hProcess, 5000);
-  }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
-  std::printf("%s\n", g_failed ? "kvtool under Wine: FAILED" : "kvtool under Wine: all checks passed");
-  return g_failed ? 1 : 0;
+  endTool(process);
+  return summary();
+}
+
+// ---- select ------------------------------------------------------------------
+
+constexpr char kSecondQueueName[] = "KV830 USB 2";
+
+// The selection dialog's texts; the information text's lines are compared
+// without their line-break characters.
+const Expected kSelectTexts[] = {
+    {IDC_SELECT_READ, WTEXT("读取信息")},
+    {IDC_SELECT_SKIP, WTEXT("跳过读取信息")},
+};
+
+constexpr const WCHAR* kSelectInfo =
+    WTEXT("请确认KV830处于联机状态，从下面列表中选择当前使用的打印机") WTEXT("如果要读取KV830信息，按下按钮“读取信息”")
+        WTEXT("    操作必须选择USB端口的打印机") WTEXT("如果不需要读取KV830信息，按下按钮“跳过读取信息”");
+
+Text withoutLineBreaks(Text text) {
+  Text out;
+  for (WCHAR c : text)
+    if (c != WTEXT('\r') && c != WTEXT('\n')) out += c;
+  return out;
+}
+
+int screenDpi() {
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+  ReleaseDC(nullptr, screen);
+  return dpi;
+}
+
+struct Placement {
+  HWND parent;
+  RECT client;
+};
+
+// Every visible control lies wholly inside the client area of its window.
+BOOL CALLBACK checkInsideClient(HWND control, LPARAM data) {
+  const auto* placement = reinterpret_cast<const Placement*>(data);
+  if (!IsWindowVisible(control)) return TRUE;
+  RECT box;
+  GetWindowRect(control, &box);
+  MapWindowPoints(nullptr, placement->parent, reinterpret_cast<POINT*>(&box), 2);
+  const RECT& client = placement->client;
+  check(box.left >= client.left && box.top >= client.top && box.right <= client.right && box.bottom <= client.bottom,
+        "control " + std::to_string(GetDlgCtrlID(control)) + " at (" + std::to_string(box.left) + "," +
+            std::to_string(box.top) + ")-(" + std::to_string(box.right) + "," + std::to_string(box.bottom) +
+            ") lies inside the client area " + std::to_string(client.right) + " x " + std::to_string(client.bottom));
+  return TRUE;
+}
+
+Text listItem(HWND list, int index) {
+  LRESULT length = SendMessageW(list, LB_GETTEXTLEN, index, 0);
+  if (length < 0 || length > 255) return {};
+  WCHAR item[256] = {};
+  SendMessageW(list, LB_GETTEXT, index, reinterpret_cast<LPARAM>(item));
+  return item;
+}
+
+// With two queues of the driver on ports the tool takes, the first
+// activation asks which one to use before anything is read.
+int selectRun(const char* portCommand, const Text& exe, const Text& screenshot) {
+  if (!addQueue(kSecondQueueName, portCommand)) return summary();
+  // Both port files lie beside the copy of the program (run-under-wine.sh).
+  Text portFile = folderOf(exe) + WTEXT("Ne00.prn");
+  std::string portBefore = fileBytes(portFile);
+
+  PROCESS_INFORMATION process = {};
+  if (startTool(exe, process)) do {
+    HWND dialog = waitForWindow(WTEXT("选择打印机"), 30, "selection dialog");
+    if (!check(dialog != nullptr, "selection dialog \"选择打印机\" shown")) break;
+    Sleep(500);
+    check(saveScreenshot(alongside(screenshot, WTEXT("-select"))), "screenshot of the selection dialog");
+
+    checkTexts(dialog, kSelectTexts);
+    Text info = windowText(GetDlgItem(dialog, IDC_SELECT_INFO));
+    check(withoutLineBreaks(info) == kSelectInfo, "the information text's four lines (got \"" + utf8(info) + "\")");
+    HWND list = GetDlgItem(dialog, IDC_SELECT_LIST);
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    Text first = listItem(list, 0), second = listItem(list, 1);
+    check(count == 2 && first == wide(kQueueName) && second == wide(kSecondQueueName),
+          "the list holds both queues (" + std::to_string(count) + " entries: \"" + utf8(first) + "\", \"" +
+              utf8(second) + "\")");
+    check(SendMessageW(list, LB_GETCURSEL, 0, 0) == 0, "the first queue is preselected");
+
+    int dpi = screenDpi();
+    Placement placement = {dialog, {}};
+    GetClientRect(dialog, &placement.client);
+    int width = placement.client.right, height = placement.client.bottom;
+    check(width == MulDiv(410, dpi, 96) && height == MulDiv(201, dpi, 96),
+          "client area 410 x 201 at 96 dpi, scaled to " + std::to_string(dpi) + " dpi (got " + std::to_string(width) +
+              " x " + std::to_string(height) + ")");
+    EnumChildWindows(dialog, checkInsideClient, reinterpret_cast<LPARAM>(&placement));
+
+    // The second queue, and no read: the main window takes that queue.
+    SendMessageW(list, LB_SETCURSEL, 1, 0);
+    PostMessageW(GetDlgItem(dialog, IDC_SELECT_SKIP), BM_CLICK, 0, 0);
+    for (int tick = 0; tick < 50 && IsWindowVisible(dialog); ++tick) Sleep(100);
+    check(!IsWindowVisible(dialog), "\"跳过读取信息\" closes the dialog");
+    HWND main = waitForWindow(kMainCaption, 15, "main window after the selection");
+    if (!check(main != nullptr, "main window shown after the selection")) break;
+    HWND printers = GetDlgItem(main, IDC_MAIN_COMBOBOX1);
+    WCHAR item[256] = {};
+    LRESULT chosen = SendMessageW(printers, CB_GETCURSEL, 0, 0);
+    if (chosen >= 0) SendMessageW(printers, CB_GETLBTEXT, chosen, reinterpret_cast<LPARAM>(item));
+    check(SendMessageW(printers, CB_GETCOUNT, 0, 0) == 2 && Text(item) == wide(kSecondQueueName),
+          "ComboBox1 lists both queues with the chosen one selected (selected \"" + utf8(item) + "\")");
+    check(visibleWindow(WTEXT("读出系统设置")) == nullptr && openBoxes().empty(),
+          "skipping reads nothing and shows no message (windows shown:" + shownWindows() + ")");
+    closeTool(main, process);
+    Text secondPort = folderOf(exe) + WTEXT("Ne01.prn");
+    check(fileBytes(portFile) == portBefore && fileBytes(secondPort).empty(),
+          "no job reached either queue (second port file \"" + printable(fileBytes(secondPort)) + "\")");
+  } while (false);
+  if (process.hProcess) endTool(process);
+  check(removeQueue(kSecondQueueName), "removed the second queue");
+  return summary();
 }
 
 }  // namespace
 
+std::string ansi(const WCHAR* text) {
+  int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string result(size > 0 ? size - 1 : 0, '\0');
+  if (size > 1) WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
+  return result;
+}
+
 int main() {
+  // Coordinates and the screen in pixels, as the DPI-aware tool sees them.
+  SetProcessDPIAware();
   int argc = 0;
   LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argc == 3 && lstrcmpW(argv[1], WTEXT("setup")) == 0) {
-    int size = WideCharToMultiByte(CP_ACP, 0, argv[2], -1, nullptr, 0, nullptr, nullptr);
-    std::string port(size > 0 ? size - 1 : 0, '\0');
-    WideCharToMultiByte(CP_ACP, 0, argv[2], -1, port.data(), size, nullptr, nullptr);
-    return setup(port.c_str());
+    return setup(ansi(argv[2]).c_str());
   }
   if (argc == 6 && lstrcmpW(argv[1], WTEXT("run")) == 0) return run(argv[2], argv[3], argv[4], argv[5]);
+  if (argc == 5 && lstrcmpW(argv[1], WTEXT("select")) == 0) return selectRun(ansi(argv[2]).c_str(), argv[3], argv[4]);
   std::fprintf(stderr,
                "usage: kvtool_wine_check setup <port command>\n"
-               "       kvtool_wine_check run <kvtool.exe> <port file> <VRDUSBHid.dll> <screenshot.bmp>\n");
+               "       kvtool_wine_check run <kvtool.exe> <port file> <VRDUSBHid.dll> <screenshot.bmp>\n"
+               "       kvtool_wine_check select <port command> <kvtool.exe> <screenshot.bmp>\n");
   return 2;
 }
