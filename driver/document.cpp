@@ -48,15 +48,13 @@ BOOL outputResult(const PrinterDevice& device, DWORD bandError) {
 }
 
 DefRules modelDefRules() {
-  return DefRules{static_cast<int>(kModel.widthDotFactor),  static_cast<int>(kModel.lengthDotFactor),
-                  static_cast<int>(kModel.jobWidthLimit),   static_cast<int>(kModel.stopPositionMax),
-                  static_cast<int>(kModel.defaultStopPosition), kModel.sendsOffsets};
+  return DefRules{static_cast<int>(kModel.widthDotFactor), static_cast<int>(kModel.lengthDotFactor), kRules.labelWidth,
+                  kRules.stopPosition, kModel.sendsOffsets};
 }
 
-// The DEF values: the selected label's definition (or the model's default
-// one), the custom size for the user-defined label, and the settings.
-DefValues defValuesOf(const PrinterDevice& device) {
-  const PrivateSettings& p = device.settings.Private;
+// The selected label's definition (or the model's default one), with the
+// custom size for the user-defined label.
+LabelDefinition jobLabelOf(const PrivateSettings& p) {
   LabelDefinition def{};
   if (!ReadLabelDefinition(p.LabelIndex, &def))
     DefaultLabelDefinition(p.LabelIndex == kCustomLabelIndex ? kCustomLabelIndex : kModel.firstUserSlot, &def);
@@ -64,36 +62,15 @@ DefValues defValuesOf(const PrinterDevice& device) {
     def.LabelWidth = p.CustomWidth;
     def.LabelHeight = p.CustomHeight;
   }
-  DefValues v{};
-  v.labelType = def.LabelType;
-  v.width = def.LabelWidth;
-  v.height = def.LabelHeight;
-  v.gap = def.LabelGap;
-  v.direction = p.Direction;
-  v.density = def.Density;
-  v.speed = p.Speed;
-  v.stopPosition = def.StopPosition;
-  v.offsetTearOff = def.OffsetTearOff;
-  v.offsetPeelOff = def.OffsetPeerOff;
-  v.offsetCutter = def.OffsetCutter;
-  v.cutInterval = def.CutInterval;
-  v.offsetX = p.OffsetX;
-  v.offsetY = p.OffsetY;
-  v.graphicsMode = p.GraphicsMode;
-  v.printMethod = p.PrintMethod;
-  v.printMode = def.PrintMode;
-  v.leftMargin = def.LeftMargin;
-  v.rightMargin = def.RightMargin;
-  v.topMargin = def.TopMargin;
-  v.bottomMargin = def.BottomMargin;
-  return v;
+  return def;
 }
 
 // START and QTY, preceded on the document's first page by DEF and JOB.
 void openPage(PrinterDevice& device) {
   if (device.pageCounter == 1) {
     char line[256];
-    int n = formatDefLine(line, sizeof line, defValuesOf(device), modelDefRules());
+    const PrivateSettings& settings = device.settings.Private;
+    int n = formatDefLine(line, sizeof line, jobLabelOf(settings), settings, modelDefRules());
     writeJobHeader(device.output, line, n);
   }
   writePageStart(device.output, device.copyCount);
