@@ -9,6 +9,7 @@
 #include "label_file.h"
 #include "raster.h"
 #include "settings_records.h"
+#include "spooler_output.h"
 
 namespace driver {
 
@@ -47,11 +48,6 @@ BOOL outputResult(const PrinterDevice& device, DWORD bandError) {
   return FALSE;
 }
 
-DefRules modelDefRules() {
-  return DefRules{static_cast<int>(kModel.widthDotFactor), static_cast<int>(kModel.lengthDotFactor), kRules.labelWidth,
-                  kRules.stopPosition, kModel.sendsOffsets};
-}
-
 // The selected label's definition (or the model's default one), with the
 // custom size for the user-defined label.
 LabelDefinition jobLabelOf(const PrivateSettings& p) {
@@ -69,8 +65,9 @@ LabelDefinition jobLabelOf(const PrivateSettings& p) {
 void openPage(PrinterDevice& device) {
   if (device.pageCounter == 1) {
     char line[256];
-    const PrivateSettings& settings = device.settings.Private;
-    int n = formatDefLine(line, sizeof line, jobLabelOf(settings), settings, modelDefRules());
+    const PrivateSettings& p = device.settings.Private;
+    const DefSettings settings{p.Direction, p.Speed, p.OffsetX, p.OffsetY, p.GraphicsMode, p.PrintMethod};
+    int n = formatDefLine(line, sizeof line, jobLabelOf(p), settings, defRulesOf(kModel));
     writeJobHeader(device.output, line, n);
   }
   writePageStart(device.output, device.copyCount);

@@ -1,7 +1,5 @@
-// Job language writers and the output stage that carries them to the spooler.
+// Job language writers and the output stage that carries them to a writer.
 #include "jobstream.h"
-
-#include <winspool.h>
 
 #include <algorithm>
 #include <climits>
@@ -9,10 +7,6 @@
 #include <cstring>
 
 namespace driver {
-
-BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written) {
-  return WritePrinter(static_cast<HANDLE>(context), const_cast<BYTE*>(data), size, written);
-}
 
 void OutputStage::writeAll(const BYTE* data, DWORD n) {
   while (n > 0 && !failed()) {
@@ -99,22 +93,23 @@ class LineBuilder {
 
 }  // namespace
 
-int formatDefLine(char* out, int capacity, const LabelDefinition& label, const PrivateSettings& settings,
+int formatDefLine(char* out, int capacity, const LabelDefinition& label, const DefSettings& settings,
                   const DefRules& rules) {
   if (!out || capacity <= 0) return 0;
   out[0] = 0;
   LineBuilder line(out, capacity);
+  const SettingRules& r = rules.rules;
   auto length = [&](const char* key, LONG tenths) { line.field(key, tenthsToDots(tenths, rules.lengthFactor)); };
   line.text(jobcmd::kDef);
-  line.field(kRules.labelType.jobKey, label.LabelType);
-  line.field(rules.labelWidth.jobKey,
-             tenthsToDots(std::min(label.LabelWidth, rules.labelWidth.high), rules.widthFactor));
-  length(kRules.labelHeight.jobKey, std::min(label.LabelHeight, kRules.labelHeight.high));
-  length(kRules.labelGap.jobKey, kRules.labelGap.orFallback(label.LabelGap));
-  line.field(kRules.direction.jobKey, settings.Direction);
-  line.field(kRules.density.jobKey, kRules.density.orFallback(label.Density));
-  line.field(kRules.speed.jobKey, settings.Speed);
-  line.field(rules.stopPosition.jobKey, rules.stopPosition.orFallback(label.StopPosition));
+  line.field(r.labelType.jobKey, label.LabelType);
+  line.field(r.labelWidth.jobKey,
+             tenthsToDots(std::min(label.LabelWidth, r.labelWidth.high), rules.widthFactor));
+  length(r.labelHeight.jobKey, std::min(label.LabelHeight, r.labelHeight.high));
+  length(r.labelGap.jobKey, r.labelGap.orFallback(label.LabelGap));
+  line.field(r.direction.jobKey, settings.direction);
+  line.field(r.density.jobKey, r.density.orFallback(label.Density));
+  line.field(r.speed.jobKey, settings.speed);
+  line.field(r.stopPosition.jobKey, r.stopPosition.orFallback(label.StopPosition));
   switch (label.PrintMode) {
     case 1:
       line.field("TO", label.OffsetTearOff);
@@ -124,18 +119,18 @@ int formatDefLine(char* out, int capacity, const LabelDefinition& label, const P
       break;
     case 4:
       line.field("CO", label.OffsetCutter);
-      line.field(kRules.cutInterval.jobKey, kRules.cutInterval.orFallback(label.CutInterval));
+      line.field(r.cutInterval.jobKey, r.cutInterval.orFallback(label.CutInterval));
       break;
     default:
       break;
   }
   if (rules.sendOffsets) {
-    if (kRules.offsetX.admits(settings.OffsetX)) line.field(kRules.offsetX.jobKey, settings.OffsetX);
-    if (kRules.offsetY.admits(settings.OffsetY)) line.field(kRules.offsetY.jobKey, settings.OffsetY);
+    if (r.offsetX.admits(settings.offsetX)) line.field(r.offsetX.jobKey, settings.offsetX);
+    if (r.offsetY.admits(settings.offsetY)) line.field(r.offsetY.jobKey, settings.offsetY);
   }
-  line.field(kRules.graphicsMode.jobKey, settings.GraphicsMode);
-  line.field(kRules.printMethod.jobKey, settings.PrintMethod);
-  line.field(kRules.printMode.jobKey, label.PrintMode);
+  line.field(r.graphicsMode.jobKey, settings.graphicsMode);
+  line.field(r.printMethod.jobKey, settings.printMethod);
+  line.field(r.printMode.jobKey, label.PrintMode);
   length("LM", label.LeftMargin);
   length("RM", label.RightMargin);
   length("TM", label.TopMargin);

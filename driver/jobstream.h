@@ -1,12 +1,12 @@
 // The printer's job language as the driver writes it, and the output stage
-// that stages it and hands it to the spooler.
+// that stages it and hands it to a writer.
 #pragma once
 
 #include <windows.h>
 
 #include "label_file.h"
+#include "model_profiles.h"
 #include "setting_rules.h"
-#include "settings_records.h"
 
 namespace driver {
 
@@ -36,12 +36,10 @@ enum JobStateFlags : DWORD {
 constexpr DWORD kStagingCapacity = 0xF800;
 
 // Where staged bytes go: WritePrinter on the device's printer handle in the
-// driver, a capture buffer in tests. Returns FALSE on failure (with the last
-// error set) and the count actually taken in *written.
+// driver (spooler_output.h), the device connection in the printer
+// application, a capture buffer in tests. Returns FALSE on failure (with the
+// last error set) and the count actually taken in *written.
 typedef BOOL (*ByteWriter)(void* context, const BYTE* data, DWORD size, DWORD* written);
-
-// The spooler writer: `context` is the printer handle.
-BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written);
 
 // Output stage of one device record. All fields are plain so the record can
 // live zero-filled inside the device; `staging` must hold `capacity` bytes.
@@ -68,15 +66,29 @@ struct OutputStage {
   void writeAll(const BYTE* data, DWORD n);
 };
 
-// The DEF line's rules that depend on the model; every other range comes
-// from kRules.
-struct DefRules {
-  int widthFactor;           // 0.1 mm -> dots for PW: (v / 10) * factor / 10
-  int lengthFactor;          // the same for every other length
-  SettingRule labelWidth;    // PW is held to labelWidth.high before conversion
-  SettingRule stopPosition;  // PS outside the range is replaced by its fallback
-  bool sendOffsets;          // XO and YO are sent (when in range)
+// The document's settings the DEF line carries, as the device mode's
+// private part holds them (this core is built without the device-mode
+// records, so it takes the six values it reads).
+struct DefSettings {
+  LONG direction;
+  LONG speed;
+  LONG offsetX;
+  LONG offsetY;
+  LONG graphicsMode;
+  LONG printMethod;
 };
+
+// The DEF line's rules of a model.
+struct DefRules {
+  int widthFactor;     // 0.1 mm -> dots for PW: (v / 10) * factor / 10
+  int lengthFactor;    // the same for every other length
+  bool sendOffsets;    // XO and YO are sent (when in range)
+  SettingRules rules;  // ranges, defaults and keywords
+};
+inline constexpr DefRules defRulesOf(const ModelProfile& m) {
+  return DefRules{static_cast<int>(m.widthDotFactor), static_cast<int>(m.lengthDotFactor), m.sendsOffsets,
+                  settingRulesOf(m)};
+}
 
 // Whole millimetres of `tenths` times `factor` / 10, truncating; results
 // beyond the int range are held at INT_MIN or INT_MAX.
@@ -86,7 +98,7 @@ int tenthsToDots(int tenths, int factor);
 // label's definition (lengths in 0.1 mm, as stored) and the document's
 // private settings. Returns its length, or 0 when `out` is null or
 // `capacity` cannot hold it with its terminator. 256 bytes always suffice.
-int formatDefLine(char* out, int capacity, const LabelDefinition& label, const PrivateSettings& settings,
+int formatDefLine(char* out, int capacity, const LabelDefinition& label, const DefSettings& settings,
                   const DefRules& rules);
 
 // Command writers. Each stages its lines and updates the job-state flags

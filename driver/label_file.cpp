@@ -6,7 +6,6 @@
 #include "label_file.h"
 #include "lock.h"
 #include "model_profile.h"
-#include "setting_rules.h"
 #include "text.h"
 
 namespace driver {

@@ -1,7 +1,7 @@
-// Model B (KV830, 300 dpi) profile; included by model_profile.h only.
+// Model B (KV830, 300 dpi) profile; included by model_profiles.h only.
 #pragma once
 
-inline constexpr ModelProfile kModelProfile{
+inline constexpr ModelProfile kProfileKV830{
     .model = ModelId::ModelB,
     .modelName = "KV830",
     .signature = 0x8981,
@@ -13,12 +13,12 @@ inline constexpr ModelProfile kModelProfile{
          .LabelName = WTEXT("用户自定义"),
          .LabelWidth = 1040,
          .LabelHeight = 500,
-         .LabelGap = 20,
-         .PrintMode = 1,
+         .LabelGap = kLabelGapRule.fallback,
+         .PrintMode = kPrintModeRule.fallback,
          .StopPosition = 36,
-         .Density = 8,
-         .LabelType = 2,
-         .AutoMargin = 1,
+         .Density = kDensityRule.fallback,
+         .LabelType = kLabelTypeRule.fallback,
+         .AutoMargin = kAutoMarginRule.fallback,
          .LeftMargin = 0,
          .RightMargin = 0,
          .TopMargin = 0,
@@ -27,12 +27,12 @@ inline constexpr ModelProfile kModelProfile{
          .LabelName = WTEXT("55X50mm label"),
          .LabelWidth = 550,
          .LabelHeight = 500,
-         .LabelGap = 20,
-         .PrintMode = 1,
+         .LabelGap = kLabelGapRule.fallback,
+         .PrintMode = kPrintModeRule.fallback,
          .StopPosition = 36,
-         .Density = 8,
-         .LabelType = 2,
-         .AutoMargin = 1,
+         .Density = kDensityRule.fallback,
+         .LabelType = kLabelTypeRule.fallback,
+         .AutoMargin = kAutoMarginRule.fallback,
          .LeftMargin = 0,
          .RightMargin = 0,
          .TopMargin = 0,

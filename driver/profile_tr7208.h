@@ -1,7 +1,7 @@
-// Model A (TR7208, 203 dpi) profile; included by model_profile.h only.
+// Model A (TR7208, 203 dpi) profile; included by model_profiles.h only.
 #pragma once
 
-inline constexpr ModelProfile kModelProfile{
+inline constexpr ModelProfile kProfileTR7208{
     .model = ModelId::ModelA,
     .modelName = "TR7208",
     .signature = 0x8950,
@@ -13,12 +13,12 @@ inline constexpr ModelProfile kModelProfile{
          .LabelName = WTEXT("用户自定义"),
          .LabelWidth = 1100,
          .LabelHeight = 530,
-         .LabelGap = 20,
-         .PrintMode = 1,
+         .LabelGap = kLabelGapRule.fallback,
+         .PrintMode = kPrintModeRule.fallback,
          .StopPosition = 130,
-         .Density = 8,
-         .LabelType = 2,
-         .AutoMargin = 1,
+         .Density = kDensityRule.fallback,
+         .LabelType = kLabelTypeRule.fallback,
+         .AutoMargin = kAutoMarginRule.fallback,
          .LeftMargin = 0,
          .RightMargin = 0,
          .TopMargin = 0,
@@ -27,11 +27,11 @@ inline constexpr ModelProfile kModelProfile{
          .LabelName = WTEXT("55X40mm label"),
          .LabelWidth = 550,
          .LabelHeight = 400,
-         .LabelGap = 20,
-         .PrintMode = 1,
+         .LabelGap = kLabelGapRule.fallback,
+         .PrintMode = kPrintModeRule.fallback,
          .StopPosition = 234,
-         .Density = 8,
-         .LabelType = 2,
+         .Density = kDensityRule.fallback,
+         .LabelType = kLabelTypeRule.fallback,
          .AutoMargin = 0,
          .LeftMargin = 10,
          .RightMargin = 10,

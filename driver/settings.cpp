@@ -12,7 +12,6 @@
 #include "label_file.h"
 #include "model_profile.h"
 #include "printer_properties.h"
-#include "setting_rules.h"
 #include "settings.h"
 #include "tables.h"
 #include "text.h"

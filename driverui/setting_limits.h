@@ -5,11 +5,15 @@
 #include <windows.h>
 
 #include "label_file.h"
-#include "setting_rules.h"
+#include "model_profile.h"
 #include "settings.h"
 #include "tables.h"
 
 namespace driver {
+
+static_assert(kRules.ditherPattern.high == kThresholdPatternCount - 1 &&
+                  kRules.halftonePattern.high == kThresholdPatternCount - 1,
+              "a pattern setting selects one of the threshold patterns");
 
 // The speeds the model names, codes 1..kSpeedCount.
 inline constexpr LONG kSpeedCount = kRules.speed.high;

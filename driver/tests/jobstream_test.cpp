@@ -54,14 +54,14 @@ struct StageFixture : ::testing::Test {
 
 // ---- DEF line ---------------------------------------------------------------
 
-constexpr DefRules kRulesA{80, 80, {"PW", 100, 1180, 1100}, {"PS", 0, 3200, 130}, true};
-constexpr DefRules kRulesB{118, 120, {"PW", 100, 1040, 1040}, {"PS", 0, 4800, 36}, false};
+constexpr DefRules kRulesA = defRulesOf(kProfileTR7208);
+constexpr DefRules kRulesB = defRulesOf(kProfileKV830);
 
 // What the DEF line is built from: the label's definition and the
-// document's private settings.
+// document's settings.
 struct DefInput {
   LabelDefinition label{};
-  PrivateSettings settings{};
+  DefSettings settings{};
 };
 
 DefInput defaultsA() {
@@ -70,12 +70,12 @@ DefInput defaultsA() {
   v.label.LabelWidth = 1100;
   v.label.LabelHeight = 530;
   v.label.LabelGap = 20;
-  v.settings.Direction = 1;
+  v.settings.direction = 1;
   v.label.Density = 8;
-  v.settings.Speed = 1;
+  v.settings.speed = 1;
   v.label.StopPosition = 130;
-  v.settings.GraphicsMode = 1;
-  v.settings.PrintMethod = 2;
+  v.settings.graphicsMode = 1;
+  v.settings.printMethod = 2;
   v.label.PrintMode = 1;
   return v;
 }
@@ -84,9 +84,9 @@ DefInput defaultsB() {
   DefInput v = defaultsA();
   v.label.LabelWidth = 1040;
   v.label.LabelHeight = 500;
-  v.settings.Speed = 2;
+  v.settings.speed = 2;
   v.label.StopPosition = 36;
-  v.settings.PrintMethod = 1;
+  v.settings.printMethod = 1;
   return v;
 }
 
@@ -121,8 +121,8 @@ const DefCase kDefCases[] = {
        v.label.LabelGap = 80;
        v.label.Density = 16;
        v.label.StopPosition = 3200;
-       v.settings.OffsetX = 400;
-       v.settings.OffsetY = 800;
+       v.settings.offsetX = 400;
+       v.settings.offsetY = 800;
      },
      "DEF MK=2,PW=880,PH=424,PG=64,DR=1,DK=16,SP=1,PS=3200,TO=0,XO=400,YO=800,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,"
      "BM=0\r\n"},
@@ -166,14 +166,14 @@ const DefCase kDefCases[] = {
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,XO=0,YO=0,GM=1,TR=2,MD=2,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"OffsetsOutOfRangeLeftOutA", false,
      [](DefInput& v) {
-       v.settings.OffsetX = 401;
-       v.settings.OffsetY = -1;
+       v.settings.offsetX = 401;
+       v.settings.offsetY = -1;
      },
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,TO=0,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"OffsetsNeverSentB", true,
      [](DefInput& v) {
-       v.settings.OffsetX = 5;
-       v.settings.OffsetY = 5;
+       v.settings.offsetX = 5;
+       v.settings.offsetY = 5;
      },
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=1,TR=1,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"MarginsAndHexModeB", true,
@@ -182,7 +182,7 @@ const DefCase kDefCases[] = {
        v.label.RightMargin = 25;
        v.label.TopMargin = 100;
        v.label.BottomMargin = 9;
-       v.settings.GraphicsMode = 0;
+       v.settings.graphicsMode = 0;
        v.label.LabelType = 1;
      },
      "DEF MK=1,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=0,TR=1,MD=1,LM=12,RM=24,TM=120,BM=0\r\n"},
@@ -219,10 +219,7 @@ TEST(DefLineBuffer, LargestValuesFit256Bytes) {
         &LabelDefinition::BottomMargin, &LabelDefinition::OffsetTearOff, &LabelDefinition::OffsetPeerOff,
         &LabelDefinition::OffsetCutter, &LabelDefinition::CutInterval})
     v.label.*f = -2147483647 - 1;
-  for (LONG PrivateSettings::* f : {&PrivateSettings::Direction, &PrivateSettings::Speed, &PrivateSettings::OffsetX,
-                                    &PrivateSettings::OffsetY, &PrivateSettings::GraphicsMode,
-                                    &PrivateSettings::PrintMethod})
-    v.settings.*f = -2147483647 - 1;
+  v.settings = {-2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1};
   v.label.PrintMode = 4;
   char line[256];
   EXPECT_GT(formatDefLine(line, sizeof line, v.label, v.settings, kRulesA), 0);
