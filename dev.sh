@@ -15,7 +15,7 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmar
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
           xvfb xauth fonts-wqy-zenhei locales imagemagick libpappl-dev libjpeg-dev
-          python3 cups cups-ipp-utils cups-filters ghostscript zbar-tools)
+          python3 cups cups-ipp-utils cups-filters ghostscript zbar-tools libtiff-dev)
 
 ensure_packages() {
   local missing=()
