@@ -35,7 +35,7 @@ void layoutBands(PrinterDevice& device, LONG n) {
   auto scanBytes = [&](LONG width) { return oneBit ? width / 8 : width; };
 
   BandEntry& page = device.wholePage;
-  page = BandEntry{0, 0, roundUp(W, unit), roundUp(H, A), W, H, scanBytes(roundUp(W, unit)), 1};
+  page = BandEntry{0, 0, roundUp(W, unit), roundUp(H, A), W, H, scanBytes(roundUp(W, unit)), kBandEncode};
 
   ZeroMemory(device.bands, sizeof device.bands);
   if (device.render.layout == PageLayout::Portrait) {
@@ -43,10 +43,10 @@ void layoutBands(PrinterDevice& device, LONG n) {
     const LONG bandHeight = roundUp(ceilDiv(H, n), A);
     const LONG d = clampBands(ceilDiv(H, bandHeight));
     device.bandCount = d;
-    device.bandSize = BandEntry{0, 0, bandWidth, bandHeight, W, bandHeight, scanBytes(bandWidth), 1};
+    device.bandSize = BandEntry{0, 0, bandWidth, bandHeight, W, bandHeight, scanBytes(bandWidth), kBandEncode};
     for (LONG j = 0; j < d; ++j) {
       LONG exactHeight = j == d - 1 ? H - (d - 1) * bandHeight : bandHeight;
-      device.bands[j] = BandEntry{0, j * bandHeight, bandWidth, bandHeight, W, exactHeight, scanBytes(bandWidth), 1};
+      device.bands[j] = BandEntry{0, j * bandHeight, bandWidth, bandHeight, W, exactHeight, scanBytes(bandWidth), kBandEncode};
     }
     return;
   }
@@ -56,12 +56,12 @@ void layoutBands(PrinterDevice& device, LONG n) {
   const LONG bandHeight = roundUp(H, A);
   const LONG d = clampBands(ceilDiv(W, bandWidth));
   device.bandCount = d;
-  device.bandSize = BandEntry{0, 0, bandWidth, bandHeight, bandWidth, H, scanBytes(bandWidth), 1};
+  device.bandSize = BandEntry{0, 0, bandWidth, bandHeight, bandWidth, H, scanBytes(bandWidth), kBandEncode};
   const bool reversed = device.render.layout == PageLayout::LandscapeReversed;
   for (LONG j = 0; j < d; ++j) {
     LONG strip = reversed ? d - 1 - j : j;  // position from the left
     LONG exactWidth = strip == d - 1 ? W - (d - 1) * bandWidth : bandWidth;
-    device.bands[j] = BandEntry{strip * bandWidth, 0, bandWidth, bandHeight, exactWidth, H, scanBytes(bandWidth), 1};
+    device.bands[j] = BandEntry{strip * bandWidth, 0, bandWidth, bandHeight, exactWidth, H, scanBytes(bandWidth), kBandEncode};
   }
 }
 

@@ -6,6 +6,7 @@
 #include <winddi.h>
 #include <winspool.h>
 
+#include "guard.h"
 #include "model_profile.h"
 #include "page_layout.h"
 #include "raster.h"
@@ -64,7 +65,10 @@ struct GraphScratch {
 };
 
 // One entry of the drawn-region record: first and last pixel covered on a
-// line, and whether anything was drawn on it.
+// line, and whether anything was drawn on it. The drawing hooks fill it
+// (when TrackDrawnRegion is set) and each band start empties it; nothing in
+// the driver reads it back: it is kept because the stored settings carry
+// the switch and the record's tests pin what the hooks cover.
 struct DrawnRegion {
   LONG first;
   LONG last;
@@ -75,6 +79,9 @@ static_assert(sizeof(DrawnRegion) == 12, "drawn-region entries are 12 bytes");
 // Option flags of the render parameters.
 inline constexpr ULONG kOptionSolidFill = 0x01;
 inline constexpr ULONG kOptionDontJournal = 0x04;
+// The two pen flags are set for the record's readers but tested by no
+// hook: 0x10 is present in both modes a surface exists for (1-bit, 8-bit
+// grey), 0x40 only in the 24-bit modes, which get no surface.
 inline constexpr ULONG kOptionBlackWhitePens = 0x10;
 inline constexpr ULONG kOptionColorLines = 0x40;
 inline constexpr ULONG kOptionTrackRegion = 0x100;
@@ -84,7 +91,6 @@ struct RenderParameters {
   LONG dpiX;
   LONG dpiY;
   LONG dpiXY;
-  LONG copies;
   ULONG bitDepth;       // 1, 8, or 24 (no surface possible)
   ULONG options;
   LONG patternKind;           // of the DitherPattern entry (or the default)
@@ -113,7 +119,7 @@ struct PrinterDevice {
   HDEV hdev;
   HANDLE printer;
   WCHAR printerName[kPrinterNameChars + 1];
-  PrinterDevice* self;
+  PrinterDevice* self;  // the record's own block: set at creation, freed through at DrvDisablePDEV
 
   // Surface and band layout.
   HSURF surface;
@@ -145,6 +151,24 @@ PrinterDevice* validDevice(DHPDEV handle);
 // The same test without touching the last error.
 bool isValidDevice(const PrinterDevice* device);
 inline PrinterDevice* validDevice(SURFOBJ* pso) { return validDevice(pso ? pso->dhpdev : nullptr); }
+
+// The shape of a device entry point: inside the catch-all guard, body runs
+// on the record behind `handle` (a DHPDEV or a SURFOBJ*); without a valid
+// record the entry point returns `failure` with validDevice's last error.
+template <class Result, class Handle, class Body>
+Result withDevice(Handle handle, Result failure, Body&& body) noexcept {
+  return guardedCall<Result>(failure, [&]() -> Result {
+    PrinterDevice* device = validDevice(handle);
+    return device ? body(*device) : failure;
+  });
+}
+// The same for entry points that return nothing.
+template <class Handle, class Body>
+void withDevice(Handle handle, Body&& body) noexcept {
+  guardedVoid([&] {
+    if (PrinterDevice* device = validDevice(handle)) body(*device);
+  });
+}
 
 // Closes the record's output before a reset: END when a page is open, JOBE
 // when the job header was sent, then flush.

@@ -48,10 +48,9 @@ BOOL outputResult(const PrinterDevice& device, DWORD bandError) {
   return FALSE;
 }
 
-// The DEF values: the selected label's definition (or the model's default
-// one), the custom size for the user-defined label, and the settings.
-DefValues defValuesOf(const PrinterDevice& device) {
-  const PrivateSettings& p = device.settings.Private;
+// The selected label's definition (or the model's default one), with the
+// custom size for the user-defined label.
+LabelDefinition jobLabelOf(const PrivateSettings& p) {
   LabelDefinition def{};
   if (!ReadLabelDefinition(p.LabelIndex, &def))
     DefaultLabelDefinition(p.LabelIndex == kCustomLabelIndex ? kCustomLabelIndex : kModel.firstUserSlot, &def);
@@ -59,36 +58,16 @@ DefValues defValuesOf(const PrinterDevice& device) {
     def.LabelWidth = p.CustomWidth;
     def.LabelHeight = p.CustomHeight;
   }
-  DefValues v{};
-  v.labelType = def.LabelType;
-  v.width = def.LabelWidth;
-  v.height = def.LabelHeight;
-  v.gap = def.LabelGap;
-  v.direction = p.Direction;
-  v.density = def.Density;
-  v.speed = p.Speed;
-  v.stopPosition = def.StopPosition;
-  v.offsetTearOff = def.OffsetTearOff;
-  v.offsetPeelOff = def.OffsetPeerOff;
-  v.offsetCutter = def.OffsetCutter;
-  v.cutInterval = def.CutInterval;
-  v.offsetX = p.OffsetX;
-  v.offsetY = p.OffsetY;
-  v.graphicsMode = p.GraphicsMode;
-  v.printMethod = p.PrintMethod;
-  v.printMode = def.PrintMode;
-  v.leftMargin = def.LeftMargin;
-  v.rightMargin = def.RightMargin;
-  v.topMargin = def.TopMargin;
-  v.bottomMargin = def.BottomMargin;
-  return v;
+  return def;
 }
 
 // START and QTY, preceded on the document's first page by DEF and JOB.
 void openPage(PrinterDevice& device) {
   if (device.pageCounter == 1) {
     char line[256];
-    int n = formatDefLine(line, sizeof line, defValuesOf(device), defRulesOf(kModel));
+    const PrivateSettings& p = device.settings.Private;
+    const DefSettings settings{p.Direction, p.Speed, p.OffsetX, p.OffsetY, p.GraphicsMode, p.PrintMethod};
+    int n = formatDefLine(line, sizeof line, jobLabelOf(p), settings, defRulesOf(kModel));
     writeJobHeader(device.output, line, n);
   }
   writePageStart(device.output, device.copyCount);
@@ -162,93 +141,83 @@ extern "C" {
 // The document's name and job id are not kept: the job goes out through the
 // printer handle, and nothing in the driver asks for either.
 BOOL APIENTRY DrvStartDoc(SURFOBJ* pso, LPWSTR, DWORD) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL { return validDevice(pso) != nullptr; });
+  return withDevice(pso, FALSE, [](PrinterDevice&) -> BOOL { return TRUE; });
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ* pso) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
-    bindOutput(*device);
-    ++device->pageCounter;
-    if (device->bandingMode) return outputResult(*device);
-    openPage(*device);
-    device->bandCursor = 0;
-    reportBandOrigin(*device, &device->bandOrigin);
-    clearSurface(*device, pso);
-    return outputResult(*device);
+  return withDevice(pso, FALSE, [&](PrinterDevice& device) -> BOOL {
+    bindOutput(device);
+    ++device.pageCounter;
+    if (device.bandingMode) return outputResult(device);
+    openPage(device);
+    device.bandCursor = 0;
+    reportBandOrigin(device, &device.bandOrigin);
+    clearSurface(device, pso);
+    return outputResult(device);
   });
 }
 
 BOOL APIENTRY DrvSendPage(SURFOBJ* pso) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
-    bindOutput(*device);
+  return withDevice(pso, FALSE, [&](PrinterDevice& device) -> BOOL {
+    bindOutput(device);
     // In banding mode DrvNextBand sends the page; a page that was never
     // started has no START to close.
-    if (device->bandingMode || !(device->output.state & PageOpen)) return outputResult(*device);
-    device->bandCursor = 0;
-    const DWORD bandError = encodeCurrentBand(*device, pso);
-    clearSurface(*device, pso);
-    writePageEnd(device->output);
-    return outputResult(*device, bandError);
+    if (device.bandingMode || !(device.output.state & PageOpen)) return outputResult(device);
+    device.bandCursor = 0;
+    const DWORD bandError = encodeCurrentBand(device, pso);
+    clearSurface(device, pso);
+    writePageEnd(device.output);
+    return outputResult(device, bandError);
   });
 }
 
 BOOL APIENTRY DrvEndDoc(SURFOBJ* pso, FLONG) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
-    bindOutput(*device);
-    BOOL ok = finishDocument(device->output);
-    device->pageCounter = 0;
-    if (!ok) SetLastError(device->output.writeError);
+  return withDevice(pso, FALSE, [&](PrinterDevice& device) -> BOOL {
+    bindOutput(device);
+    BOOL ok = finishDocument(device.output);
+    device.pageCounter = 0;
+    if (!ok) SetLastError(device.output.writeError);
     return ok;
   });
 }
 
 BOOL APIENTRY DrvStartBanding(SURFOBJ* pso, POINTL* pptl) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
+  return withDevice(pso, FALSE, [&](PrinterDevice& device) -> BOOL {
     if (!pptl) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
-    bindOutput(*device);
-    device->bandCursor = 0;
-    reportBandOrigin(*device, pptl);
-    device->bandOrigin = *pptl;
-    clearSurface(*device, pso);
-    return outputResult(*device);
+    bindOutput(device);
+    device.bandCursor = 0;
+    reportBandOrigin(device, pptl);
+    device.bandOrigin = *pptl;
+    clearSurface(device, pso);
+    return outputResult(device);
   });
 }
 
 BOOL APIENTRY DrvNextBand(SURFOBJ* pso, POINTL* pptl) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* device = validDevice(pso);
-    if (!device) return FALSE;
-    if (!pptl || device->bandCount < 1) {
+  return withDevice(pso, FALSE, [&](PrinterDevice& device) -> BOOL {
+    if (!pptl || device.bandCount < 1) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
     }
-    bindOutput(*device);
-    if (device->bandCursor < 0 || device->bandCursor >= device->bandCount) device->bandCursor = 0;
-    if (device->bandCursor == 0) openPage(*device);
-    const DWORD bandError = encodeCurrentBand(*device, pso);
-    clearSurface(*device, pso);
-    if (device->bandCursor < device->bandCount - 1) {
-      ++device->bandCursor;
-      reportBandOrigin(*device, pptl);
+    bindOutput(device);
+    if (device.bandCursor < 0 || device.bandCursor >= device.bandCount) device.bandCursor = 0;
+    if (device.bandCursor == 0) openPage(device);
+    const DWORD bandError = encodeCurrentBand(device, pso);
+    clearSurface(device, pso);
+    if (device.bandCursor < device.bandCount - 1) {
+      ++device.bandCursor;
+      reportBandOrigin(device, pptl);
     } else {
-      writePageEnd(device->output);
-      device->bandCursor = 0;
+      writePageEnd(device.output);
+      device.bandCursor = 0;
       pptl->x = -1;
       pptl->y = -1;
     }
-    device->bandOrigin = *pptl;
-    return outputResult(*device, bandError);
+    device.bandOrigin = *pptl;
+    return outputResult(device, bandError);
   });
 }
 

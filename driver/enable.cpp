@@ -111,40 +111,29 @@ DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW* pdm, LPWSTR, ULONG cPat, HSURF* phsurfPa
 }
 
 VOID APIENTRY DrvCompletePDEV(DHPDEV dhpdev, HDEV hdev) {
-  guardedVoid([&] {
-    if (PrinterDevice* device = validDevice(dhpdev)) device->hdev = hdev;
-  });
+  withDevice(dhpdev, [&](PrinterDevice& device) { device.hdev = hdev; });
 }
 
 BOOL APIENTRY DrvResetPDEV(DHPDEV dhpdevOld, DHPDEV dhpdevNew) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
-    PrinterDevice* oldDevice = validDevice(dhpdevOld);
-    PrinterDevice* newDevice = oldDevice ? validDevice(dhpdevNew) : nullptr;
-    if (!oldDevice || !newDevice) return FALSE;
+  return withDevice(dhpdevOld, FALSE, [&](PrinterDevice& oldDevice) -> BOOL {
+    if (!validDevice(dhpdevNew)) return FALSE;
     // Nothing of the old record is carried over: the new one counts its own
     // pages, so its first page sends the job header again.
-    closeDeviceOutput(*oldDevice);
+    closeDeviceOutput(oldDevice);
     return TRUE;
   });
 }
 
 VOID APIENTRY DrvDisablePDEV(DHPDEV dhpdev) {
-  guardedVoid([&] {
-    if (PrinterDevice* device = validDevice(dhpdev)) destroyDevice(device);
-  });
+  withDevice(dhpdev, [](PrinterDevice& device) { destroyDevice(&device); });
 }
 
 HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
-  return guardedCall<HSURF>(nullptr, [&]() -> HSURF {
-    PrinterDevice* device = validDevice(dhpdev);
-    return device ? enableSurface(*device) : nullptr;
-  });
+  return withDevice(dhpdev, HSURF(nullptr), [](PrinterDevice& device) { return enableSurface(device); });
 }
 
 VOID APIENTRY DrvDisableSurface(DHPDEV dhpdev) {
-  guardedVoid([&] {
-    if (PrinterDevice* device = validDevice(dhpdev)) disableSurface(*device);
-  });
+  withDevice(dhpdev, [](PrinterDevice& device) { disableSurface(device); });
 }
 
 }  // extern "C"

@@ -91,48 +91,50 @@ class LineBuilder {
   bool first_ = true;
 };
 
-bool inRange(int v, int lo, int hi) { return v >= lo && v <= hi; }
-
 }  // namespace
 
-int formatDefLine(char* out, int capacity, const DefValues& v, const DefRules& rules) {
+int formatDefLine(char* out, int capacity, const LabelDefinition& label, const DefSettings& settings,
+                  const DefRules& rules) {
   if (!out || capacity <= 0) return 0;
   out[0] = 0;
   LineBuilder line(out, capacity);
+  const SettingRules& r = rules.rules;
+  auto length = [&](const char* key, LONG tenths) { line.field(key, tenthsToDots(tenths, rules.lengthFactor)); };
   line.text(jobcmd::kDef);
-  line.field("MK", v.labelType);
-  line.field("PW", tenthsToDots(v.width > rules.widthLimit ? rules.widthLimit : v.width, rules.widthFactor));
-  line.field("PH", tenthsToDots(v.height > 4000 ? 4000 : v.height, rules.lengthFactor));
-  line.field("PG", tenthsToDots(inRange(v.gap, 0, 80) ? v.gap : 20, rules.lengthFactor));
-  line.field("DR", v.direction);
-  line.field("DK", inRange(v.density, 1, 16) ? v.density : 8);
-  line.field("SP", v.speed);
-  line.field("PS", inRange(v.stopPosition, 0, rules.stopMax) ? v.stopPosition : rules.stopDefault);
-  switch (v.printMode) {
+  line.field(r.labelType.jobKey, label.LabelType);
+  line.field(r.labelWidth.jobKey,
+             tenthsToDots(std::min(label.LabelWidth, r.labelWidth.high), rules.widthFactor));
+  length(r.labelHeight.jobKey, std::min(label.LabelHeight, r.labelHeight.high));
+  length(r.labelGap.jobKey, r.labelGap.orFallback(label.LabelGap));
+  line.field(r.direction.jobKey, settings.direction);
+  line.field(r.density.jobKey, r.density.orFallback(label.Density));
+  line.field(r.speed.jobKey, settings.speed);
+  line.field(r.stopPosition.jobKey, r.stopPosition.orFallback(label.StopPosition));
+  switch (label.PrintMode) {
     case 1:
-      line.field("TO", v.offsetTearOff);
+      line.field("TO", label.OffsetTearOff);
       break;
     case 3:
-      line.field("PO", v.offsetPeelOff);
+      line.field("PO", label.OffsetPeerOff);
       break;
     case 4:
-      line.field("CO", v.offsetCutter);
-      line.field("CP", inRange(v.cutInterval, 1, 99) ? v.cutInterval : 0);
+      line.field("CO", label.OffsetCutter);
+      line.field(r.cutInterval.jobKey, r.cutInterval.orFallback(label.CutInterval));
       break;
     default:
       break;
   }
   if (rules.sendOffsets) {
-    if (inRange(v.offsetX, 0, 400)) line.field("XO", v.offsetX);
-    if (inRange(v.offsetY, 0, 800)) line.field("YO", v.offsetY);
+    if (r.offsetX.admits(settings.offsetX)) line.field(r.offsetX.jobKey, settings.offsetX);
+    if (r.offsetY.admits(settings.offsetY)) line.field(r.offsetY.jobKey, settings.offsetY);
   }
-  line.field("GM", v.graphicsMode);
-  line.field("TR", v.printMethod);
-  line.field("MD", v.printMode);
-  line.field("LM", tenthsToDots(v.leftMargin, rules.lengthFactor));
-  line.field("RM", tenthsToDots(v.rightMargin, rules.lengthFactor));
-  line.field("TM", tenthsToDots(v.topMargin, rules.lengthFactor));
-  line.field("BM", tenthsToDots(v.bottomMargin, rules.lengthFactor));
+  line.field(r.graphicsMode.jobKey, settings.graphicsMode);
+  line.field(r.printMethod.jobKey, settings.printMethod);
+  line.field(r.printMode.jobKey, label.PrintMode);
+  length("LM", label.LeftMargin);
+  length("RM", label.RightMargin);
+  length("TM", label.TopMargin);
+  length("BM", label.BottomMargin);
   line.text(jobcmd::kLineEnd);
   int n = line.finish();
   if (n == 0) out[0] = 0;

@@ -4,6 +4,10 @@
 
 #include <windows.h>
 
+#include "label_file.h"
+#include "model_profiles.h"
+#include "setting_rules.h"
+
 namespace driver {
 
 // Command words and fixed lines of the job language. Every line ends in
@@ -62,49 +66,40 @@ struct OutputStage {
   void writeAll(const BYTE* data, DWORD n);
 };
 
-// Per-model rules for the DEF line.
-struct DefRules {
-  int widthFactor;   // 0.1 mm -> dots for PW: (v / 10) * factor / 10
-  int lengthFactor;  // the same for every other length
-  int widthLimit;    // PW upper bound before conversion, 0.1 mm
-  int stopMax;       // PS range is 0..stopMax
-  int stopDefault;   // PS replacement outside the range
-  bool sendOffsets;  // XO and YO are sent (when in range)
+// The document's settings the DEF line carries, as the device mode's
+// private part holds them (this core is built without the device-mode
+// records, so it takes the six values it reads).
+struct DefSettings {
+  LONG direction;
+  LONG speed;
+  LONG offsetX;
+  LONG offsetY;
+  LONG graphicsMode;
+  LONG printMethod;
 };
 
-// Every value the DEF line is built from, as stored (lengths in 0.1 mm).
-struct DefValues {
-  int labelType;
-  int width;
-  int height;
-  int gap;
-  int direction;
-  int density;
-  int speed;
-  int stopPosition;
-  int offsetTearOff;
-  int offsetPeelOff;
-  int offsetCutter;
-  int cutInterval;
-  int offsetX;
-  int offsetY;
-  int graphicsMode;
-  int printMethod;
-  int printMode;
-  int leftMargin;
-  int rightMargin;
-  int topMargin;
-  int bottomMargin;
+// The DEF line's rules of a model.
+struct DefRules {
+  int widthFactor;     // 0.1 mm -> dots for PW: (v / 10) * factor / 10
+  int lengthFactor;    // the same for every other length
+  bool sendOffsets;    // XO and YO are sent (when in range)
+  SettingRules rules;  // ranges, defaults and keywords
 };
+inline constexpr DefRules defRulesOf(const ModelProfile& m) {
+  return DefRules{static_cast<int>(m.widthDotFactor), static_cast<int>(m.lengthDotFactor), m.sendsOffsets,
+                  settingRulesOf(m)};
+}
 
 // Whole millimetres of `tenths` times `factor` / 10, truncating; results
 // beyond the int range are held at INT_MIN or INT_MAX.
 int tenthsToDots(int tenths, int factor);
 
-// Formats the complete DEF line, CR LF included, into `out`. Returns its
-// length, or 0 when `out` is null or `capacity` cannot hold it with its
-// terminator. 256 bytes always suffice.
-int formatDefLine(char* out, int capacity, const DefValues& values, const DefRules& rules);
+// Formats the complete DEF line, CR LF included, into `out` from the
+// label's definition (lengths in 0.1 mm, as stored) and the document's
+// private settings. Returns its length, or 0 when `out` is null or
+// `capacity` cannot hold it with its terminator. 256 bytes always suffice.
+int formatDefLine(char* out, int capacity, const LabelDefinition& label, const DefSettings& settings,
+                  const DefRules& rules);
 
 // Command writers. Each stages its lines and updates the job-state flags
 // even when the output is suppressed or has failed, so the document's

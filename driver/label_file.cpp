@@ -61,10 +61,6 @@ const KeyInfo kKeys[kKeyCount] = {
     {WTEXT("BottomMargin"), &LabelDefinition::BottomMargin},
 };
 
-// Path buffer size: the Windows directory (at most MAX_PATH), a backslash
-// and the file name.
-constexpr int kPathChars = MAX_PATH + 32;
-
 LabelListEntry g_labelList[kLabelListCapacity + 1];
 
 // Devices on different threads share the one list: each rebuild and each
@@ -84,14 +80,14 @@ int findLabelLocked(LONG index) {
 void keyDefaults(LONG index, LabelDefinition* def) {
   ZeroMemory(def, sizeof *def);
   def->LabelIndex = index;
-  def->LabelWidth = kModel.defaultLabelWidth;
-  def->LabelHeight = kModel.defaultLabelHeight;
-  def->LabelGap = 20;
-  def->PrintMode = 1;
-  def->StopPosition = kModel.defaultStopPosition;
-  def->Density = 8;
-  def->LabelType = 2;
-  def->AutoMargin = 1;
+  def->LabelWidth = kRules.labelWidth.fallback;
+  def->LabelHeight = kRules.labelHeight.fallback;
+  def->LabelGap = kRules.labelGap.fallback;
+  def->PrintMode = kRules.printMode.fallback;
+  def->StopPosition = kRules.stopPosition.fallback;
+  def->Density = kRules.density.fallback;
+  def->LabelType = kRules.labelType.fallback;
+  def->AutoMargin = kRules.autoMargin.fallback;
 }
 
 void builtinDefinition(const LabelRecord& b, LabelDefinition* def) {
@@ -140,8 +136,8 @@ bool labelIndexValid(LONG index) {
 
 void ReadLabelName(LONG index, WCHAR* name) {
   name[0] = 0;
-  WCHAR path[kPathChars];
-  if (!LabelFilePath(path, kPathChars)) return;
+  WCHAR path[kLabelPathChars];
+  if (!LabelFilePath(path, kLabelPathChars)) return;
   WCHAR section[12];
   formatDecimal(index, section);
   // The profile call cuts a longer name to the slot and terminates it.
@@ -152,8 +148,8 @@ void ReadLabelName(LONG index, WCHAR* name) {
 int ReadLabelDefinition(LONG index, LabelDefinition* def) {
   keyDefaults(index, def);
   if (!labelIndexValid(index)) return 0;
-  WCHAR path[kPathChars];
-  if (!LabelFilePath(path, kPathChars)) return 0;
+  WCHAR path[kLabelPathChars];
+  if (!LabelFilePath(path, kLabelPathChars)) return 0;
   ReadLabelName(index, def->LabelName);
   if (!def->LabelName[0]) return 0;
   WCHAR section[12];
@@ -184,8 +180,8 @@ void createUnicodeFile(LPCWSTR path) {
 
 int WriteLabelDefinition(const LabelDefinition& def) {
   if (!labelIndexValid(def.LabelIndex)) return 0;
-  WCHAR path[kPathChars];
-  if (!LabelFilePath(path, kPathChars)) return 1;
+  WCHAR path[kLabelPathChars];
+  if (!LabelFilePath(path, kLabelPathChars)) return 1;
   createUnicodeFile(path);
   WCHAR section[12];
   formatDecimal(def.LabelIndex, section);
@@ -203,6 +199,14 @@ int WriteLabelDefinition(const LabelDefinition& def) {
     if (!WritePrivateProfileStringW(section, kKeys[k].name, value, path)) return 0;
   }
   return 1;
+}
+
+bool EraseLabelDefinition(LONG index) {
+  WCHAR path[kLabelPathChars];
+  if (!LabelFilePath(path, kLabelPathChars)) return false;
+  WCHAR section[12];
+  formatDecimal(index, section);
+  return WritePrivateProfileStringW(section, nullptr, nullptr, path) != FALSE;
 }
 
 void DefaultLabelDefinition(LONG index, LabelDefinition* def) {
@@ -224,8 +228,8 @@ void SeedBuiltinLabels() {
 void BuildLabelList() {
   support::ScopedLock hold(listLock());
   SeedBuiltinLabels();
-  WCHAR path[kPathChars];
-  LabelFilePath(path, kPathChars);
+  WCHAR path[kLabelPathChars];
+  LabelFilePath(path, kLabelPathChars);
   int next = 0;
   // A built-in key still missing keeps the value its slot held before.
   for (const LabelRecord& b : kModel.builtinLabels) {
@@ -234,7 +238,7 @@ void BuildLabelList() {
   }
   for (LONG i = 0; i < kModel.userSlotCount && next < kLabelListCapacity; ++i) {
     LONG index = kModel.firstUserSlot + i;
-    if (readListSlot(index, &g_labelList[next], kModel.defaultLabelWidth, kModel.defaultLabelHeight, path)) ++next;
+    if (readListSlot(index, &g_labelList[next], kRules.labelWidth.fallback, kRules.labelHeight.fallback, path)) ++next;
   }
   ZeroMemory(&g_labelList[next], sizeof g_labelList[next]);
 }
@@ -259,7 +263,5 @@ int copyLabelList(LabelListEntry* entries) {
   CopyMemory(entries, g_labelList, (n + 1) * sizeof(LabelListEntry));
   return n;
 }
-
-const LabelListEntry* LabelList() { return g_labelList; }
 
 }  // namespace driver

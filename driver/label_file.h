@@ -27,6 +27,10 @@ struct LabelListEntry {
 
 inline constexpr int kLabelListCapacity = 22;  // entries before the end entry
 
+// Code units of a label-file path buffer: the Windows directory (at most
+// MAX_PATH), a backslash and the file name.
+inline constexpr int kLabelPathChars = MAX_PATH + 32;
+
 // Writes "<windows dir>\<model file name>" into buf (cch code units) and
 // returns its length; 0 (buf empty) when the Windows directory is
 // unavailable or the path does not fit.
@@ -44,6 +48,9 @@ int ReadLabelDefinition(LONG index, LabelDefinition* def);
 // why; the keys before it stay written), else 1 (a missing file path skips
 // the write).
 int WriteLabelDefinition(const LabelDefinition& def);
+// Removes section index from the file. False when the file path is
+// unavailable or the profile functions refuse the write.
+bool EraseLabelDefinition(LONG index);
 // The record used when a label has no definition.
 void DefaultLabelDefinition(LONG index, LabelDefinition* def);
 // Writes every built-in label whose section has no name.
@@ -57,8 +64,5 @@ bool copyLabel(LONG index, LabelListEntry* entry);
 // Copies the label list as last built, with its end entry, into entries
 // (kLabelListCapacity + 1 of them) and returns the number of labels.
 int copyLabelList(LabelListEntry* entries);
-// The label list as last built (terminated by an entry with empty name),
-// for inspection while no other device rebuilds it.
-const LabelListEntry* LabelList();
 
 }  // namespace driver

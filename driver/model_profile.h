@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model_profiles.h"
+#include "setting_rules.h"
 
 namespace driver {
 
@@ -16,5 +17,7 @@ inline constexpr const ModelProfile& kModelProfile = kProfileKV830;
 
 // The profile of this build.
 inline constexpr const ModelProfile& kModel = kModelProfile;
+// The setting rules of this build.
+inline constexpr SettingRules kRules = settingRulesOf(kModel);
 
 }  // namespace driver

@@ -5,8 +5,8 @@
 #include <windows.h>
 #include <wtext.h>
 
-#include "jobstream.h"
 #include "label_record.h"
+#include "setting_rules.h"
 
 namespace driver {
 
@@ -58,17 +58,10 @@ struct ModelProfile {
 inline constexpr LONG kBandBudgetBytes = 16 * 1024 * 1024;  // band estimate budget
 inline constexpr LONG kMaxBands = 128;
 inline constexpr LONG kPrintableWidthLimit = 1040;  // 104.0 mm, margin rules
-inline constexpr LONG kLongLabelLimit = 4000;       // 400.0 mm, margin rules
+inline constexpr LONG kLongLabelLimit = kMaxLabelLength;  // 400.0 mm, margin rules
 inline constexpr LONG kCustomLabelIndex = 256;
 
 #include "profile_tr7208.h"
 #include "profile_kv830.h"
-
-// The DEF line's rules of a model.
-inline constexpr DefRules defRulesOf(const ModelProfile& m) {
-  return DefRules{static_cast<int>(m.widthDotFactor),      static_cast<int>(m.lengthDotFactor),
-                  static_cast<int>(m.jobWidthLimit),       static_cast<int>(m.stopPositionMax),
-                  static_cast<int>(m.defaultStopPosition), m.sendsOffsets};
-}
 
 }  // namespace driver

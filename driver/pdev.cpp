@@ -73,8 +73,7 @@ void deriveRenderParameters(PrinterDevice& device) {
   r.dpiXY = kModel.resolution.diagonal;
   // A stored copy count below 1 would print nothing sensible; it counts as 1,
   // as an application's does.
-  r.copies = p.Copies > 0 ? p.Copies : 1;
-  device.copyCount = r.copies;
+  device.copyCount = p.Copies > 0 ? p.Copies : 1;
   r.bitDepth = p.ColorMode == 0 ? 1 : (p.ColorMode == 1 ? 8 : 24);
   const bool simple = isOneBitOrGrey(p.ColorMode);
   r.options = (simple ? kOptionBlackWhitePens : kOptionColorLines) | kOptionDontJournal;
@@ -141,6 +140,10 @@ void computeBandParameters(PrinterDevice& device) {
 
 void buildDefaultFonts(PrinterDevice& device) {
   const LONG height = -((device.render.dpiX * 10 + 71) / 72);
+  // The default font's face name is a Japanese face name's Shift-JIS bytes
+  // read as GBK, as the printer's installed drivers have always reported
+  // it. It is kept mis-decoded on purpose: applications and stored
+  // documents that ask for the device's default font by name use this text.
   setFont(device.fonts[0], height, SHIFTJIS_CHARSET, 0x11, WTEXT("俵俽 柧挬"));
   setFont(device.fonts[1], height, ANSI_CHARSET, 0x22, WTEXT("Helvetica"));
   setFont(device.fonts[2], height, ANSI_CHARSET, 0x31, WTEXT("Courier"));

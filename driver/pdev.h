@@ -15,7 +15,8 @@ namespace driver {
 PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, ULONG cjCaps,
                             ULONG* caps, ULONG cjDevInfo, DEVINFO* devInfo, HANDLE printer);
 
-// Parts of device creation, exposed for the document and drawing code.
+// Steps of createDevice, used only by it in the driver; declared here so
+// the geometry tests can run them one at a time.
 void deriveRenderParameters(PrinterDevice& device);
 // The page of a label of `size` with margins `m` (0.1 mm) at dpiX x dpiY
 // dots per inch, turned by `layout`.

@@ -1,11 +1,14 @@
 // Queue properties read from the spooler: the two-call size-then-fetch of
-// GetPrinterW / GetJobW, with the result cut to the caller's buffer.
+// GetPrinterW / GetJobW, with the result cut to the caller's buffer; and
+// the driver's printer data value.
 #include "printer_properties.h"
 
 #include <windows.h>
 #include <winspool.h>
 
 #include <cstddef>
+
+#include <wtext.h>
 
 #include "heap_block.h"
 
@@ -60,6 +63,26 @@ int QueryPrinterProperty(HANDLE printer, PrinterProperty selector, void* buffer,
     }
   }
   return 0;
+}
+
+namespace {
+// The printer data calls take the value name as a writable string.
+LPWSTR printerDataName() {
+  static WCHAR name[] = WTEXT("Private DevMode");
+  return name;
+}
+}  // namespace
+
+bool readPrinterDataBlock(HANDLE printer, PrinterDataBlock* block) {
+  DWORD type = 0, needed = 0;
+  const DWORD rc =
+      GetPrinterDataW(printer, printerDataName(), &type, reinterpret_cast<LPBYTE>(block), sizeof *block, &needed);
+  return rc == ERROR_SUCCESS && needed == sizeof *block;
+}
+
+DWORD storePrinterDataBlock(HANDLE printer, const PrinterDataBlock& block) {
+  PrinterDataBlock copy = block;
+  return SetPrinterDataW(printer, printerDataName(), REG_BINARY, reinterpret_cast<LPBYTE>(&copy), sizeof copy);
 }
 
 }  // namespace driver

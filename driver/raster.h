@@ -11,6 +11,9 @@ namespace driver {
 
 // One band table entry: top-left corner on the page, allocated (rounded)
 // size, exact size, bytes per scanline of its bitmap, flags (bit 0: encode).
+// The band table's entries are eight integers; every entry carries
+// kBandEncode, and the encoder encodes every band without testing it, so
+// `flags` is kept for the entry's layout only.
 struct BandEntry {
   LONG x;
   LONG y;
@@ -19,7 +22,7 @@ struct BandEntry {
   LONG exactWidth;
   LONG exactHeight;
   LONG bytesPerScanline;
-  LONG flags;
+  LONG flags;  // kBandEncode
 };
 static_assert(sizeof(BandEntry) == 32, "band entries are eight integers");
 

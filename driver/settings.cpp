@@ -67,7 +67,7 @@ const LabelDefinition* readDefinition(LONG index, LabelDefinition* def) {
 LabelSize labelSize(const DriverSettings& settings, LONG index, const LabelDefinition* def) {
   if (index == kCustomLabelIndex) return {settings.Private.CustomWidth, settings.Private.CustomHeight};
   if (def) return {def->LabelWidth, def->LabelHeight};
-  return {kModel.defaultLabelWidth, kModel.defaultLabelHeight};
+  return {kRules.labelWidth.fallback, kRules.labelHeight.fallback};
 }
 
 // The definition's margins when they fit, else margins that keep the
@@ -77,9 +77,13 @@ LabelMargins labelMargins(LabelSize size, const LabelDefinition* def) {
     const LabelMargins m{def->LeftMargin, def->TopMargin, def->RightMargin, def->BottomMargin};
     if (marginsFit(size, m)) return m;
   }
+  // Half of what lies more than 0.2 mm beyond the limit, halved with
+  // integer division and raised to whole millimetres: the printer's stored
+  // labels were laid out this way, so a label at most 0.3 mm over the
+  // limit deliberately keeps no margin (1042 and 1043 give 0, 1044 gives 10).
   LabelMargins m{};
-  if (size.height > kLongLabelLimit) m.top = m.bottom = raiseToTen((size.height - 4002) / 2);
-  if (size.width > kPrintableWidthLimit) m.left = m.right = raiseToTen((size.width - 1042) / 2);
+  if (size.height > kLongLabelLimit) m.top = m.bottom = raiseToTen((size.height - (kLongLabelLimit + 2)) / 2);
+  if (size.width > kPrintableWidthLimit) m.left = m.right = raiseToTen((size.width - (kPrintableWidthLimit + 2)) / 2);
   return m;
 }
 
@@ -121,28 +125,30 @@ void DefaultSettings(DriverSettings* settings, LPCWSTR printerName) {
   p.LabelIndex = kCustomLabelIndex;
   p.MediaType = 1;
   p.PaperSource = 14;
-  p.Orientation = DMORIENT_PORTRAIT;
-  p.Copies = 1;
+  p.Orientation = kRules.orientation.fallback;
+  p.Copies = kRules.copies.fallback;
   // Without label 256 in the list (file neither readable nor writable) the
   // custom size is the model's fallback label size.
   LabelListEntry custom;
   const bool listed = copyLabel(kCustomLabelIndex, &custom);
-  p.CustomWidth = listed ? custom.width : kModel.defaultLabelWidth;
-  p.CustomHeight = listed ? custom.height : kModel.defaultLabelHeight;
-  p.ColorMode = 0;
-  p.ResolutionIndex = 0;
-  p.DitherPattern = 1;
-  p.HalftonePattern = 1;
+  p.CustomWidth = listed ? custom.width : kRules.labelWidth.fallback;
+  p.CustomHeight = listed ? custom.height : kRules.labelHeight.fallback;
+  p.ColorMode = kRules.colorMode.fallback;
+  p.ResolutionIndex = kRules.resolutionIndex.fallback;
+  p.DitherPattern = kRules.ditherPattern.fallback;
+  p.HalftonePattern = kRules.halftonePattern.fallback;
   p.ColorAdjust = kDefaultColorAdjust;
-  p.LandscapeRotation = 0;
+  p.LandscapeRotation = kRules.landscapeRotation.fallback;
   p.DriverSolidFill = 1;
   p.ColorVariant = 0;
   p.TrackDrawnRegion = 1;
-  p.Speed = kModel.defaultSpeed;
-  p.Direction = 1;
+  p.Speed = kRules.speed.fallback;
+  p.OffsetX = kRules.offsetX.fallback;
+  p.OffsetY = kRules.offsetY.fallback;
+  p.Direction = kRules.direction.fallback;
   p.Reserved124 = 1;
-  p.PrintMethod = kModel.defaultPrintMethod;
-  p.GraphicsMode = 1;
+  p.PrintMethod = kRules.printMethod.fallback;
+  p.GraphicsMode = kRules.graphicsMode.fallback;
   PrinterDataBlock& d = settings->PrinterData;
   d.HalftoneFlags = 2;
   d.HalftonePatternSize = 7;
@@ -251,6 +257,12 @@ void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings*
     if (res.dpiX == dm->dmPrintQuality && res.dpiY == dm->dmYResolution) p.ResolutionIndex = 0;
   }
 #undef KV_FIELD
+  rebuildPublicFields(settings);
+}
+
+void rebuildPublicFields(DriverSettings* settings) {
+  // BuildPublicFields clears the record's public part first, and the name
+  // field need not be terminated: take a terminated copy.
   WCHAR deviceName[CCHDEVICENAME + 1];
   lstrcpynW(deviceName, settings->Public.dmDeviceName, CCHDEVICENAME + 1);
   BuildPublicFields(settings, deviceName);
@@ -261,10 +273,7 @@ void loadQueueSettings(DriverSettings* settings, HANDLE printer, LPCWSTR printer
   ZeroMemory(settings, sizeof *settings);
   if (QueryPrinterProperty(printer, PrinterProperty::DefaultDevMode, settings, kStoredDevModeBytes) &&
       SettingsValid(*settings, printerName)) {
-    DWORD type = 0, needed = 0;
-    DWORD rc = GetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), &type,
-                               reinterpret_cast<LPBYTE>(&settings->PrinterData), sizeof(PrinterDataBlock), &needed);
-    stored = rc == ERROR_SUCCESS && needed == sizeof(PrinterDataBlock);
+    stored = readPrinterDataBlock(printer, &settings->PrinterData);
   }
   if (!stored) {
     DefaultSettings(settings, printerName);

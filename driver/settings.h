@@ -43,6 +43,9 @@ LONG DotsFromTenthsMm(LONG value, Dimension dimension);
 void DefaultSettings(DriverSettings* settings, LPCWSTR printerName);
 bool SettingsValid(const DriverSettings& settings, LPCWSTR printerName);
 void BuildPublicFields(DriverSettings* settings, LPCWSTR printerName);
+// BuildPublicFields for the printer the record's own dmDeviceName names:
+// the step after any change of the private part.
+void rebuildPublicFields(DriverSettings* settings);
 // Takes the acceptable public fields of dm (dmSize bytes at most, and never
 // more than available bytes) into settings' private part.
 void MergeApplicationFields(const DEVMODEW* dm, DWORD available, DriverSettings* settings, bool forceCopies);

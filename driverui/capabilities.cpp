@@ -118,8 +118,8 @@ DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
                                                                : LabelSize{labels[i].width, labels[i].height};
         static_cast<POINT*>(output)[i] = POINT{size.width, size.height};
       });
-    case DC_MINEXTENT: return DWORD(MAKELONG(kMinLabelExtent, kMinLabelExtent));
-    case DC_MAXEXTENT: return DWORD(MAKELONG(kMaxLabelWidth, kMaxLabelLength));
+    case DC_MINEXTENT: return DWORD(MAKELONG(kRules.labelWidth.low, kRules.labelHeight.low));
+    case DC_MAXEXTENT: return DWORD(MAKELONG(kRules.labelWidth.high, kRules.labelHeight.high));
     case DC_BINS:
       return list(output, tableCount(kPaperSources),
                   [&](DWORD i) { static_cast<WORD*>(output)[i] = WORD(kPaperSources[i].id); });
@@ -147,7 +147,7 @@ DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
     }
     // Landscape pages are turned a quarter counter-clockwise.
     case DC_ORIENTATION: return 90;
-    case DC_COPIES: return DWORD(kMaxCopies);
+    case DC_COPIES: return DWORD(kRules.copies.high);
     case DC_COLLATE: return featureValue(settings, kFeatureCollate) == kByPrintProcessor ? 1 : 0;
     case DC_DUPLEX: return 0;
     case DC_COLORDEVICE: return 0;

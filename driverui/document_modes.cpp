@@ -6,6 +6,7 @@
 #include <wtext.h>
 
 #include "heap_block.h"
+#include "printer_properties.h"
 #include "queue_printer.h"
 #include "setting_limits.h"
 
@@ -187,9 +188,7 @@ BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
   PRINTER_INFO_8W info{};
   info.pDevMode = dm.get();
   if (!SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&info), 0)) return FALSE;
-  PrinterDataBlock block = settings.PrinterData;
-  DWORD rc = SetPrinterDataW(printer, const_cast<LPWSTR>(WTEXT("Private DevMode")), REG_BINARY,
-                             reinterpret_cast<LPBYTE>(&block), sizeof block);
+  const DWORD rc = storePrinterDataBlock(printer, settings.PrinterData);
   if (rc != ERROR_SUCCESS) return failBool(rc);
   return TRUE;
 }

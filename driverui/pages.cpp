@@ -7,6 +7,7 @@
 #include <wtext.h>
 
 #include "model_profile.h"
+#include "printer_properties.h"
 #include "resource.h"
 #include "setting_limits.h"
 #include "text.h"
@@ -23,26 +24,25 @@ template <class Record>
 struct NumberField {
   int control;
   LONG Record::* field;
-  LONG min;
-  LONG max;
+  const SettingRule& rule;
 };
 
 // Printing preferences edit only what travels with the document: the
 // device mode's private settings.
 const NumberField<PrivateSettings> kPreferenceNumbers[] = {
-    {IDC_CUSTOM_WIDTH, &PrivateSettings::CustomWidth, kMinLabelExtent, kMaxLabelWidth},
-    {IDC_CUSTOM_HEIGHT, &PrivateSettings::CustomHeight, kMinLabelExtent, kMaxLabelLength},
-    {IDC_COPIES, &PrivateSettings::Copies, 1, kMaxCopies},
-    {IDC_OFFSET_X, &PrivateSettings::OffsetX, 0, kMaxOffsetX},
-    {IDC_OFFSET_Y, &PrivateSettings::OffsetY, 0, kMaxOffsetY},
+    {IDC_CUSTOM_WIDTH, &PrivateSettings::CustomWidth, kRules.labelWidth},
+    {IDC_CUSTOM_HEIGHT, &PrivateSettings::CustomHeight, kRules.labelHeight},
+    {IDC_COPIES, &PrivateSettings::Copies, kRules.copies},
+    {IDC_OFFSET_X, &PrivateSettings::OffsetX, kRules.offsetX},
+    {IDC_OFFSET_Y, &PrivateSettings::OffsetY, kRules.offsetY},
 };
 
 // The label definition's values, edited on the device-settings page: the
 // label file is per computer and only an administrator may write it.
 const NumberField<LabelDefinition> kDefinitionNumbers[] = {
-    {IDC_DENSITY, &LabelDefinition::Density, 1, kMaxDensity},
-    {IDC_STOP_POSITION, &LabelDefinition::StopPosition, 0, kModel.stopPositionMax},
-    {IDC_GAP, &LabelDefinition::LabelGap, 0, kMaxGap},
+    {IDC_DENSITY, &LabelDefinition::Density, kRules.density},
+    {IDC_STOP_POSITION, &LabelDefinition::StopPosition, kRules.stopPosition},
+    {IDC_GAP, &LabelDefinition::LabelGap, kRules.labelGap},
 };
 
 const Choice kOrientations[] = {{DMORIENT_PORTRAIT, IDS_PORTRAIT, nullptr}, {DMORIENT_LANDSCAPE, IDS_LANDSCAPE, nullptr}};
@@ -57,7 +57,8 @@ const Choice kPrintModes[] = {{1, IDS_PRINT_MODE_1, nullptr},
                               {2, IDS_PRINT_MODE_2, nullptr},
                               {3, IDS_PRINT_MODE_3, nullptr},
                               {4, IDS_PRINT_MODE_4, nullptr}};
-static_assert(sizeof kPrintModes / sizeof kPrintModes[0] == kPrintModeCount, "one choice per print mode");
+constexpr int kPrintModeCount = sizeof kPrintModes / sizeof kPrintModes[0];
+static_assert(kPrintModeCount == kRules.printMode.high && kRules.printMode.low == 1, "one choice per print mode");
 
 // The speeds the model names, in code order.
 struct SpeedChoices {
@@ -186,16 +187,14 @@ bool PreferencesPage::apply() {
     // the offsets of a model that does not send them.
     if ((f.control == IDC_CUSTOM_WIDTH || f.control == IDC_CUSTOM_HEIGHT) && label != kCustomLabelIndex) continue;
     if ((f.control == IDC_OFFSET_X || f.control == IDC_OFFSET_Y) && !kModel.sendsOffsets) continue;
-    if (!readNumber(view_, f.control, f.min, f.max, &(p.*(f.field)))) return false;
+    if (!readNumber(view_, f.control, f.rule.low, f.rule.high, &(p.*(f.field)))) return false;
   }
   for (const ChoiceField& f : kPreferenceChoices) {
     const int at = view_.selected(f.control);
     if (at >= 0 && at < f.count) p.*(f.setting) = f.choices[at].value;
   }
   p.LandscapeRotation = view_.checked(IDC_ROTATION) ? 1 : 0;
-  WCHAR deviceName[CCHDEVICENAME + 1];
-  lstrcpynW(deviceName, next.Public.dmDeviceName, CCHDEVICENAME + 1);
-  BuildPublicFields(&next, deviceName);
+  rebuildPublicFields(&next);
   settings_ = next;
   return true;
 }
@@ -233,7 +232,7 @@ void DeviceSettingsPage::saveDefinition() {
     return;
   }
   for (const auto& f : kDefinitionNumbers)
-    if (!readNumber(view_, f.control, f.min, f.max, &(def.*(f.field)))) return;
+    if (!readNumber(view_, f.control, f.rule.low, f.rule.high, &(def.*(f.field)))) return;
   const int mode = view_.selected(IDC_PRINT_MODE);
   if (mode >= 0 && mode < kPrintModeCount) def.PrintMode = kPrintModes[mode].value;
   if (!WriteLabelDefinition(def)) {
@@ -345,9 +344,9 @@ void DeviceSettingsPage::command(int control) {
       {UserLabelProblem::Slot, IDC_SLOT, IDS_SAVE_FAILED, 0, 0},
       {UserLabelProblem::NotWritten, IDC_SLOT, IDS_LABEL_SAVE_FAILED, 0, 0},
       {UserLabelProblem::Name, IDC_SLOT_NAME, IDS_NAME_MISSING, 1, kLabelNameSlot - 1},
-      {UserLabelProblem::Width, IDC_SLOT_WIDTH, IDS_OUT_OF_RANGE, kMinLabelExtent, kMaxLabelWidth},
-      {UserLabelProblem::Height, IDC_SLOT_HEIGHT, IDS_OUT_OF_RANGE, kMinLabelExtent, kMaxLabelLength},
-      {UserLabelProblem::Gap, IDC_SLOT_GAP, IDS_OUT_OF_RANGE, 0, kMaxGap},
+      {UserLabelProblem::Width, IDC_SLOT_WIDTH, IDS_OUT_OF_RANGE, kRules.labelWidth.low, kRules.labelWidth.high},
+      {UserLabelProblem::Height, IDC_SLOT_HEIGHT, IDS_OUT_OF_RANGE, kRules.labelHeight.low, kRules.labelHeight.high},
+      {UserLabelProblem::Gap, IDC_SLOT_GAP, IDS_OUT_OF_RANGE, kRules.labelGap.low, kRules.labelGap.high},
       {UserLabelProblem::Margins, IDC_SLOT_LEFT, IDS_MARGINS_INVALID, 0, 0},
   };
   const UserLabelProblem problem = SaveUserLabel(def);
@@ -363,8 +362,7 @@ bool DeviceSettingsPage::apply() {
   if (readOnly_) return true;
   PrinterDataBlock next = block_;
   for (int f = 0; f < kFeatureCount; ++f) next.FeatureSelection[f] = view_.selected(kFeatureControls[f]) == 1 ? 1 : 0;
-  DWORD rc = SetPrinterDataW(printer_, const_cast<LPWSTR>(WTEXT("Private DevMode")), REG_BINARY,
-                             reinterpret_cast<LPBYTE>(&next), sizeof next);
+  const DWORD rc = storePrinterDataBlock(printer_, next);
   if (rc != ERROR_SUCCESS) {
     view_.refuse(kFeatureControls[0], IDS_SAVE_FAILED, 0, 0);
     return false;

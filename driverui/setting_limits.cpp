@@ -7,14 +7,12 @@ void ClampSettings(DriverSettings* settings) {
   PrivateSettings& p = settings->Private;
   for (const SettingRange& r : kSettingRanges) {
     LONG& v = p.*(r.field);
-    if (v < r.min || v > r.max) v = r.fallback;
+    v = r.rule.orFallback(v);
   }
   if (FindLabel(p.LabelIndex) < 0) p.LabelIndex = kCustomLabelIndex;
   if (!mediaTypeKnown(p.MediaType)) p.MediaType = 1;
   if (!paperSourceKnown(p.PaperSource)) p.PaperSource = kPaperSources[0].id;
-  WCHAR deviceName[CCHDEVICENAME + 1];
-  lstrcpynW(deviceName, settings->Public.dmDeviceName, CCHDEVICENAME + 1);
-  BuildPublicFields(settings, deviceName);
+  rebuildPublicFields(settings);
 }
 
 }  // namespace driver

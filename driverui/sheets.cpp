@@ -135,6 +135,10 @@ INT_PTR CALLBACK pageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         const int control = LOWORD(wParam);
         const WORD code = HIWORD(wParam);
         if (code == CBN_SELCHANGE || code == BN_CLICKED) {
+          // Compile-time dispatch over the two page types: only the device
+          // settings page has buttons (command), and only the preferences
+          // sheet hands settings back (commit); the other type has neither
+          // member, so its branch is not compiled.
           if constexpr (requires { sheet->page.command(control); }) {
             if (sheet->page.isCommand(control)) sheet->page.command(control);
           }
@@ -147,7 +151,7 @@ INT_PTR CALLBACK pageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
       case WM_NOTIFY: {
         if (!sheet || reinterpret_cast<NMHDR*>(lParam)->code != UINT(PSN_APPLY)) return FALSE;
         bool ok = sheet->page.apply();
-        if constexpr (requires { sheet->commit(); }) {
+        if constexpr (requires { sheet->commit(); }) {  // see WM_COMMAND above
           ok = ok && sheet->commit();
         }
         if (ok) sheet->link.setResult(CPSUI_OK);

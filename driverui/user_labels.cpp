@@ -3,7 +3,6 @@
 
 #include "model_profile.h"
 #include "setting_limits.h"
-#include "text.h"
 
 namespace driver {
 
@@ -23,9 +22,9 @@ bool UserLabelSlot(LONG index) { return index >= kModel.firstUserSlot && labelIn
 UserLabelProblem CheckUserLabel(const LabelDefinition& def) {
   if (!UserLabelSlot(def.LabelIndex)) return UserLabelProblem::Slot;
   if (!nameAcceptable(def.LabelName)) return UserLabelProblem::Name;
-  if (def.LabelWidth < kMinLabelExtent || def.LabelWidth > kMaxLabelWidth) return UserLabelProblem::Width;
-  if (def.LabelHeight < kMinLabelExtent || def.LabelHeight > kMaxLabelLength) return UserLabelProblem::Height;
-  if (def.LabelGap < 0 || def.LabelGap > kMaxGap) return UserLabelProblem::Gap;
+  if (!kRules.labelWidth.admits(def.LabelWidth)) return UserLabelProblem::Width;
+  if (!kRules.labelHeight.admits(def.LabelHeight)) return UserLabelProblem::Height;
+  if (!kRules.labelGap.admits(def.LabelGap)) return UserLabelProblem::Gap;
   const LabelMargins margins{def.LeftMargin, def.TopMargin, def.RightMargin, def.BottomMargin};
   if (!marginsFit({def.LabelWidth, def.LabelHeight}, margins)) return UserLabelProblem::Margins;
   return UserLabelProblem::None;
@@ -38,12 +37,7 @@ UserLabelProblem SaveUserLabel(const LabelDefinition& def) {
 }
 
 bool DeleteUserLabel(LONG index) {
-  if (!UserLabelSlot(index)) return false;
-  WCHAR path[MAX_PATH + 32];
-  if (!LabelFilePath(path, MAX_PATH + 32)) return false;
-  WCHAR section[12];
-  formatDecimal(index, section);
-  return WritePrivateProfileStringW(section, nullptr, nullptr, path) != FALSE;
+  return UserLabelSlot(index) && EraseLabelDefinition(index);
 }
 
 }  // namespace driver

@@ -18,9 +18,8 @@ enum class UserLabelProblem { None, Slot, Name, Width, Height, Gap, Margins, Not
 bool UserLabelSlot(LONG index);
 
 // Checks def: a user slot, a non-empty name without control characters
-// that fits the name slot, width kMinLabelExtent..model width limit,
-// height kMinLabelExtent..400.0 mm, gap 0..8.0 mm, and margins the driver
-// would use for that size.
+// that fits the name slot, width, height and gap within their kRules
+// ranges, and margins the driver would use for that size.
 UserLabelProblem CheckUserLabel(const LabelDefinition& def);
 
 // Stores def (all keys, in the file's key order; keys already in the

@@ -240,7 +240,7 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   papplJobSetData(job, state);
   PrinterSettings settings;
   settings.speed = speedCodeOf(printer, *model->profile, options);
-  const driver::DefValues def = defValuesFor(*model->profile, state->label, settings);
+  const DefSource def = defValuesFor(*model->profile, state->label, settings);
   if (!state->writer.startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
     papplJobSetMessage(job, kNotPrinted);
     return false;
@@ -522,7 +522,7 @@ void fillDriverData(const ModelInfo& model, pappl_pr_driver_data_t* data) {
   data->mode_supported = PAPPL_LABEL_MODE_TEAR_OFF | PAPPL_LABEL_MODE_PEEL_OFF | PAPPL_LABEL_MODE_CUTTER |
                          PAPPL_LABEL_MODE_APPLICATOR;
   data->mode_configured = labelModeOf(first.label.printMode);
-  data->darkness_supported = 16;
+  data->darkness_supported = int(driver::kDensityRule.high);
   data->darkness_configured = darknessOfDensity(first.label.density);
   data->darkness_default = 0;
   data->tear_offset_supported[0] = -1000;

@@ -6,28 +6,27 @@
 
 namespace printerapp {
 
-using driver::DefValues;
 using driver::ModelProfile;
 
-DefValues defValuesFor(const ModelProfile& model, const LabelSpec& label, const PrinterSettings& settings) {
-  DefValues v{};
-  v.labelType = label.labelType;
-  v.width = label.width;
-  v.height = label.height;
-  v.gap = label.gap;
-  v.direction = settings.direction;
-  v.density = label.density;
-  v.speed = settings.speed > 0 ? settings.speed : static_cast<int>(model.defaultSpeed);
-  v.stopPosition = label.stopPosition >= 0 ? label.stopPosition : static_cast<int>(model.defaultStopPosition);
-  v.offsetTearOff = label.offsetTearOff;
-  v.offsetPeelOff = label.offsetPeelOff;
-  v.offsetCutter = label.offsetCutter;
-  v.cutInterval = label.cutInterval;
-  v.offsetX = settings.offsetX;
-  v.offsetY = settings.offsetY;
-  v.graphicsMode = settings.graphicsMode;
-  v.printMethod = settings.printMethod > 0 ? settings.printMethod : static_cast<int>(model.defaultPrintMethod);
-  v.printMode = label.printMode;
+DefSource defValuesFor(const ModelProfile& model, const LabelSpec& label, const PrinterSettings& settings) {
+  DefSource v{};
+  v.label.LabelType = label.labelType;
+  v.label.LabelWidth = label.width;
+  v.label.LabelHeight = label.height;
+  v.label.LabelGap = label.gap;
+  v.label.Density = label.density;
+  v.label.StopPosition = label.stopPosition >= 0 ? label.stopPosition : model.defaultStopPosition;
+  v.label.OffsetTearOff = label.offsetTearOff;
+  v.label.OffsetPeerOff = label.offsetPeelOff;
+  v.label.OffsetCutter = label.offsetCutter;
+  v.label.CutInterval = label.cutInterval;
+  v.label.PrintMode = label.printMode;
+  v.settings.direction = settings.direction;
+  v.settings.speed = settings.speed > 0 ? settings.speed : model.defaultSpeed;
+  v.settings.offsetX = settings.offsetX;
+  v.settings.offsetY = settings.offsetY;
+  v.settings.graphicsMode = settings.graphicsMode;
+  v.settings.printMethod = settings.printMethod > 0 ? settings.printMethod : model.defaultPrintMethod;
   return v;
 }
 
@@ -55,9 +54,9 @@ BOOL LabelJobWriter::relay(void* context, const BYTE* data, DWORD size, DWORD* w
   return self->writer_(self->context_, data, size, written);
 }
 
-bool LabelJobWriter::startJob(const DefValues& def, const driver::DefRules& rules, int graphicsMode) {
+bool LabelJobWriter::startJob(const DefSource& def, const driver::DefRules& rules, int graphicsMode) {
   char line[256];
-  const int n = driver::formatDefLine(line, sizeof line, def, rules);
+  const int n = driver::formatDefLine(line, sizeof line, def.label, def.settings, rules);
   graphicsMode_ = graphicsMode;
   driver::writeJobHeader(out_, line, n);
   return !failed();

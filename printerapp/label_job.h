@@ -31,21 +31,27 @@ struct PrinterSettings {
 struct LabelSpec {
   int width = 0;
   int height = 0;
-  int gap = 20;
-  int labelType = 2;   // 1 black mark, 2 gap (die-cut), 3 continuous
-  int printMode = 1;   // 1 tear-off, 2 continuous, 3 peel-off, 4 cutter
+  int gap = driver::kLabelGapRule.fallback;
+  int labelType = driver::kLabelTypeRule.fallback;  // 1 black mark, 2 gap (die-cut), 3 continuous
+  int printMode = driver::kPrintModeRule.fallback;  // 1 tear-off, 2 continuous, 3 peel-off, 4 cutter
   int stopPosition = -1;  // -1 takes the model's default
-  int density = 8;     // DK 1..16
+  int density = driver::kDensityRule.fallback;
   int offsetTearOff = 0;
   int offsetPeelOff = 0;
   int offsetCutter = 0;
   int cutInterval = 0;
 };
 
+// What DEF is built from: the label's definition and the printer's
+// settings.
+struct DefSource {
+  driver::LabelDefinition label;
+  driver::DefSettings settings;
+};
+
 // The DEF values of a label on a printer of `model`. The page fills the
 // label, so every margin is 0.
-driver::DefValues defValuesFor(const driver::ModelProfile& model, const LabelSpec& label,
-                               const PrinterSettings& settings);
+DefSource defValuesFor(const driver::ModelProfile& model, const LabelSpec& label, const PrinterSettings& settings);
 
 // The page size in dots of a label: its printable area at the model's
 // resolution, as the driver lays it out.
@@ -64,7 +70,7 @@ class LabelJobWriter {
   LabelJobWriter& operator=(const LabelJobWriter&) = delete;
 
   // DEF (from `def` and `rules`) and JOB.
-  bool startJob(const driver::DefValues& def, const driver::DefRules& rules, int graphicsMode);
+  bool startJob(const DefSource& def, const driver::DefRules& rules, int graphicsMode);
   // START and QTY. The page is `page` dots; rows come `bitDepth` bits per
   // dot (1: set bit printed; 8: grey, 0 black) and `sourceWidth` dots wide;
   // wider rows are cut at the page's width, missing dots and rows stay blank.

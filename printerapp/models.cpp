@@ -96,10 +96,14 @@ LabelSpec labelForSize(const ModelInfo& model, int widthHundredths, int lengthHu
 
 int densityOf(int configuredDarkness, int jobDarkness) {
   const int d = std::clamp(configuredDarkness + jobDarkness, 0, 100);
-  return 1 + (d * 15 + 50) / 100;
+  constexpr int low = driver::kDensityRule.low, high = driver::kDensityRule.high;
+  return low + (d * (high - low) + 50) / 100;
 }
 
-int darknessOfDensity(int density) { return (std::clamp(density, 1, 16) - 1) * 100 / 15; }
+int darknessOfDensity(int density) {
+  constexpr int low = driver::kDensityRule.low, high = driver::kDensityRule.high;
+  return (std::clamp(density, low, high) - low) * 100 / (high - low);
+}
 
 const char* mediaTypeOf(int labelType) {
   switch (labelType) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -53,129 +54,136 @@ struct StageFixture : ::testing::Test {
 
 // ---- DEF line ---------------------------------------------------------------
 
-constexpr DefRules kRulesA{80, 80, 1180, 3200, 130, true};
-constexpr DefRules kRulesB{118, 120, 1040, 4800, 36, false};
+constexpr DefRules kRulesA = defRulesOf(kProfileTR7208);
+constexpr DefRules kRulesB = defRulesOf(kProfileKV830);
 
-DefValues defaultsA() {
-  DefValues v{};
-  v.labelType = 2;
-  v.width = 1100;
-  v.height = 530;
-  v.gap = 20;
-  v.direction = 1;
-  v.density = 8;
-  v.speed = 1;
-  v.stopPosition = 130;
-  v.graphicsMode = 1;
-  v.printMethod = 2;
-  v.printMode = 1;
+// What the DEF line is built from: the label's definition and the
+// document's settings.
+struct DefInput {
+  LabelDefinition label{};
+  DefSettings settings{};
+};
+
+DefInput defaultsA() {
+  DefInput v{};
+  v.label.LabelType = 2;
+  v.label.LabelWidth = 1100;
+  v.label.LabelHeight = 530;
+  v.label.LabelGap = 20;
+  v.settings.direction = 1;
+  v.label.Density = 8;
+  v.settings.speed = 1;
+  v.label.StopPosition = 130;
+  v.settings.graphicsMode = 1;
+  v.settings.printMethod = 2;
+  v.label.PrintMode = 1;
   return v;
 }
 
-DefValues defaultsB() {
-  DefValues v = defaultsA();
-  v.width = 1040;
-  v.height = 500;
-  v.speed = 2;
-  v.stopPosition = 36;
-  v.printMethod = 1;
+DefInput defaultsB() {
+  DefInput v = defaultsA();
+  v.label.LabelWidth = 1040;
+  v.label.LabelHeight = 500;
+  v.settings.speed = 2;
+  v.label.StopPosition = 36;
+  v.settings.printMethod = 1;
   return v;
 }
 
 struct DefCase {
   const char* name;
   bool modelB;
-  void (*change)(DefValues&);
+  void (*change)(DefInput&);
   const char* expected;
 };
 
 const DefCase kDefCases[] = {
-    {"DefaultA", false, [](DefValues&) {},
+    {"DefaultA", false, [](DefInput&) {},
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,TO=0,XO=0,YO=0,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
-    {"DefaultB", true, [](DefValues&) {},
+    {"DefaultB", true, [](DefInput&) {},
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=1,TR=1,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"OutOfRangeValuesReplacedA", false,
-     [](DefValues& v) {
-       v.gap = 95;
-       v.density = 0;
-       v.stopPosition = 5000;
+     [](DefInput& v) {
+       v.label.LabelGap = 95;
+       v.label.Density = 0;
+       v.label.StopPosition = 5000;
      },
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,TO=0,XO=0,YO=0,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"OutOfRangeValuesReplacedB", true,
-     [](DefValues& v) {
-       v.gap = -1;
-       v.density = 17;
-       v.stopPosition = 5000;
+     [](DefInput& v) {
+       v.label.LabelGap = -1;
+       v.label.Density = 17;
+       v.label.StopPosition = 5000;
      },
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=1,TR=1,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"RangeEdgesKeptA", false,
-     [](DefValues& v) {
-       v.gap = 80;
-       v.density = 16;
-       v.stopPosition = 3200;
-       v.offsetX = 400;
-       v.offsetY = 800;
+     [](DefInput& v) {
+       v.label.LabelGap = 80;
+       v.label.Density = 16;
+       v.label.StopPosition = 3200;
+       v.settings.offsetX = 400;
+       v.settings.offsetY = 800;
      },
      "DEF MK=2,PW=880,PH=424,PG=64,DR=1,DK=16,SP=1,PS=3200,TO=0,XO=400,YO=800,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,"
      "BM=0\r\n"},
-    {"StopRangeOfB", true, [](DefValues& v) { v.stopPosition = 4800; },
+    {"StopRangeOfB", true, [](DefInput& v) { v.label.StopPosition = 4800; },
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=4800,TO=0,GM=1,TR=1,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"WidthAndHeightLimitsA", false,
-     [](DefValues& v) {
-       v.width = 1300;
-       v.height = 4500;
+     [](DefInput& v) {
+       v.label.LabelWidth = 1300;
+       v.label.LabelHeight = 4500;
      },
      "DEF MK=2,PW=944,PH=3200,PG=16,DR=1,DK=8,SP=1,PS=130,TO=0,XO=0,YO=0,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
-    {"WidthLimitB", true, [](DefValues& v) { v.width = 1300; },
+    {"WidthLimitB", true, [](DefInput& v) { v.label.LabelWidth = 1300; },
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=1,TR=1,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"TenthsDroppedAndNegativePassA", false,
-     [](DefValues& v) {
-       v.width = 1105;
-       v.height = -50;
+     [](DefInput& v) {
+       v.label.LabelWidth = 1105;
+       v.label.LabelHeight = -50;
      },
      "DEF MK=2,PW=880,PH=-40,PG=16,DR=1,DK=8,SP=1,PS=130,TO=0,XO=0,YO=0,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"CutterModeWithBadIntervalA", false,
-     [](DefValues& v) {
-       v.printMode = 4;
-       v.offsetCutter = 7;
-       v.cutInterval = 150;
+     [](DefInput& v) {
+       v.label.PrintMode = 4;
+       v.label.OffsetCutter = 7;
+       v.label.CutInterval = 150;
      },
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,CO=7,CP=0,XO=0,YO=0,GM=1,TR=2,MD=4,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"CutterModeIntervalB", true,
-     [](DefValues& v) {
-       v.printMode = 4;
-       v.cutInterval = 99;
+     [](DefInput& v) {
+       v.label.PrintMode = 4;
+       v.label.CutInterval = 99;
      },
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,CO=0,CP=99,GM=1,TR=1,MD=4,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"PeelModeA", false,
-     [](DefValues& v) {
-       v.printMode = 3;
-       v.offsetPeelOff = -3;
-       v.offsetTearOff = 9;
+     [](DefInput& v) {
+       v.label.PrintMode = 3;
+       v.label.OffsetPeerOff = -3;
+       v.label.OffsetTearOff = 9;
      },
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,PO=-3,XO=0,YO=0,GM=1,TR=2,MD=3,LM=0,RM=0,TM=0,BM=0\r\n"},
-    {"ContinuousModeSendsNoOffsetA", false, [](DefValues& v) { v.printMode = 2; },
+    {"ContinuousModeSendsNoOffsetA", false, [](DefInput& v) { v.label.PrintMode = 2; },
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,XO=0,YO=0,GM=1,TR=2,MD=2,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"OffsetsOutOfRangeLeftOutA", false,
-     [](DefValues& v) {
-       v.offsetX = 401;
-       v.offsetY = -1;
+     [](DefInput& v) {
+       v.settings.offsetX = 401;
+       v.settings.offsetY = -1;
      },
      "DEF MK=2,PW=880,PH=424,PG=16,DR=1,DK=8,SP=1,PS=130,TO=0,GM=1,TR=2,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"OffsetsNeverSentB", true,
-     [](DefValues& v) {
-       v.offsetX = 5;
-       v.offsetY = 5;
+     [](DefInput& v) {
+       v.settings.offsetX = 5;
+       v.settings.offsetY = 5;
      },
      "DEF MK=2,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=1,TR=1,MD=1,LM=0,RM=0,TM=0,BM=0\r\n"},
     {"MarginsAndHexModeB", true,
-     [](DefValues& v) {
-       v.leftMargin = 15;
-       v.rightMargin = 25;
-       v.topMargin = 100;
-       v.bottomMargin = 9;
-       v.graphicsMode = 0;
-       v.labelType = 1;
+     [](DefInput& v) {
+       v.label.LeftMargin = 15;
+       v.label.RightMargin = 25;
+       v.label.TopMargin = 100;
+       v.label.BottomMargin = 9;
+       v.settings.graphicsMode = 0;
+       v.label.LabelType = 1;
      },
      "DEF MK=1,PW=1227,PH=600,PG=24,DR=1,DK=8,SP=2,PS=36,TO=0,GM=0,TR=1,MD=1,LM=12,RM=24,TM=120,BM=0\r\n"},
 };
@@ -184,10 +192,10 @@ class DefLine : public ::testing::TestWithParam<DefCase> {};
 
 TEST_P(DefLine, FieldsInOrderWithChecksAndModelRules) {
   const DefCase& c = GetParam();
-  DefValues v = c.modelB ? defaultsB() : defaultsA();
+  DefInput v = c.modelB ? defaultsB() : defaultsA();
   c.change(v);
   char line[256];
-  int n = formatDefLine(line, sizeof line, v, c.modelB ? kRulesB : kRulesA);
+  int n = formatDefLine(line, sizeof line, v.label, v.settings, c.modelB ? kRulesB : kRulesA);
   EXPECT_EQ(std::string(line, n), c.expected);
 }
 
@@ -196,18 +204,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, DefLine, ::testing::ValuesIn(kDefCases),
 
 TEST(DefLineBuffer, TooSmallBufferGivesNothing) {
   char line[40];
-  EXPECT_EQ(formatDefLine(line, sizeof line, defaultsA(), kRulesA), 0);
+  EXPECT_EQ(formatDefLine(line, sizeof line, defaultsA().label, defaultsA().settings, kRulesA), 0);
   EXPECT_EQ(line[0], 0);
-  EXPECT_EQ(formatDefLine(nullptr, 256, defaultsA(), kRulesA), 0);
+  EXPECT_EQ(formatDefLine(nullptr, 256, defaultsA().label, defaultsA().settings, kRulesA), 0);
 }
 
 TEST(DefLineBuffer, LargestValuesFit256Bytes) {
-  DefValues v{};
-  int* fields = &v.labelType;
-  for (size_t i = 0; i < sizeof v / sizeof(int); ++i) fields[i] = -2147483647 - 1;
-  v.printMode = 4;
+  DefInput v{};
+  // Every number the line carries at its longest.
+  using LabelField = LONG LabelDefinition::*;
+  for (LabelField f : std::initializer_list<LabelField>{&LabelDefinition::LabelWidth, &LabelDefinition::LabelHeight, &LabelDefinition::LabelGap,
+        &LabelDefinition::StopPosition, &LabelDefinition::Density, &LabelDefinition::LabelType,
+        &LabelDefinition::LeftMargin, &LabelDefinition::RightMargin, &LabelDefinition::TopMargin,
+        &LabelDefinition::BottomMargin, &LabelDefinition::OffsetTearOff, &LabelDefinition::OffsetPeerOff,
+        &LabelDefinition::OffsetCutter, &LabelDefinition::CutInterval})
+    v.label.*f = -2147483647 - 1;
+  v.settings = {-2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1, -2147483647 - 1};
+  v.label.PrintMode = 4;
   char line[256];
-  EXPECT_GT(formatDefLine(line, sizeof line, v, kRulesA), 0);
+  EXPECT_GT(formatDefLine(line, sizeof line, v.label, v.settings, kRulesA), 0);
 }
 
 // ---- output stage -------------------------------------------------------------
@@ -323,7 +338,7 @@ TEST_F(StageFixture, SuppressedOutputWritesNothingButKeepsTheSequence) {
 
 TEST_F(StageFixture, OnePageJobWithThreeCopies) {
   char def[256];
-  int n = formatDefLine(def, sizeof def, defaultsA(), kRulesA);
+  int n = formatDefLine(def, sizeof def, defaultsA().label, defaultsA().settings, kRulesA);
   writeJobHeader(out, def, n);
   EXPECT_EQ(out.state, DWORD(HeaderSent));
   writePageStart(out, 3);

@@ -16,9 +16,15 @@ const std::vector<std::u16string> kKeyOrder = {
 class LabelFileTest : public DriverTest {
  protected:
   std::u16string path() const {
-    WCHAR buf[MAX_PATH + 32];
-    EXPECT_GT(LabelFilePath(buf, MAX_PATH + 32), 0);
+    WCHAR buf[kLabelPathChars];
+    EXPECT_GT(LabelFilePath(buf, kLabelPathChars), 0);
     return text16(buf);
+  }
+  // The label list as last built; the entries after its end entry are zero.
+  std::vector<LabelListEntry> labelList() const {
+    std::vector<LabelListEntry> out(kLabelListCapacity + 1);
+    copyLabelList(out.data());
+    return out;
   }
   std::vector<std::u16string> list(const char16_t* section) const {
     WCHAR buf[4096];
@@ -118,7 +124,7 @@ TEST_F(LabelFileTest, ListHoldsBuiltinsThenTheModelsNamedUserSlots) {
             std::to_string(400 + i) + (i == 305 ? "" : "\nLabelHeight=300") + "\n";
   writeLabelFile(text);
   BuildLabelList();
-  const LabelListEntry* list = LabelList();
+  const std::vector<LabelListEntry> list = labelList();
   ASSERT_EQ(text16(list[0].name), text16(kModel.builtinLabels[0].LabelName));
   EXPECT_EQ(list[0].index, 256);
   EXPECT_EQ(list[0].width, kModel.builtinLabels[0].LabelWidth);
@@ -150,7 +156,7 @@ TEST_F(LabelFileTest, NamesLongerThanTheirSlotsAreCut) {
   const std::string longName(40, 'N');
   writeLabelFile("[257]\nLabelName=" + longName + "\n");
   BuildLabelList();
-  EXPECT_EQ(text16(LabelList()[1].name), std::u16string(33, u'N'));
+  EXPECT_EQ(text16(labelList()[1].name), std::u16string(33, u'N'));
   LabelDefinition def;
   ASSERT_EQ(ReadLabelDefinition(257, &def), 1);
   EXPECT_EQ(text16(def.LabelName), std::u16string(33, u'N'));
@@ -172,10 +178,10 @@ TEST_F(LabelFileTest, WithoutAWindowsDirectoryNothingIsDefinedOrWritten) {
   const std::string file = labelFile();
   sim::setWindowsDirectory(u"");
   sim::failFrom(sim::api::GetWindowsDirectoryW, 1, ERROR_PATH_NOT_FOUND);
-  WCHAR buf[MAX_PATH + 32];
-  EXPECT_EQ(LabelFilePath(buf, MAX_PATH + 32), 0);
+  WCHAR buf[kLabelPathChars];
+  EXPECT_EQ(LabelFilePath(buf, kLabelPathChars), 0);
   BuildLabelList();
-  EXPECT_EQ(LabelList()[0].name[0], 0);
+  EXPECT_EQ(labelList()[0].name[0], 0);
   LabelDefinition def;
   EXPECT_EQ(ReadLabelDefinition(257, &def), 0);
   EXPECT_EQ(def.LabelWidth, kModel.defaultLabelWidth);

