@@ -44,8 +44,15 @@ wine_checks() {
   export WINEPREFIX="$PWD/build/wine" WINEDEBUG=-all
   timeout 300 "$loader" "build/$build/tests/windows/windows_smoke.exe" "$dir"
   timeout 300 "$loader" "build/$build/tests/windows/inf_check.exe" "$package"
+  # The client runs the property pages as dialogs, so on a virtual screen,
+  # once in each language of the interface DLL. A wineserver still running
+  # from a run without a screen would give it no desktop to draw on.
+  timeout 30 wineserver -k || true
   for model in TR722 KV830; do
-    timeout 300 "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
+    for lang in en_US.UTF-8 zh_CN.UTF-8; do
+      LANG=$lang LC_ALL=$lang timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
+        "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"
+    done
   done
 }
 

@@ -9,6 +9,7 @@
 #include "label_file.h"
 #include "raster.h"
 #include "settings_records.h"
+#include "spooler_output.h"
 
 namespace driver {
 
@@ -45,12 +46,6 @@ BOOL outputResult(const PrinterDevice& device, DWORD bandError) {
   if (device.output.failed() || bandError == 0) return outputResult(device);
   SetLastError(bandError);
   return FALSE;
-}
-
-DefRules modelDefRules() {
-  return DefRules{static_cast<int>(kModel.widthDotFactor),  static_cast<int>(kModel.lengthDotFactor),
-                  static_cast<int>(kModel.jobWidthLimit),   static_cast<int>(kModel.stopPositionMax),
-                  static_cast<int>(kModel.defaultStopPosition), kModel.sendsOffsets};
 }
 
 // The DEF values: the selected label's definition (or the model's default
@@ -93,7 +88,7 @@ DefValues defValuesOf(const PrinterDevice& device) {
 void openPage(PrinterDevice& device) {
   if (device.pageCounter == 1) {
     char line[256];
-    int n = formatDefLine(line, sizeof line, defValuesOf(device), modelDefRules());
+    int n = formatDefLine(line, sizeof line, defValuesOf(device), defRulesOf(kModel));
     writeJobHeader(device.output, line, n);
   }
   writePageStart(device.output, device.copyCount);

@@ -1,7 +1,5 @@
-// Job language writers and the output stage that carries them to the spooler.
+// Job language writers and the output stage that carries them to a writer.
 #include "jobstream.h"
-
-#include <winspool.h>
 
 #include <algorithm>
 #include <climits>
@@ -9,10 +7,6 @@
 #include <cstring>
 
 namespace driver {
-
-BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written) {
-  return WritePrinter(static_cast<HANDLE>(context), const_cast<BYTE*>(data), size, written);
-}
 
 void OutputStage::writeAll(const BYTE* data, DWORD n) {
   while (n > 0 && !failed()) {

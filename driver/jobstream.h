@@ -1,5 +1,5 @@
 // The printer's job language as the driver writes it, and the output stage
-// that stages it and hands it to the spooler.
+// that stages it and hands it to a writer.
 #pragma once
 
 #include <windows.h>
@@ -32,12 +32,10 @@ enum JobStateFlags : DWORD {
 constexpr DWORD kStagingCapacity = 0xF800;
 
 // Where staged bytes go: WritePrinter on the device's printer handle in the
-// driver, a capture buffer in tests. Returns FALSE on failure (with the last
-// error set) and the count actually taken in *written.
+// driver (spooler_output.h), the device connection in the printer
+// application, a capture buffer in tests. Returns FALSE on failure (with the
+// last error set) and the count actually taken in *written.
 typedef BOOL (*ByteWriter)(void* context, const BYTE* data, DWORD size, DWORD* written);
-
-// The spooler writer: `context` is the printer handle.
-BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written);
 
 // Output stage of one device record. All fields are plain so the record can
 // live zero-filled inside the device; `staging` must hold `capacity` bytes.

@@ -198,7 +198,9 @@ int WriteLabelDefinition(const LabelDefinition& def) {
       formatDecimal(def.*(kKeys[k].field), number);
       value = number;
     }
-    WritePrivateProfileStringW(section, kKeys[k].name, value, path);
+    // A write the profile functions refuse (a standard user cannot write
+    // to the Windows directory) is a failure, not a save.
+    if (!WritePrivateProfileStringW(section, kKeys[k].name, value, path)) return 0;
   }
   return 1;
 }

@@ -40,7 +40,9 @@ void ReadLabelName(LONG index, WCHAR* name);
 // when the label is defined (valid index and non-empty name), else 0.
 int ReadLabelDefinition(LONG index, LabelDefinition* def);
 // Writes all 18 keys of def in the file's key order. 0 when def's index is
-// invalid for the model, else 1 (a missing file path skips the write).
+// invalid for the model or a key cannot be written (the last error says
+// why; the keys before it stay written), else 1 (a missing file path skips
+// the write).
 int WriteLabelDefinition(const LabelDefinition& def);
 // The record used when a label has no definition.
 void DefaultLabelDefinition(LONG index, LabelDefinition* def);

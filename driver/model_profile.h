@@ -1,74 +1,20 @@
-// Every value in which the two driver builds differ, selected at build time
-// by one compile definition (VLP_MODEL_TR7208 or VLP_MODEL_KV830).
+// The model profile of this driver build, selected at build time by one
+// compile definition (VLP_MODEL_TR7208 or VLP_MODEL_KV830).
 #pragma once
 
-#include <windows.h>
-#include <wtext.h>
-
-#include "label_record.h"
+#include "model_profiles.h"
 
 namespace driver {
 
-// The model's single resolution entry.
-struct ResolutionEntry {
-  const WCHAR* name;
-  LONG dpiX;
-  LONG dpiY;
-  LONG diagonal;  // truncated square root of dpiX^2 + dpiY^2
-  LONG stringId;
-};
-
-// The two printer models; every driver build is for one of them.
-enum class ModelId {
-  ModelA,  // TR7208, 203 dpi, 20 user label slots
-  ModelB,  // KV830, 300 dpi, built-in labels only
-};
-
-struct ModelProfile {
-  ModelId model;
-  const char* modelName;  // "TR7208" / "KV830"
-  WORD signature;         // PrinterDevice signature of this build
-  const WCHAR* labelFileName;
-  ResolutionEntry resolution;
-  LabelRecord builtinLabels[2];   // labels 256 and 257, in table order
-  LONG firstUserSlot;             // first user label index (301)
-  LONG userSlotCount;             // user slots read into the label list
-  // Defaults for missing LabelWidth / LabelHeight / StopPosition keys, and
-  // the fallback size of a label that has no definition.
-  LONG defaultLabelWidth;
-  LONG defaultLabelHeight;
-  LONG defaultStopPosition;
-  LONG defaultSpeed;
-  LONG defaultPrintMethod;
-  // 0.1 mm to dots: ((v / 10) * factor) / 10.
-  LONG widthDotFactor;
-  LONG lengthDotFactor;
-  // Job header limits.
-  LONG jobWidthLimit;  // PW before conversion
-  LONG stopPositionMax;
-  bool sendsOffsets;  // XO / YO keywords
-  // Display names carried in the model data (index = code - 1).
-  const WCHAR* speedNames[4];
-  const WCHAR* labelTypeNames[3];
-  const WCHAR* printMethodNames[2];
-};
-
 #if defined(VLP_MODEL_TR7208)
-#include "profile_tr7208.h"
+inline constexpr const ModelProfile& kModelProfile = kProfileTR7208;
 #elif defined(VLP_MODEL_KV830)
-#include "profile_kv830.h"
+inline constexpr const ModelProfile& kModelProfile = kProfileKV830;
 #else
 #error "define VLP_MODEL_TR7208 or VLP_MODEL_KV830"
 #endif
 
 // The profile of this build.
 inline constexpr const ModelProfile& kModel = kModelProfile;
-
-// Values shared by both builds.
-inline constexpr LONG kBandBudgetBytes = 16 * 1024 * 1024;  // band estimate budget
-inline constexpr LONG kMaxBands = 128;
-inline constexpr LONG kPrintableWidthLimit = 1040;  // 104.0 mm, margin rules
-inline constexpr LONG kLongLabelLimit = 4000;       // 400.0 mm, margin rules
-inline constexpr LONG kCustomLabelIndex = 256;
 
 }  // namespace driver

@@ -1,7 +1,7 @@
-// Model B (KV830, 300 dpi) profile; included by model_profile.h only.
+// Model B (KV830, 300 dpi) profile; included by model_profiles.h only.
 #pragma once
 
-inline constexpr ModelProfile kModelProfile{
+inline constexpr ModelProfile kProfileKV830{
     .model = ModelId::ModelB,
     .modelName = "KV830",
     .signature = 0x8981,

@@ -1,7 +1,7 @@
-// Model A (TR7208, 203 dpi) profile; included by model_profile.h only.
+// Model A (TR7208, 203 dpi) profile; included by model_profiles.h only.
 #pragma once
 
-inline constexpr ModelProfile kModelProfile{
+inline constexpr ModelProfile kProfileTR7208{
     .model = ModelId::ModelA,
     .modelName = "TR7208",
     .signature = 0x8950,

@@ -6,6 +6,7 @@
 
 #include "document_modes.h"
 #include "heap_block.h"
+#include "lock.h"
 #include "model_profile.h"
 #include "setting_limits.h"
 #include "label_file.h"
@@ -52,10 +53,52 @@ DWORD tableCount(const PaperSourceEntry* t) {
   return n;
 }
 
+// The label list as the last sizing call (no output buffer) of a label
+// capability counted it. "If pOutput is NULL, the function should just
+// return the number of array elements required", and the filling call
+// brings no buffer size: so it writes that list, cut to what was announced
+// for its own capability, however the label file changed since.
+class LabelAnnouncement {
+ public:
+  // The labels a call of `cap` reports into `labels`; returns their count.
+  DWORD labelsFor(WORD cap, bool sizing, LabelListEntry* labels) {
+    support::ScopedLock hold(lock_);
+    const int slot = slotOf(cap);
+    // The settings of the call have just rebuilt the process-wide list.
+    if (sizing || !taken_) {
+      count_ = DWORD(copyLabelList(labels_));
+      taken_ = true;
+    }
+    DWORD count = count_;
+    if (sizing) {
+      announced_[slot] = count;
+    } else if (announced_[slot] != kNotAnnounced && announced_[slot] < count) {
+      count = announced_[slot];
+    }
+    CopyMemory(labels, labels_, sizeof labels_);
+    return count;
+  }
+
+ private:
+  static int slotOf(WORD cap) { return cap == DC_PAPERS ? 0 : cap == DC_PAPERNAMES ? 1 : 2; }
+  static constexpr DWORD kNotAnnounced = ~DWORD(0);
+  support::CriticalSection lock_;
+  bool taken_ = false;
+  LabelListEntry labels_[kLabelListCapacity + 1] = {};
+  DWORD count_ = 0;
+  DWORD announced_[3] = {kNotAnnounced, kNotAnnounced, kNotAnnounced};
+};
+
+LabelAnnouncement& labelAnnouncement() {
+  static LabelAnnouncement announcement;
+  return announcement;
+}
+
 DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
-  // A copy: another thread may rebuild the list meanwhile.
   LabelListEntry labels[kLabelListCapacity + 1];
-  const DWORD labelCount = DWORD(copyLabelList(labels));
+  DWORD labelCount = 0;
+  if (cap == DC_PAPERS || cap == DC_PAPERNAMES || cap == DC_PAPERSIZE)
+    labelCount = labelAnnouncement().labelsFor(cap, output == nullptr, labels);
   switch (cap) {
     case DC_FIELDS: return settings.Public.dmFields;
     case DC_SIZE: return settings.Public.dmSize;

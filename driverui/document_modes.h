@@ -28,6 +28,11 @@ void DocumentSettings(HANDLE printer, LPCWSTR printerName, const DEVMODEW* in, D
 // 0 when not even its dmFields member can be read.
 DWORD DevModeClaimedBytes(const DEVMODEW* dm);
 
+// The bytes the caller's output device mode may take: cbOut, or pdmIn's
+// claimed size when pdmOut is pdmIn under DM_IN_BUFFER (some spoolers pass
+// the output's dmSize as cbOut).
+DWORD OutputRoom(const DOCUMENTPROPERTYHEADER& header);
+
 // DrvDocumentPropertySheets called without a property sheet:
 //  - fMode 0 or no pdmOut: cbOut = kDevModeBytes, returns kDevModeBytes;
 //  - DM_OUT_BUFFER: writes the queue's settings (merged with pdmIn under
@@ -38,11 +43,13 @@ DWORD DevModeClaimedBytes(const DEVMODEW* dm);
 // Failures return ERR_CPSUI_GETLASTERROR with the last error set.
 LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header);
 
-// DrvConvertDevMode. CDM_DRIVER_DEFAULT writes the queue's defaults;
-// CDM_CONVERT and CDM_CONVERT351 write `in` (any driver's, any layout)
-// converted to this driver's device mode. *cbNeeded holds the output
-// buffer's size and receives the bytes written or needed; a short buffer
-// fails with ERROR_INSUFFICIENT_BUFFER.
+// DrvConvertDevMode. CDM_DRIVER_DEFAULT writes the driver's built-in
+// defaults (not the queue's stored ones). CDM_CONVERT writes `in` (any
+// driver's, any layout) merged over the queue's settings in the layout
+// `out` names on entry (its dmSize, dmDriverExtra and version numbers);
+// CDM_CONVERT351 writes it in this driver's own layout. *cbNeeded holds the
+// output buffer's size and receives the bytes written or needed; a short
+// buffer fails with ERROR_INSUFFICIENT_BUFFER.
 BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode);
 
 // DevQueryPrintEx: TRUE when a job with info->pDevMode can print on the
@@ -50,14 +57,18 @@ BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG
 // not know fails, with the reason in pszErrorStr (cchNeeded set).
 BOOL QueryPrint(DEVQUERYPRINT_INFO* info);
 
-// Stores settings as the queue's defaults: the device mode through
-// SetPrinterW and the printer data value "Private DevMode". FALSE (last
-// error set) when either store fails.
+// Stores settings as the queue's defaults: the device mode as the queue's
+// global default (SetPrinterW level 8) and the printer data value "Private
+// DevMode". `printer` needs PRINTER_ACCESS_ADMINISTER. FALSE (last error
+// set) when either store fails.
 BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings);
 
 // Initialises a queue (DrvPrinterEvent PRINTER_EVENT_INITIALIZE,
-// DrvUpgradePrinter): seeds the label file and stores the queue's current
-// valid settings, or the built-in defaults, range-checked.
+// DrvUpgradePrinter): opens it with PRINTER_ACCESS_ADMINISTER, seeds the
+// label file and stores the queue's current valid settings, or the
+// built-in defaults, range-checked. FALSE with the last error when the
+// queue cannot be opened or a store fails; a queue left without both
+// stores runs on the built-in defaults.
 BOOL InitializeQueue(LPCWSTR printerName);
 
 }  // namespace driver

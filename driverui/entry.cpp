@@ -55,6 +55,9 @@ BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO pDQPInfo) {
 BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD, LPARAM) {
   return guardedCall<BOOL>(FALSE, [&] {
     // Only a new queue needs anything: its defaults and the label file.
+    // PRINTER_EVENT_INITIALIZE: "the spooler has just finished processing a
+    // call to its AddPrinter function ... or its SetPrinter function"; the
+    // stored settings are kept when valid, so a repeat stores the same.
     if (DriverEvent != PRINTER_EVENT_INITIALIZE) return TRUE;
     return InitializeQueue(pPrinterName);
   });

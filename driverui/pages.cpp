@@ -2,6 +2,8 @@
 #include "pages.h"
 
 #include <winspool.h>
+
+#include <initializer_list>
 #include <wtext.h>
 
 #include "model_profile.h"
@@ -14,25 +16,33 @@ namespace driver {
 
 namespace {
 
-// Where a control's value lives: the document's private settings or the
-// selected label's definition in the label file.
+// A number control and where its value lives: a private setting of the
+// document (preferences) or a field of a label definition (device
+// settings).
+template <class Record>
 struct NumberField {
   int control;
-  LONG PrivateSettings::* setting;
-  LONG LabelDefinition::* label;
+  LONG Record::* field;
   LONG min;
   LONG max;
 };
 
-const NumberField kPreferenceNumbers[] = {
-    {IDC_CUSTOM_WIDTH, &PrivateSettings::CustomWidth, nullptr, kMinLabelExtent, kMaxLabelWidth},
-    {IDC_CUSTOM_HEIGHT, &PrivateSettings::CustomHeight, nullptr, kMinLabelExtent, kMaxLabelLength},
-    {IDC_COPIES, &PrivateSettings::Copies, nullptr, 1, kMaxCopies},
-    {IDC_OFFSET_X, &PrivateSettings::OffsetX, nullptr, 0, kMaxOffsetX},
-    {IDC_OFFSET_Y, &PrivateSettings::OffsetY, nullptr, 0, kMaxOffsetY},
-    {IDC_DENSITY, nullptr, &LabelDefinition::Density, 1, kMaxDensity},
-    {IDC_STOP_POSITION, nullptr, &LabelDefinition::StopPosition, 0, kModel.stopPositionMax},
-    {IDC_GAP, nullptr, &LabelDefinition::LabelGap, 0, kMaxGap},
+// Printing preferences edit only what travels with the document: the
+// device mode's private settings.
+const NumberField<PrivateSettings> kPreferenceNumbers[] = {
+    {IDC_CUSTOM_WIDTH, &PrivateSettings::CustomWidth, kMinLabelExtent, kMaxLabelWidth},
+    {IDC_CUSTOM_HEIGHT, &PrivateSettings::CustomHeight, kMinLabelExtent, kMaxLabelLength},
+    {IDC_COPIES, &PrivateSettings::Copies, 1, kMaxCopies},
+    {IDC_OFFSET_X, &PrivateSettings::OffsetX, 0, kMaxOffsetX},
+    {IDC_OFFSET_Y, &PrivateSettings::OffsetY, 0, kMaxOffsetY},
+};
+
+// The label definition's values, edited on the device-settings page: the
+// label file is per computer and only an administrator may write it.
+const NumberField<LabelDefinition> kDefinitionNumbers[] = {
+    {IDC_DENSITY, &LabelDefinition::Density, 1, kMaxDensity},
+    {IDC_STOP_POSITION, &LabelDefinition::StopPosition, 0, kModel.stopPositionMax},
+    {IDC_GAP, &LabelDefinition::LabelGap, 0, kMaxGap},
 };
 
 const Choice kOrientations[] = {{DMORIENT_PORTRAIT, IDS_PORTRAIT, nullptr}, {DMORIENT_LANDSCAPE, IDS_LANDSCAPE, nullptr}};
@@ -61,18 +71,16 @@ constexpr SpeedChoices kSpeeds{};
 struct ChoiceField {
   int control;
   LONG PrivateSettings::* setting;
-  LONG LabelDefinition::* label;
   const Choice* choices;
   int count;
 };
 
 const ChoiceField kPreferenceChoices[] = {
-    {IDC_ORIENTATION, &PrivateSettings::Orientation, nullptr, kOrientations, 2},
-    {IDC_SPEED, &PrivateSettings::Speed, nullptr, kSpeeds.entries, kSpeedCount},
-    {IDC_COLOR_MODE, &PrivateSettings::ColorMode, nullptr, kColorModes, 2},
-    {IDC_DITHER, &PrivateSettings::DitherPattern, nullptr, kPatterns, kThresholdPatternCount},
-    {IDC_GRAPHICS_MODE, &PrivateSettings::GraphicsMode, nullptr, kGraphicsModes, 2},
-    {IDC_PRINT_MODE, nullptr, &LabelDefinition::PrintMode, kPrintModes, kPrintModeCount},
+    {IDC_ORIENTATION, &PrivateSettings::Orientation, kOrientations, 2},
+    {IDC_SPEED, &PrivateSettings::Speed, kSpeeds.entries, kSpeedCount},
+    {IDC_COLOR_MODE, &PrivateSettings::ColorMode, kColorModes, 2},
+    {IDC_DITHER, &PrivateSettings::DitherPattern, kPatterns, kThresholdPatternCount},
+    {IDC_GRAPHICS_MODE, &PrivateSettings::GraphicsMode, kGraphicsModes, 2},
 };
 
 int positionOf(const Choice* choices, int count, LONG value) {
@@ -94,12 +102,14 @@ bool readNumber(PageView& view, int control, LONG min, LONG max, LONG* value) {
   return true;
 }
 
-// The selected label's definition as the file holds it (defaults for an
-// undefined one); true when the label is defined.
-bool labelDefinition(LONG index, LabelDefinition* def) {
-  if (ReadLabelDefinition(index, def)) return true;
-  DefaultLabelDefinition(index, def);
-  return false;
+// Fills the label list and a choice per label (names from the list).
+int showLabels(PageView& view, int control, LabelListEntry* labels, Choice* choices, LONG selectedIndex) {
+  BuildLabelList();
+  const int count = copyLabelList(labels);
+  for (int i = 0; i < count; ++i) choices[i] = {labels[i].index, 0, labels[i].name};
+  view.setChoices(control, choices, count);
+  view.select(control, positionOf(choices, count, selectedIndex));
+  return count;
 }
 
 // The four features of "Private DevMode": option 0 leaves the work to the
@@ -137,36 +147,21 @@ LONG PreferencesPage::selectedLabel() const {
 }
 
 void PreferencesPage::show() {
-  BuildLabelList();
-  labelCount_ = copyLabelList(labels_);
-  for (int i = 0; i < labelCount_; ++i) labelChoices_[i] = {labels_[i].index, 0, labels_[i].name};
-  view_.setChoices(IDC_LABEL, labelChoices_, labelCount_);
-  view_.select(IDC_LABEL, positionOf(labelChoices_, labelCount_, settings_.Private.LabelIndex));
+  labelCount_ = showLabels(view_, IDC_LABEL, labels_, labelChoices_, settings_.Private.LabelIndex);
   const PrivateSettings& p = settings_.Private;
   for (const ChoiceField& f : kPreferenceChoices) {
     view_.setChoices(f.control, f.choices, f.count);
-    if (f.setting) view_.select(f.control, positionOf(f.choices, f.count, p.*(f.setting)));
+    view_.select(f.control, positionOf(f.choices, f.count, p.*(f.setting)));
   }
-  for (const NumberField& f : kPreferenceNumbers)
-    if (f.setting) view_.setNumber(f.control, p.*(f.setting));
+  for (const auto& f : kPreferenceNumbers) view_.setNumber(f.control, p.*(f.field));
   view_.setChecked(IDC_ROTATION, p.LandscapeRotation != 0);
-  showLabelDefinition();
   updateEnabled();
-}
-
-void PreferencesPage::showLabelDefinition() {
-  LabelDefinition def;
-  labelDefinition(selectedLabel(), &def);
-  for (const ChoiceField& f : kPreferenceChoices)
-    if (f.label) view_.select(f.control, positionOf(f.choices, f.count, def.*(f.label)));
-  for (const NumberField& f : kPreferenceNumbers)
-    if (f.label) view_.setNumber(f.control, def.*(f.label));
 }
 
 void PreferencesPage::updateEnabled() {
   const bool edit = !readOnly_;
   for (const ChoiceField& f : kPreferenceChoices) view_.enable(f.control, edit);
-  for (const NumberField& f : kPreferenceNumbers) view_.enable(f.control, edit);
+  for (const auto& f : kPreferenceNumbers) view_.enable(f.control, edit);
   view_.enable(IDC_LABEL, edit);
   const bool custom = selectedLabel() == kCustomLabelIndex;
   view_.enable(IDC_CUSTOM_WIDTH, edit && custom);
@@ -178,41 +173,29 @@ void PreferencesPage::updateEnabled() {
   view_.enable(IDC_OFFSET_Y, edit && kModel.sendsOffsets);
 }
 
-void PreferencesPage::changed(int control) {
-  if (control == IDC_LABEL) showLabelDefinition();
-  updateEnabled();
-}
+void PreferencesPage::changed(int) { updateEnabled(); }
 
 bool PreferencesPage::apply() {
   if (readOnly_) return true;
   DriverSettings next = settings_;
   const LONG label = selectedLabel();
-  LabelDefinition def;
-  const bool defined = labelDefinition(label, &def);
   PrivateSettings& p = next.Private;
   p.LabelIndex = label;
-  for (const NumberField& f : kPreferenceNumbers) {
+  for (const auto& f : kPreferenceNumbers) {
     // Disabled fields keep their values: the custom size of another label,
     // the offsets of a model that does not send them.
     if ((f.control == IDC_CUSTOM_WIDTH || f.control == IDC_CUSTOM_HEIGHT) && label != kCustomLabelIndex) continue;
     if ((f.control == IDC_OFFSET_X || f.control == IDC_OFFSET_Y) && !kModel.sendsOffsets) continue;
-    LONG value = 0;
-    if (!readNumber(view_, f.control, f.min, f.max, &value)) return false;
-    if (f.setting) p.*(f.setting) = value;
-    if (f.label) def.*(f.label) = value;
+    if (!readNumber(view_, f.control, f.min, f.max, &(p.*(f.field)))) return false;
   }
   for (const ChoiceField& f : kPreferenceChoices) {
     const int at = view_.selected(f.control);
-    if (at < 0 || at >= f.count) continue;
-    if (f.setting) p.*(f.setting) = f.choices[at].value;
-    if (f.label) def.*(f.label) = f.choices[at].value;
+    if (at >= 0 && at < f.count) p.*(f.setting) = f.choices[at].value;
   }
   p.LandscapeRotation = view_.checked(IDC_ROTATION) ? 1 : 0;
   WCHAR deviceName[CCHDEVICENAME + 1];
   lstrcpynW(deviceName, next.Public.dmDeviceName, CCHDEVICENAME + 1);
   BuildPublicFields(&next, deviceName);
-  // Only a label the file defines gets its definition written back.
-  if (defined) WriteLabelDefinition(def);
   settings_ = next;
   return true;
 }
@@ -223,6 +206,42 @@ DeviceSettingsPage::DeviceSettingsPage(PageView& view, HANDLE printer, PrinterDa
     : view_(view), printer_(printer), block_(block), readOnly_(readOnly) {
   ZeroMemory(slotTexts_, sizeof slotTexts_);
   ZeroMemory(slotChoices_, sizeof slotChoices_);
+  ZeroMemory(labels_, sizeof labels_);
+}
+
+bool DeviceSettingsPage::isCommand(int control) {
+  return control == IDC_SLOT_SAVE || control == IDC_SLOT_DELETE || control == IDC_DEF_SAVE;
+}
+
+void DeviceSettingsPage::showDefinition() {
+  const int at = view_.selected(IDC_DEF_LABEL);
+  if (at < 0 || at >= labelCount_) return;
+  LabelDefinition def;
+  if (!ReadLabelDefinition(labels_[at].index, &def)) DefaultLabelDefinition(labels_[at].index, &def);
+  view_.select(IDC_PRINT_MODE, positionOf(kPrintModes, kPrintModeCount, def.PrintMode));
+  for (const auto& f : kDefinitionNumbers) view_.setNumber(f.control, def.*(f.field));
+}
+
+void DeviceSettingsPage::saveDefinition() {
+  const int at = view_.selected(IDC_DEF_LABEL);
+  if (at < 0 || at >= labelCount_) return;
+  LabelDefinition def;
+  // Only a label the file defines is listed; one gone meanwhile is not
+  // written back.
+  if (!ReadLabelDefinition(labels_[at].index, &def)) {
+    view_.refuse(IDC_DEF_LABEL, IDS_LABEL_SAVE_FAILED, 0, 0);
+    return;
+  }
+  for (const auto& f : kDefinitionNumbers)
+    if (!readNumber(view_, f.control, f.min, f.max, &(def.*(f.field)))) return;
+  const int mode = view_.selected(IDC_PRINT_MODE);
+  if (mode >= 0 && mode < kPrintModeCount) def.PrintMode = kPrintModes[mode].value;
+  if (!WriteLabelDefinition(def)) {
+    view_.refuse(IDC_DEF_LABEL, IDS_LABEL_SAVE_FAILED, 0, 0);
+    showDefinition();
+    return;
+  }
+  showDefinition();
 }
 
 LONG DeviceSettingsPage::selectedSlot() const {
@@ -237,6 +256,11 @@ void DeviceSettingsPage::show() {
     view_.select(kFeatureControls[f], index == 1 ? 1 : 0);
     view_.enable(kFeatureControls[f], !readOnly_);
   }
+  labelCount_ = showLabels(view_, IDC_DEF_LABEL, labels_, labelChoices_, kCustomLabelIndex);
+  view_.setChoices(IDC_PRINT_MODE, kPrintModes, kPrintModeCount);
+  for (int control : {IDC_DEF_LABEL, IDC_PRINT_MODE, IDC_DEF_SAVE}) view_.enable(control, !readOnly_);
+  for (const auto& f : kDefinitionNumbers) view_.enable(f.control, !readOnly_);
+  showDefinition();
   const bool slots = kModel.userSlotCount > 0;
   for (int control : kSlotControls) view_.enable(control, slots && !readOnly_);
   view_.enable(IDC_SLOT_GROUP, slots);
@@ -275,14 +299,20 @@ void DeviceSettingsPage::showSlot() {
 
 void DeviceSettingsPage::changed(int control) {
   if (control == IDC_SLOT) showSlot();
+  if (control == IDC_DEF_LABEL) showDefinition();
 }
 
 void DeviceSettingsPage::command(int control) {
+  if (readOnly_) return;
+  if (control == IDC_DEF_SAVE) {
+    saveDefinition();
+    return;
+  }
   const LONG index = selectedSlot();
-  if (readOnly_ || !index) return;
+  if (!index) return;
   const int position = view_.selected(IDC_SLOT);
   if (control == IDC_SLOT_DELETE) {
-    if (!DeleteUserLabel(index)) view_.refuse(IDC_SLOT, IDS_SAVE_FAILED, 0, 0);
+    if (!DeleteUserLabel(index)) view_.refuse(IDC_SLOT, IDS_LABEL_SAVE_FAILED, 0, 0);
     showSlots(position);
     return;
   }
@@ -313,6 +343,7 @@ void DeviceSettingsPage::command(int control) {
   };
   static const Refusal kRefusals[] = {
       {UserLabelProblem::Slot, IDC_SLOT, IDS_SAVE_FAILED, 0, 0},
+      {UserLabelProblem::NotWritten, IDC_SLOT, IDS_LABEL_SAVE_FAILED, 0, 0},
       {UserLabelProblem::Name, IDC_SLOT_NAME, IDS_NAME_MISSING, 1, kLabelNameSlot - 1},
       {UserLabelProblem::Width, IDC_SLOT_WIDTH, IDS_OUT_OF_RANGE, kMinLabelExtent, kMaxLabelWidth},
       {UserLabelProblem::Height, IDC_SLOT_HEIGHT, IDS_OUT_OF_RANGE, kMinLabelExtent, kMaxLabelLength},

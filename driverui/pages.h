@@ -43,10 +43,10 @@ class PageView {
   virtual void refuse(int control, UINT messageId, LONG min, LONG max) = 0;
 };
 
-// Printing preferences: label, custom size, orientation and landscape
-// rotation, copies, speed, offsets (model A), colour mode and dither
-// pattern, graphics mode; and, of the selected label's definition, density,
-// print mode, stop position and gap.
+// Printing preferences: what travels with the document in its device mode,
+// and nothing else (a standard user keeps all of it): label, custom size,
+// orientation and landscape rotation, copies, speed, offsets (model A),
+// colour mode and dither pattern, graphics mode.
 class PreferencesPage {
  public:
   // settings: the document's settings, changed by apply(). readOnly: the
@@ -57,12 +57,11 @@ class PreferencesPage {
   // A choice or check changed: updates what depends on it.
   void changed(int control);
   // Range-checks every control; on success takes them into the settings
-  // (and the label definition into the file) and returns true. On the
-  // first refused value the view is told and nothing is taken.
+  // and returns true. On the first refused value the view is told and
+  // nothing is taken.
   bool apply();
 
  private:
-  void showLabelDefinition();
   void updateEnabled();
   LONG selectedLabel() const;
 
@@ -74,23 +73,34 @@ class PreferencesPage {
   Choice labelChoices_[kLabelListCapacity];
 };
 
-// Device settings: the four print-processor features of "Private DevMode"
-// and, on model A, the user labels 301..320.
+// Device settings (the queue's properties): the four print-processor
+// features of "Private DevMode"; each label's definition in the label file
+// (density, print mode, stop position, gap), which is stored for the whole
+// computer and needs administrator rights; and, on model A, the user
+// labels 301..320.
 class DeviceSettingsPage {
  public:
   DeviceSettingsPage(PageView& view, HANDLE printer, PrinterDataBlock& block, bool readOnly);
   void show();
   void changed(int control);
-  // The save and delete buttons of the user-label editor.
+  // The save buttons of the label definition and of the user-label editor,
+  // and the latter's delete button. A value out of range, or a write the
+  // label file refuses, is told to the view; after a refused write the
+  // label definition shows again what the file holds.
   void command(int control);
   // Takes the feature selections into the block and stores it as the
   // queue's "Private DevMode"; false (nothing stored) when storing fails.
   bool apply();
 
+  // The controls command() answers.
+  static bool isCommand(int control);
+
  private:
   void showSlots(int position);
   void showSlot();
   LONG selectedSlot() const;
+  void showDefinition();
+  void saveDefinition();
 
   PageView& view_;
   HANDLE printer_;
@@ -99,6 +109,9 @@ class DeviceSettingsPage {
   static constexpr int kMaxSlots = 20;
   WCHAR slotTexts_[kMaxSlots][kLabelNameSlot + 8];
   Choice slotChoices_[kMaxSlots];
+  LabelListEntry labels_[kLabelListCapacity + 1];
+  int labelCount_ = 0;
+  Choice labelChoices_[kLabelListCapacity];
 };
 
 }  // namespace driver

@@ -13,11 +13,7 @@
 #define IDC_ORIENTATION 1004
 #define IDC_ROTATION 1005
 #define IDC_COPIES 1006
-#define IDC_DENSITY 1007
 #define IDC_SPEED 1008
-#define IDC_PRINT_MODE 1009
-#define IDC_STOP_POSITION 1010
-#define IDC_GAP 1011
 #define IDC_OFFSET_X 1012
 #define IDC_OFFSET_Y 1013
 #define IDC_COLOR_MODE 1014
@@ -41,6 +37,14 @@
 #define IDC_SLOT_SAVE 1119
 #define IDC_SLOT_DELETE 1120
 #define IDC_SLOT_GROUP 1121
+// The selected label's definition in the label file (stored per computer).
+#define IDC_DEF_GROUP 1130
+#define IDC_DEF_LABEL 1131
+#define IDC_DENSITY 1132
+#define IDC_PRINT_MODE 1133
+#define IDC_STOP_POSITION 1134
+#define IDC_GAP 1135
+#define IDC_DEF_SAVE 1136
 
 // Choice texts.
 #define IDS_PORTRAIT 200
@@ -64,6 +68,7 @@
 #define IDS_SAVE_FAILED 304
 #define IDS_PAGE_PREFERENCES 305
 #define IDS_PAGE_DEVICE 306
+#define IDS_LABEL_SAVE_FAILED 307
 
 // The threshold-pattern table's display string ids name the pattern
 // choices (64041 to 64044).

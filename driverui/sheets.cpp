@@ -72,8 +72,25 @@ class DialogView : public PageView {
   HWND dialog_ = nullptr;
 };
 
+// The common property sheet a page was added to, and the page's handle
+// there.
+struct SheetLink {
+  PFNCOMPROPSHEET comPropSheet = nullptr;
+  HANDLE sheet = nullptr;
+  HANDLE page = nullptr;
+
+  // "CPSFUNC_SET_RESULT passes a specified result value to all
+  // PFNPROPSHEETUI-typed functions associated with a specified page and
+  // its parents": what DocumentProperties returns (IDOK only for
+  // CPSUI_OK) is what this sets, so applying the page must set it.
+  void setResult(LONG result) const {
+    if (comPropSheet && page) comPropSheet(sheet, CPSFUNC_SET_RESULT, reinterpret_cast<LPARAM>(page), result);
+  }
+};
+
 // One open printing-preferences sheet.
 struct DocumentSheet {
+  SheetLink link;
   DOCUMENTPROPERTYHEADER* header;
   DriverSettings settings;
   DialogView view;
@@ -81,15 +98,19 @@ struct DocumentSheet {
   DocumentSheet(DOCUMENTPROPERTYHEADER* h)
       : header(h), settings(), view(), page(view, settings, (h->fMode & DM_NOPERMISSION) != 0) {}
 
-  // Hands the page's settings back to the caller's output device mode.
-  void commit() {
-    if ((header->fMode & DM_OUT_BUFFER) && header->pdmOut && header->cbOut >= kDevModeBytes)
-      CopyMemory(header->pdmOut, &settings, kDevModeBytes);
+  // Hands the page's settings back to the caller's output device mode;
+  // false when the caller gave no room for them.
+  bool commit() {
+    if (!(header->fMode & DM_OUT_BUFFER)) return true;
+    if (!header->pdmOut || OutputRoom(*header) < kDevModeBytes) return false;
+    CopyMemory(header->pdmOut, &settings, kDevModeBytes);
+    return true;
   }
 };
 
 // One open device-settings sheet.
 struct DeviceSheet {
+  SheetLink link;
   DriverSettings settings;
   DialogView view;
   DeviceSettingsPage page;
@@ -115,7 +136,7 @@ INT_PTR CALLBACK pageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         const WORD code = HIWORD(wParam);
         if (code == CBN_SELCHANGE || code == BN_CLICKED) {
           if constexpr (requires { sheet->page.command(control); }) {
-            if (control == IDC_SLOT_SAVE || control == IDC_SLOT_DELETE) sheet->page.command(control);
+            if (sheet->page.isCommand(control)) sheet->page.command(control);
           }
           sheet->page.changed(control);
         }
@@ -127,8 +148,9 @@ INT_PTR CALLBACK pageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPara
         if (!sheet || reinterpret_cast<NMHDR*>(lParam)->code != UINT(PSN_APPLY)) return FALSE;
         bool ok = sheet->page.apply();
         if constexpr (requires { sheet->commit(); }) {
-          if (ok) sheet->commit();
+          ok = ok && sheet->commit();
         }
+        if (ok) sheet->link.setResult(CPSUI_OK);
         SetWindowLongPtrW(dialog, DWLP_MSGRESULT, ok ? PSNRET_NOERROR : PSNRET_INVALID_NOCHANGEPAGE);
         return TRUE;
       }
@@ -153,6 +175,10 @@ LONG otherReason(PPROPSHEETUI_INFO info, LPARAM lParam, UINT titleId) {
       return CPSUI_OK;
     }
     case PROPSHEETUI_REASON_SET_RESULT:
+      // "Typically, an application's PFNPROPSHEETUI-typed function sets its
+      // PROPSHEETUI_INFO structure's Result member to the value received in
+      // the SETRESULT_INFO structure's Result member", and returns 1 or more
+      // so that the parents receive it too.
       if (lParam) info->Result = reinterpret_cast<SETRESULT_INFO*>(lParam)->Result;
       return CPSUI_OK;
     case PROPSHEETUI_REASON_DESTROY:
@@ -164,20 +190,27 @@ LONG otherReason(PPROPSHEETUI_INFO info, LPARAM lParam, UINT titleId) {
   }
 }
 
-// Adds the page of a new sheet to the common property sheet.
+// Adds the page of a new sheet to the common property sheet; its tab takes
+// the title of string titleId.
 template <class Sheet>
-LONG addPage(PPROPSHEETUI_INFO info, Sheet* sheet, UINT templateId) {
+LONG addPage(PPROPSHEETUI_INFO info, Sheet* sheet, UINT templateId, UINT titleId) {
   PROPSHEETPAGEW page{};
   page.dwSize = sizeof page;
+  page.dwFlags = PSP_USETITLE;
   page.hInstance = g_module;
   page.pszTemplate = MAKEINTRESOURCEW(templateId);
+  page.pszTitle = MAKEINTRESOURCEW(titleId);
   page.pfnDlgProc = pageProc<Sheet>;
   page.lParam = reinterpret_cast<LPARAM>(sheet);
-  if (info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW, reinterpret_cast<LPARAM>(&page), 0) <=
-      0) {
+  // CPSFUNC_ADD_PROPSHEETPAGE returns the page's handle, the one
+  // CPSFUNC_SET_RESULT names the page by; zero on failure.
+  const LONG_PTR added =
+      info->pfnComPropSheet(info->hComPropSheet, CPSFUNC_ADD_PROPSHEETPAGEW, reinterpret_cast<LPARAM>(&page), 0);
+  if (added <= 0) {
     delete sheet;
     return ERR_CPSUI_GETLASTERROR;
   }
+  sheet->link = {info->pfnComPropSheet, info->hComPropSheet, reinterpret_cast<HANDLE>(added)};
   info->UserData = reinterpret_cast<ULONG_PTR>(sheet);
   info->Result = CPSUI_CANCEL;
   return CPSUI_OK;
@@ -197,7 +230,7 @@ LONG DocumentPropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
   auto* sheet = new DocumentSheet(header);
   const DEVMODEW* in = (header->fMode & DM_IN_BUFFER) ? header->pdmIn : nullptr;
   DocumentSettings(header->hPrinter, header->pszPrinterName, in, DevModeClaimedBytes(in), &sheet->settings);
-  return addPage(info, sheet, IDD_PREFERENCES);
+  return addPage(info, sheet, IDD_PREFERENCES, IDS_PAGE_PREFERENCES);
 }
 
 LONG DevicePropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
@@ -209,7 +242,7 @@ LONG DevicePropertySheet(PPROPSHEETUI_INFO info, LPARAM lParam) {
   }
   auto* sheet = new DeviceSheet(header);
   loadQueueSettings(&sheet->settings, header->hPrinter, header->pszPrinterName);
-  return addPage(info, sheet, IDD_DEVICE_SETTINGS);
+  return addPage(info, sheet, IDD_DEVICE_SETTINGS, IDS_PAGE_DEVICE);
 }
 
 }  // namespace driver

@@ -33,7 +33,7 @@ UserLabelProblem CheckUserLabel(const LabelDefinition& def) {
 
 UserLabelProblem SaveUserLabel(const LabelDefinition& def) {
   UserLabelProblem problem = CheckUserLabel(def);
-  if (problem == UserLabelProblem::None && !WriteLabelDefinition(def)) problem = UserLabelProblem::Slot;
+  if (problem == UserLabelProblem::None && !WriteLabelDefinition(def)) problem = UserLabelProblem::NotWritten;
   return problem;
 }
 

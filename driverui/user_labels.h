@@ -10,8 +10,9 @@
 
 namespace driver {
 
-// What makes a user label unacceptable; the first problem found.
-enum class UserLabelProblem { None, Slot, Name, Width, Height, Gap, Margins };
+// What makes a user label unacceptable, the first problem found; or
+// NotWritten: acceptable, but the label file refused the write.
+enum class UserLabelProblem { None, Slot, Name, Width, Height, Gap, Margins, NotWritten };
 
 // True for the model's user slots (none on model B).
 bool UserLabelSlot(LONG index);
@@ -24,7 +25,7 @@ UserLabelProblem CheckUserLabel(const LabelDefinition& def);
 
 // Stores def (all keys, in the file's key order; keys already in the
 // section keep their place) when it passes the check, and returns the
-// check's answer.
+// check's answer, or NotWritten when the file refused the write.
 UserLabelProblem SaveUserLabel(const LabelDefinition& def);
 
 // Removes a user slot's section. False for other indices or when the file

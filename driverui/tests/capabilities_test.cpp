@@ -82,6 +82,62 @@ TEST_F(CapabilitiesTest, LabelsWithSizesAndNamesFromTheLabelFile) {
   }
 }
 
+// A user label stored between an application's sizing call and its
+// filling call, before a label already listed: the fill writes the list
+// the sizing call counted, and no more.
+struct GrowCase {
+  const char* name;
+  WORD sizedCap;
+  WORD filledCap;
+  size_t entryBytes;
+  WORD resizedCap;  // another label capability sized after the label was added, or 0
+};
+
+const GrowCase kGrowCases[] = {
+    {"Papers", DC_PAPERS, DC_PAPERS, sizeof(WORD), 0},
+    {"PaperNames", DC_PAPERNAMES, DC_PAPERNAMES, kPaperNameChars * sizeof(WCHAR), 0},
+    {"PaperSizes", DC_PAPERSIZE, DC_PAPERSIZE, sizeof(POINT), 0},
+    // Applications often size the names from the count of DC_PAPERS.
+    {"NamesSizedByPapers", DC_PAPERS, DC_PAPERNAMES, kPaperNameChars * sizeof(WCHAR), 0},
+    // A sizing call of the names counts the new list; the papers' fill
+    // still writes no more than its own sizing call announced.
+    {"PapersAfterTheNamesWereSizedAgain", DC_PAPERS, DC_PAPERS, sizeof(WORD), DC_PAPERNAMES},
+};
+
+class GrowTest : public CapabilitiesTest, public ::testing::WithParamInterface<GrowCase> {};
+
+TEST_P(GrowTest, FillWritesTheListTheSizingCallCounted) {
+  if (!kIsModelA) GTEST_SKIP() << "model B lists only its built-in labels";
+  const GrowCase& c = GetParam();
+  const std::string listed =
+      "[256]\nLabelName=Custom\n[257]\nLabelName=Second\n[303]\nLabelName=Third\nLabelWidth=1000\n";
+  writeLabelFile(listed);
+  const DWORD n = ask(c.sizedCap);
+  ASSERT_EQ(n, 3u);
+  writeLabelFile(listed + "[301]\nLabelName=Added\nLabelWidth=700\nLabelHeight=300\n");
+  if (c.resizedCap) {
+    EXPECT_EQ(ask(c.resizedCap), 4u);
+  }
+  std::vector<BYTE> buffer(n * c.entryBytes + 256, 0xEE);
+  EXPECT_EQ(ask(c.filledCap, buffer.data()), n);
+  EXPECT_EQ(std::vector<BYTE>(buffer.begin() + n * c.entryBytes, buffer.end()), std::vector<BYTE>(256, 0xEE));
+  // Without a sizing call in between, the third entry is label 303, as
+  // counted.
+  const BYTE* third = buffer.data() + 2 * c.entryBytes;
+  if (!c.resizedCap) {
+    switch (c.filledCap) {
+      case DC_PAPERS: EXPECT_EQ(*reinterpret_cast<const WORD*>(third), 303); break;
+      case DC_PAPERNAMES: EXPECT_EQ(text16(reinterpret_cast<const WCHAR*>(third)), u"Third"); break;
+      default: EXPECT_EQ(reinterpret_cast<const POINT*>(third)->x, 1000); break;
+    }
+  }
+  // The next sizing call counts the new label.
+  EXPECT_EQ(ask(c.filledCap), 4u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, GrowTest, ::testing::ValuesIn(kGrowCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(CapabilitiesTest, CustomLabelSizeFollowsTheDeviceMode) {
   DEVMODEW dm{};
   dm.dmSize = sizeof dm;

@@ -59,10 +59,42 @@ TEST_F(DocumentModesTest, InitializingANewQueueStoresDefaultsAndSeedsTheLabelFil
   EXPECT_EQ(sim::queueSetup(queueName).devMode.size(), 364u);
   EXPECT_EQ(sim::printerData(queueName, u"Private DevMode").size(), 152u);
   EXPECT_NE(sim::readFileBytes(labelFile()).size(), 0u);
-  sim::failNth(sim::api::SetPrinterW, 1, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(sim::openPrinterHandles(), 1u);  // the fixture's own handle
+}
+
+// A store that fails reports FALSE with the spooler's error, and a queue
+// left without its stored defaults runs on the built-in ones.
+struct StoreFailure {
+  const char* name;
+  sim::Api api;
+};
+
+const StoreFailure kStoreFailures[] = {
+    {"DeviceMode", sim::api::SetPrinterW},
+    {"PrivateDevMode", sim::api::SetPrinterDataW},
+    {"Open", sim::api::OpenPrinter},
+};
+
+class StoreFailureTest : public UiTest, public ::testing::WithParamInterface<StoreFailure> {};
+
+TEST_P(StoreFailureTest, ReportsTheErrorAndTheQueueRunsOnBuiltInDefaults) {
+  sim::failNth(GetParam().api, 1, ERROR_ACCESS_DENIED);
   SetLastError(0);
   EXPECT_FALSE(InitializeQueue(name()));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+  EXPECT_EQ(sim::openPrinterHandles(), 1u);
+  EXPECT_FALSE(sim::hasPrinterData(queueName, u"Private DevMode"));
+  DriverSettings expected;
+  DefaultSettings(&expected, name());
+  expected.SettingsSignature = kSettingsSignature;
+  PrinterDevice* device = enable(nullptr);
+  ASSERT_NE(device, nullptr);
+  EXPECT_EQ(bytesOf(device->settings), bytesOf(expected));
+  DrvDisablePDEV(reinterpret_cast<DHPDEV>(device));
 }
+
+INSTANTIATE_TEST_SUITE_P(Cases, StoreFailureTest, ::testing::ValuesIn(kStoreFailures),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DocumentModesTest, ApplicationsLabelAndOrientationAreMergedAndTheDriverAgrees) {
   std::vector<BYTE> dm = documentDevMode();
@@ -227,11 +259,90 @@ TEST_F(DocumentModesTest, ConvertWritesTheDriversLayoutOrAsksForRoom) {
   EXPECT_EQ(size, 364);
   ASSERT_TRUE(ConvertDevMode(name(), &foreign, reinterpret_cast<DEVMODEW*>(out.data()), &size, CDM_CONVERT));
   EXPECT_EQ(asSettings(out).Private.LabelIndex, 257);
-  ASSERT_TRUE(
-      ConvertDevMode(name(), nullptr, reinterpret_cast<DEVMODEW*>(out.data()), &size, CDM_DRIVER_DEFAULT));
-  EXPECT_EQ(out, documentDevMode());
   EXPECT_FALSE(ConvertDevMode(name(), &foreign, reinterpret_cast<DEVMODEW*>(out.data()), &size, 0x40));
 }
+
+TEST_F(DocumentModesTest, DriverDefaultIsTheBuiltInOneNotTheQueues) {
+  sim::setQueueDevMode(queueName, storedDevMode([](DriverSettings& s) {
+    s.Private.Copies = 3;
+    s.Private.Orientation = DMORIENT_LANDSCAPE;
+  }));
+  sim::setPrinterData(queueName, u"Private DevMode", REG_BINARY, privateBlock([](PrinterDataBlock&) {}));
+  ASSERT_EQ(asSettings(documentDevMode()).Private.Copies, 3);  // the queue's defaults are in use
+  std::vector<BYTE> out(kDevModeBytes);
+  LONG size = LONG(out.size());
+  ASSERT_TRUE(
+      ConvertDevMode(name(), nullptr, reinterpret_cast<DEVMODEW*>(out.data()), &size, CDM_DRIVER_DEFAULT));
+  EXPECT_EQ(size, 364);
+  DriverSettings expected;
+  DefaultSettings(&expected, name());
+  expected.SettingsSignature = kSettingsSignature;
+  EXPECT_EQ(out, bytesOf(expected));
+}
+
+// CDM_CONVERT writes the layout the caller's output names: its public size
+// and its private size.
+struct TargetCase {
+  const char* name;
+  WORD size;
+  WORD driverExtra;
+  DWORD mode;
+  WORD expectedSize;
+  WORD expectedExtra;
+};
+
+const TargetCase kTargets[] = {
+    {"Current", 220, 144, CDM_CONVERT, 220, 144},
+    {"OlderPublicPart", 188, 144, CDM_CONVERT, 188, 144},
+    {"PublicOnly", 220, 0, CDM_CONVERT, 220, 0},
+    {"ShorterPrivatePart", 220, 100, CDM_CONVERT, 220, 100},
+    {"LongerPrivatePart", 220, 160, CDM_CONVERT, 220, 160},
+    // No Windows NT 3.51 layout: the current one, whatever the output held.
+    {"NT351IsTheCurrentLayout", 188, 0, CDM_CONVERT351, 220, 144},
+};
+
+class TargetTest : public UiTest, public ::testing::WithParamInterface<TargetCase> {};
+
+TEST_P(TargetTest, ConvertsToTheLayoutTheOutputNames) {
+  const TargetCase& c = GetParam();
+  DEVMODEW foreign{};
+  foreign.dmSize = sizeof foreign;
+  foreign.dmFields = DM_PAPERSIZE | DM_COPIES;
+  foreign.dmPaperSize = 257;
+  foreign.dmCopies = 6;
+  const size_t bytes = size_t(c.expectedSize) + c.expectedExtra;
+  // A guard region after the bytes the target layout holds.
+  std::vector<BYTE> out(bytes + 64, 0xEE);
+  auto* target = reinterpret_cast<DEVMODEW*>(out.data());
+  target->dmSize = c.size;
+  target->dmDriverExtra = c.driverExtra;
+  target->dmSpecVersion = 0x0400;
+  LONG size = LONG(bytes) - 1;
+  SetLastError(0);
+  EXPECT_FALSE(ConvertDevMode(name(), &foreign, target, &size, c.mode));
+  EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(size, LONG(bytes));
+  ASSERT_TRUE(ConvertDevMode(name(), &foreign, target, &size, c.mode));
+  EXPECT_EQ(size, LONG(bytes));
+  EXPECT_EQ(std::vector<BYTE>(out.begin() + bytes, out.end()), std::vector<BYTE>(64, 0xEE));
+  EXPECT_EQ(target->dmSize, c.expectedSize);
+  EXPECT_EQ(target->dmDriverExtra, c.expectedExtra);
+  EXPECT_EQ(target->dmSpecVersion, c.mode == CDM_CONVERT ? 0x0400 : 0x0401);
+  EXPECT_EQ(target->dmPaperSize, 257);
+  EXPECT_EQ(target->dmCopies, 6);
+  // The fields a shorter public part cannot hold are not claimed.
+  EXPECT_EQ((target->dmFields & DM_MEDIATYPE) != 0, c.expectedSize == 220);
+  // The private part follows the public part the target names.
+  std::vector<BYTE> current = documentDevMode(&foreign);
+  const size_t privateBytes = c.expectedExtra < 144 ? c.expectedExtra : 144;
+  EXPECT_EQ(std::vector<BYTE>(out.begin() + c.expectedSize, out.begin() + c.expectedSize + privateBytes),
+            std::vector<BYTE>(current.begin() + 220, current.begin() + 220 + privateBytes));
+  EXPECT_EQ(std::vector<BYTE>(out.begin() + c.expectedSize + privateBytes, out.begin() + bytes),
+            std::vector<BYTE>(bytes - c.expectedSize - privateBytes, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, TargetTest, ::testing::ValuesIn(kTargets),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DocumentModesTest, QueryPrintRefusesALabelTheQueueDoesNotKnow) {
   std::vector<BYTE> dm = documentDevMode();

@@ -109,7 +109,7 @@ class PreferencesTest : public UiTest {
   FakeView view;
 };
 
-TEST_F(PreferencesTest, ShowsTheSettingsAndTheSelectedLabelsDefinition) {
+TEST_F(PreferencesTest, ShowsTheSettings) {
   settings.Private.Copies = 7;
   settings.Private.Orientation = DMORIENT_LANDSCAPE;
   PreferencesPage page(view, settings, false);
@@ -118,31 +118,35 @@ TEST_F(PreferencesTest, ShowsTheSettingsAndTheSelectedLabelsDefinition) {
   EXPECT_EQ(view.value(IDC_COPIES), 7);
   EXPECT_EQ(view.chosen(IDC_ORIENTATION), DMORIENT_LANDSCAPE);
   EXPECT_EQ(view.controls[IDC_SPEED].choices.size(), size_t(kSpeedCount));
-  EXPECT_EQ(view.value(IDC_STOP_POSITION), kModel.builtinLabels[0].StopPosition);
   EXPECT_TRUE(view.controls[IDC_CUSTOM_WIDTH].enabled);
   EXPECT_TRUE(view.controls[IDC_ROTATION].enabled);
   EXPECT_EQ(view.controls[IDC_OFFSET_X].enabled, kModel.sendsOffsets);
+  // The label file's values are the device settings' business.
+  for (int control : {IDC_DENSITY, IDC_PRINT_MODE, IDC_STOP_POSITION, IDC_GAP})
+    EXPECT_EQ(view.controls.count(control), 0u) << control;
 
   ASSERT_TRUE(view.choose(IDC_LABEL, 257));
   page.changed(IDC_LABEL);
   EXPECT_FALSE(view.controls[IDC_CUSTOM_WIDTH].enabled);
-  EXPECT_EQ(view.value(IDC_STOP_POSITION), kModel.builtinLabels[1].StopPosition);
   ASSERT_TRUE(view.choose(IDC_ORIENTATION, DMORIENT_PORTRAIT));
   page.changed(IDC_ORIENTATION);
   EXPECT_FALSE(view.controls[IDC_ROTATION].enabled);
 }
 
-TEST_F(PreferencesTest, ApplyTakesEveryControlAndWritesTheLabelsDefinition) {
+// A standard user's process: nothing the page keeps needs the Windows
+// directory.
+TEST_F(PreferencesTest, ApplyTakesEveryControlIntoTheDeviceModeAndLeavesTheLabelFile) {
   PreferencesPage page(view, settings, false);
   page.show();
+  const std::string fileBefore = sim::readFileBytes(labelFile());
+  ASSERT_FALSE(fileBefore.empty());
+  sim::setWindowsDirectoryReadOnly(true);
   ASSERT_TRUE(view.choose(IDC_LABEL, 257));
   page.changed(IDC_LABEL);
   view.type(IDC_COPIES, u"12");
-  view.type(IDC_DENSITY, u"11");
-  view.type(IDC_GAP, u"30");
-  ASSERT_TRUE(view.choose(IDC_PRINT_MODE, 3));
   ASSERT_TRUE(view.choose(IDC_COLOR_MODE, 1));
   ASSERT_TRUE(view.choose(IDC_DITHER, 3));
+  ASSERT_TRUE(view.choose(IDC_SPEED, 2));
   ASSERT_TRUE(view.choose(IDC_ORIENTATION, DMORIENT_LANDSCAPE));
   view.setChecked(IDC_ROTATION, true);
   ASSERT_TRUE(page.apply());
@@ -151,16 +155,54 @@ TEST_F(PreferencesTest, ApplyTakesEveryControlAndWritesTheLabelsDefinition) {
   EXPECT_EQ(settings.Private.Copies, 12);
   EXPECT_EQ(settings.Private.ColorMode, 1);
   EXPECT_EQ(settings.Private.DitherPattern, 3);
+  EXPECT_EQ(settings.Private.Speed, 2);
   EXPECT_EQ(settings.Private.LandscapeRotation, 1);
   EXPECT_EQ(settings.Public.dmPaperSize, 257);
   EXPECT_EQ(settings.Public.dmCopies, 12);
-  LabelDefinition def;
-  ASSERT_TRUE(ReadLabelDefinition(257, &def));
-  EXPECT_EQ(def.Density, 11);
-  EXPECT_EQ(def.LabelGap, 30);
-  EXPECT_EQ(def.PrintMode, 3);
-  EXPECT_EQ(def.StopPosition, kModel.builtinLabels[1].StopPosition);
+  EXPECT_EQ(sim::readFileBytes(labelFile()), fileBefore);
 }
+
+// What each list of the pages offers: only real choices, each named (a
+// string resource or a text), none twice.
+struct ListCase {
+  bool devicePage;
+  int control;
+  size_t count;
+};
+
+const ListCase kLists[] = {
+    {false, IDC_LABEL, 2},
+    {false, IDC_ORIENTATION, 2},
+    {false, IDC_SPEED, size_t(kSpeedCount)},
+    {false, IDC_COLOR_MODE, 2},
+    {false, IDC_DITHER, 4},
+    {false, IDC_GRAPHICS_MODE, 2},
+    {true, IDC_FEATURE_NUP, 2},
+    {true, IDC_DEF_LABEL, 2},
+    {true, IDC_PRINT_MODE, 4},
+};
+
+class ListTest : public PreferencesTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListTest, OnlyNamedChoices) {
+  const ListCase& c = GetParam();
+  PrinterDataBlock block = settings.PrinterData;
+  PreferencesPage preferences(view, settings, false);
+  DeviceSettingsPage device(view, openQueue(PRINTER_ALL_ACCESS), block, false);
+  if (c.devicePage) {
+    device.show();
+  } else {
+    preferences.show();
+  }
+  const std::vector<Choice>& choices = view.controls[c.control].choices;
+  ASSERT_EQ(choices.size(), c.count);
+  for (size_t i = 0; i < choices.size(); ++i) {
+    EXPECT_TRUE(choices[i].textId != 0 || (choices[i].text && choices[i].text[0])) << i;
+    for (size_t j = 0; j < i; ++j) EXPECT_NE(choices[i].value, choices[j].value) << i;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ListTest, ::testing::ValuesIn(kLists));
 
 struct RefusedCase {
   int control;
@@ -175,9 +217,6 @@ const RefusedCase kRefused[] = {
     {IDC_COPIES, u"x", IDS_NOT_A_NUMBER, 1, 9999},
     {IDC_CUSTOM_WIDTH, u"99", IDS_OUT_OF_RANGE, 100, kModel.jobWidthLimit},
     {IDC_CUSTOM_HEIGHT, u"4001", IDS_OUT_OF_RANGE, 100, 4000},
-    {IDC_DENSITY, u"17", IDS_OUT_OF_RANGE, 1, 16},
-    {IDC_GAP, u"81", IDS_OUT_OF_RANGE, 0, 80},
-    {IDC_STOP_POSITION, u"-1", IDS_OUT_OF_RANGE, 0, kModel.stopPositionMax},
 };
 
 class RefusedTest : public PreferencesTest, public ::testing::WithParamInterface<RefusedCase> {};
@@ -205,7 +244,7 @@ TEST_F(PreferencesTest, WithoutPermissionNothingIsEnabledOrTaken) {
   const DriverSettings before = settings;
   PreferencesPage page(view, settings, true);
   page.show();
-  for (int control : {IDC_LABEL, IDC_COPIES, IDC_SPEED, IDC_CUSTOM_WIDTH, IDC_DENSITY})
+  for (int control : {IDC_LABEL, IDC_COPIES, IDC_SPEED, IDC_CUSTOM_WIDTH, IDC_COLOR_MODE})
     EXPECT_FALSE(view.controls[control].enabled) << control;
   view.type(IDC_COPIES, u"3");
   EXPECT_TRUE(page.apply());
@@ -219,14 +258,16 @@ class DeviceSettingsTest : public UiTest {
     DriverSettings s;
     DefaultSettings(&s, name());
     block = s.PrinterData;
+    admin = openQueue(PRINTER_ALL_ACCESS);
   }
   PrinterDataBlock block;
+  HANDLE admin = nullptr;
   FakeView view;
 };
 
 TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
   block.FeatureSelection[kFeaturePageOrder] = 1;
-  DeviceSettingsPage page(view, printer, block, false);
+  DeviceSettingsPage page(view, admin, block, false);
   page.show();
   EXPECT_EQ(view.selected(IDC_FEATURE_ORDER), 1);
   view.select(IDC_FEATURE_NUP, 1);
@@ -249,8 +290,123 @@ TEST_F(DeviceSettingsTest, ApplyStoresTheFeaturesAsPrivateDevMode) {
   EXPECT_EQ(view.refusals.back().message, UINT(IDS_SAVE_FAILED));
 }
 
+TEST_F(DeviceSettingsTest, TheLabelDefinitionIsEditedHere) {
+  DeviceSettingsPage page(view, admin, block, false);
+  page.show();
+  EXPECT_EQ(view.chosen(IDC_DEF_LABEL), 256);
+  EXPECT_EQ(view.value(IDC_STOP_POSITION), kModel.builtinLabels[0].StopPosition);
+  ASSERT_TRUE(view.choose(IDC_DEF_LABEL, 257));
+  page.changed(IDC_DEF_LABEL);
+  EXPECT_EQ(view.value(IDC_STOP_POSITION), kModel.builtinLabels[1].StopPosition);
+  view.type(IDC_DENSITY, u"11");
+  view.type(IDC_GAP, u"30");
+  ASSERT_TRUE(view.choose(IDC_PRINT_MODE, 3));
+  ASSERT_TRUE(DeviceSettingsPage::isCommand(IDC_DEF_SAVE));
+  page.command(IDC_DEF_SAVE);
+  EXPECT_TRUE(view.refusals.empty());
+  LabelDefinition def;
+  ASSERT_TRUE(ReadLabelDefinition(257, &def));
+  EXPECT_EQ(def.Density, 11);
+  EXPECT_EQ(def.LabelGap, 30);
+  EXPECT_EQ(def.PrintMode, 3);
+  EXPECT_EQ(def.StopPosition, kModel.builtinLabels[1].StopPosition);
+}
+
+struct DefinitionRefusal {
+  int control;
+  const char16_t* typed;
+  LONG min, max;
+};
+
+const DefinitionRefusal kDefinitionRefusals[] = {
+    {IDC_DENSITY, u"17", 1, 16},
+    {IDC_DENSITY, u"0", 1, 16},
+    {IDC_GAP, u"81", 0, 80},
+    {IDC_STOP_POSITION, u"-1", 0, kModel.stopPositionMax},
+};
+
+class DefinitionRefusalTest : public DeviceSettingsTest, public ::testing::WithParamInterface<DefinitionRefusal> {};
+
+TEST_P(DefinitionRefusalTest, OutOfRangeIsRefusedAndNotWritten) {
+  const DefinitionRefusal& c = GetParam();
+  DeviceSettingsPage page(view, admin, block, false);
+  page.show();
+  const std::string fileBefore = sim::readFileBytes(labelFile());
+  view.type(c.control, c.typed);
+  page.command(IDC_DEF_SAVE);
+  ASSERT_EQ(view.refusals.size(), 1u);
+  EXPECT_EQ(view.refusals[0].control, c.control);
+  EXPECT_EQ(view.refusals[0].message, UINT(IDS_OUT_OF_RANGE));
+  EXPECT_EQ(view.refusals[0].min, c.min);
+  EXPECT_EQ(view.refusals[0].max, c.max);
+  EXPECT_EQ(sim::readFileBytes(labelFile()), fileBefore);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DefinitionRefusalTest, ::testing::ValuesIn(kDefinitionRefusals));
+
+// A write the label file refuses (a standard user's process, or a failing
+// profile write) is told with its own message, and the page shows what the
+// file holds; nothing says it was saved.
+struct RefusedWrite {
+  const char* name;
+  int button;
+  bool readOnlyDirectory;  // else the fifth profile write fails
+};
+
+const RefusedWrite kRefusedWrites[] = {
+    {"DefinitionByAStandardUser", IDC_DEF_SAVE, true},
+    {"DefinitionWriteFails", IDC_DEF_SAVE, false},
+    {"UserLabelByAStandardUser", IDC_SLOT_SAVE, true},
+    {"UserLabelWriteFails", IDC_SLOT_SAVE, false},
+    {"UserLabelDeleteByAStandardUser", IDC_SLOT_DELETE, true},
+};
+
+class RefusedWriteTest : public DeviceSettingsTest, public ::testing::WithParamInterface<RefusedWrite> {};
+
+TEST_P(RefusedWriteTest, IsToldAndThePageShowsTheFile) {
+  const RefusedWrite& c = GetParam();
+  if (c.button != IDC_DEF_SAVE && !kIsModelA) GTEST_SKIP() << "model B has no user labels";
+  if (c.button == IDC_SLOT_DELETE) {
+    writeLabelFile("[302]\nLabelName=Kept\nLabelWidth=600\nLabelHeight=400\n");
+  }
+  DeviceSettingsPage page(view, admin, block, false);
+  page.show();
+  if (c.button == IDC_DEF_SAVE) {
+    view.type(IDC_DENSITY, u"12");
+  } else {
+    ASSERT_TRUE(view.choose(IDC_SLOT, 302));
+    page.changed(IDC_SLOT);
+    view.type(IDC_SLOT_NAME, u"Box");
+    view.type(IDC_SLOT_WIDTH, u"600");
+    view.type(IDC_SLOT_HEIGHT, u"400");
+  }
+  const std::string fileBefore = sim::readFileBytes(labelFile());
+  if (c.readOnlyDirectory) {
+    sim::setWindowsDirectoryReadOnly(true);
+  } else {
+    sim::failNth(sim::api::WritePrivateProfileStringW, 5, ERROR_ACCESS_DENIED);
+  }
+  page.command(c.button);
+  ASSERT_EQ(view.refusals.size(), 1u);
+  EXPECT_EQ(view.refusals[0].message, UINT(IDS_LABEL_SAVE_FAILED));
+  if (c.readOnlyDirectory) {
+    EXPECT_EQ(sim::readFileBytes(labelFile()), fileBefore);
+  }
+  LabelDefinition def;
+  if (c.button == IDC_DEF_SAVE) {
+    ASSERT_TRUE(ReadLabelDefinition(256, &def));
+    EXPECT_EQ(view.value(IDC_DENSITY), def.Density);
+    EXPECT_NE(def.Density, 12);
+  } else if (c.button == IDC_SLOT_DELETE) {
+    EXPECT_TRUE(ReadLabelDefinition(302, &def));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, RefusedWriteTest, ::testing::ValuesIn(kRefusedWrites),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DeviceSettingsTest, UserLabelsAreEditedOnModelAOnly) {
-  DeviceSettingsPage page(view, printer, block, false);
+  DeviceSettingsPage page(view, admin, block, false);
   page.show();
   EXPECT_EQ(view.controls[IDC_SLOT_SAVE].enabled, kIsModelA);
   if (!kIsModelA) {
@@ -315,7 +471,7 @@ class SlotRefusalTest : public DeviceSettingsTest, public ::testing::WithParamIn
 TEST_P(SlotRefusalTest, RefusedAndNotWritten) {
   if (!kIsModelA) GTEST_SKIP() << "model B has no user labels";
   const SlotRefusal& c = GetParam();
-  DeviceSettingsPage page(view, printer, block, false);
+  DeviceSettingsPage page(view, admin, block, false);
   page.show();
   ASSERT_TRUE(view.choose(IDC_SLOT, 310));
   page.changed(IDC_SLOT);

@@ -14,6 +14,23 @@
 
 class UiTest : public DriverTest {
  protected:
+  void TearDown() override {
+    for (HANDLE h : opened_) ClosePrinter(h);
+    opened_.clear();
+    DriverTest::TearDown();
+  }
+
+  // A second handle on the queue, opened with `access` (the spooler hands
+  // the device-settings sheet one with PRINTER_ALL_ACCESS when the user may
+  // change the queue); closed at the end of the test.
+  HANDLE openQueue(DWORD access) {
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
+    HANDLE h = nullptr;
+    EXPECT_TRUE(OpenPrinterW(name(), &h, &defaults));
+    if (h) opened_.push_back(h);
+    return h;
+  }
+
   LPWSTR name() const { return const_cast<LPWSTR>(reinterpret_cast<LPCWSTR>(queueName.c_str())); }
 
   // The device mode DrvDocumentPropertySheets hands out for `in` (merged
@@ -54,4 +71,7 @@ class UiTest : public DriverTest {
     const BYTE* p = reinterpret_cast<const BYTE*>(&s);
     return std::vector<BYTE>(p, p + driver::kDevModeBytes);
   }
+
+ private:
+  std::vector<HANDLE> opened_;
 };

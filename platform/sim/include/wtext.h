@@ -1,5 +1,4 @@
-// WTEXT("...") writes a UTF-16 literal of the host's WCHAR type.
+// WTEXT("...") of the simulated host: WCHAR is char16_t, as in the core.
 #pragma once
 
-#define WTEXT_CAT(s) u##s
-#define WTEXT(s) WTEXT_CAT(s)
+#include "../../shared/core/wtext.h"

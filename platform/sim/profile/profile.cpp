@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -40,6 +41,7 @@ class TempDir {
 
 struct ProfileState {
   bool hasDirectory = false;
+  bool directoryReadOnly = false;
   std::u16string directory;
   std::vector<TempDir> tempDirs;
 };
@@ -268,7 +270,30 @@ DWORD copyString(const std::u16string& s, WCHAR* out, DWORD size) {
   return n;
 }
 
+// True while the Windows directory is read-only and the file lies in it
+// (the folder part compared case-insensitively, either slash).
+bool inReadOnlyDirectory(const WCHAR* fileName) {
+  std::lock_guard<std::mutex> g(state().lock);
+  if (!state().directoryReadOnly || !state().hasDirectory) return false;
+  std::string dir = hostPath(state().directory.c_str());
+  std::string path = hostPath(fileName);
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return false;
+  path.resize(slash);
+  while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+  if (path.size() != dir.size()) return false;
+  for (size_t i = 0; i < path.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(path[i])) != std::tolower(static_cast<unsigned char>(dir[i])))
+      return false;
+  return true;
+}
+
 }  // namespace
+
+void setWindowsDirectoryReadOnly(bool readOnly) {
+  std::lock_guard<std::mutex> g(state().lock);
+  state().directoryReadOnly = readOnly;
+}
 
 void setWindowsDirectory(const std::u16string& dir) {
   std::lock_guard<std::mutex> g(state().lock);
@@ -378,6 +403,10 @@ BOOL WINAPI WritePrivateProfileStringW(LPCWSTR lpAppName, LPCWSTR lpKeyName, LPC
     return FALSE;
   }
   if (faulted(api::WritePrivateProfileStringW)) return FALSE;
+  if (inReadOnlyDirectory(lpFileName)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
   std::string path = hostPath(lpFileName);
   std::vector<Section> sections;
   if (!load(path, &sections)) sections.assign(1, Section{});

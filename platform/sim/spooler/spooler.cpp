@@ -86,6 +86,11 @@ QueueState* queueOf(HANDLE hPrinter) {
   return q;
 }
 
+bool administers(HANDLE hPrinter) {
+  auto h = handleAs<PrinterHandle>(hPrinter);
+  return h && (h->access & PRINTER_ACCESS_ADMINISTER) != 0;
+}
+
 QueueState* queueForQuery(HANDLE hPrinter, LPDWORD pcbNeeded, Api api) {
   QueueState* q = queueOf(hPrinter);
   if (!q) return nullptr;
@@ -180,7 +185,7 @@ using namespace sim;
 
 extern "C" {
 
-BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW) {
+BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
   if (!phPrinter) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -195,13 +200,15 @@ BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFA
   }
   auto h = std::make_shared<OpenPrinter>();
   h->queue = fold(name);
+  if (pDefault) h->access = pDefault->DesiredAccess;
   ++spooler().openHandles;
   *phPrinter = newHandle(std::move(h));
   return TRUE;
 }
 
-BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA) {
-  if (!pPrinterName) return OpenPrinterW(nullptr, phPrinter, nullptr);
+BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault) {
+  PRINTER_DEFAULTSW access{nullptr, nullptr, pDefault ? pDefault->DesiredAccess : DWORD(PRINTER_ACCESS_USE)};
+  if (!pPrinterName) return OpenPrinterW(nullptr, phPrinter, &access);
   WCHAR wide[512];
   int n = MultiByteToWideChar(CP_ACP, 0, pPrinterName, -1, wide, 512);
   if (n <= 0) {
@@ -209,7 +216,7 @@ BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAU
     SetLastError(ERROR_INVALID_PRINTER_NAME);
     return FALSE;
   }
-  return OpenPrinterW(wide, phPrinter, nullptr);
+  return OpenPrinterW(wide, phPrinter, &access);
 }
 
 BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
@@ -294,10 +301,12 @@ BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Com
   std::lock_guard<std::recursive_mutex> g(spooler().lock);
   QueueState* q = queueOf(hPrinter);
   if (!q) return FALSE;
-  if (Level != 2) return failWith(ERROR_INVALID_LEVEL);
+  if (Level != 2 && Level != 8) return failWith(ERROR_INVALID_LEVEL);
   if (!pPrinter || Command != 0) return failWith(ERROR_INVALID_PARAMETER);
+  if (!administers(hPrinter)) return failWith(ERROR_ACCESS_DENIED);
   if (faulted(sim::api::SetPrinterW)) return FALSE;
-  const DEVMODEW* dm = reinterpret_cast<const PRINTER_INFO_2W*>(pPrinter)->pDevMode;
+  const DEVMODEW* dm = Level == 2 ? reinterpret_cast<const PRINTER_INFO_2W*>(pPrinter)->pDevMode
+                                  : reinterpret_cast<const PRINTER_INFO_8W*>(pPrinter)->pDevMode;
   if (!dm) {
     q->setup.devMode.clear();
   } else {
@@ -330,6 +339,7 @@ DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPB
   QueueState* q = queueOf(hPrinter);
   if (!q) return ERROR_INVALID_HANDLE;
   if (!pValueName || (!pData && cbData)) return ERROR_INVALID_PARAMETER;
+  if (!administers(hPrinter)) return ERROR_ACCESS_DENIED;
   DWORD err = 0;
   if (takeFault(api::SetPrinterDataW, &err)) return err;
   q->data[fold(pValueName)] = PrinterValue{Type, std::vector<BYTE>(pData, pData + cbData)};

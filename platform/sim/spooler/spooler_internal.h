@@ -27,6 +27,7 @@ struct QueueState {
 
 struct PrinterHandle : KernelObject {
   std::u16string queue;  // folded queue name
+  DWORD access = PRINTER_ACCESS_USE;  // DesiredAccess it was opened with
 };
 
 // Lays strings and records out after the fixed part of a spooler info
@@ -112,6 +113,8 @@ SpoolJob* openJobOf(HANDLE printer);
 // handle is not an open printer handle or its queue is gone. Call with the
 // spooler lock held.
 QueueState* queueOf(HANDLE hPrinter);
+// True when the handle was opened with PRINTER_ACCESS_ADMINISTER.
+bool administers(HANDLE hPrinter);
 
 // The common start of the "fill a caller's buffer" queries (GetPrinterW,
 // GetJobW, GetPrinterDriver*): the queue behind the handle, a size pointer

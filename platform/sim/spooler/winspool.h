@@ -50,6 +50,10 @@ typedef struct _PRINTER_INFO_5W {
   DWORD TransmissionRetryTimeout;
 } PRINTER_INFO_5W, *PPRINTER_INFO_5W, *LPPRINTER_INFO_5W;
 
+typedef struct _PRINTER_INFO_8W {
+  LPDEVMODEW pDevMode;
+} PRINTER_INFO_8W, *PPRINTER_INFO_8W, *LPPRINTER_INFO_8W;
+
 #define PRINTER_ATTRIBUTE_QUEUED 0x00000001
 #define PRINTER_ATTRIBUTE_DIRECT 0x00000002
 #define PRINTER_ATTRIBUTE_DEFAULT 0x00000004
@@ -67,6 +71,7 @@ typedef struct _PRINTER_INFO_5W {
 #define PRINTER_ACCESS_USE 0x00000008
 #define PRINTER_ALL_ACCESS 0x000F000C
 
+// The handle has pDefault's DesiredAccess, PRINTER_ACCESS_USE without one.
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault);
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
@@ -74,8 +79,12 @@ BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWr
 BOOL WINAPI GetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD cbBuf, LPDWORD pcbNeeded);
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
                              LPDWORD pcbNeeded);
-// Level 2 replaces the queue's stored default device mode (pDevMode; null
-// removes it); the other fields are not changed. Fault: sim::api::SetPrinterW.
+// Levels 2 and 8 replace the queue's stored default device mode (pDevMode;
+// null removes it); the other fields are not changed. Fault:
+// sim::api::SetPrinterW.
+// "PRINTER_ACCESS_ADMINISTER: to perform administrative tasks, such as
+// those provided by SetPrinter": both calls fail with ERROR_ACCESS_DENIED
+// on a handle opened without it.
 BOOL WINAPI SetPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pPrinter, DWORD Command);
 DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData);
 

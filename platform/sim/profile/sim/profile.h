@@ -24,6 +24,11 @@ void setWindowsDirectory(const std::u16string& dir);
 // at the next sim::reset().
 std::u16string makeTempWindowsDirectory();
 
+// A standard user's process: WritePrivateProfileStringW refuses every file
+// in the Windows directory with ERROR_ACCESS_DENIED while set (cleared by
+// sim::reset()).
+void setWindowsDirectoryReadOnly(bool readOnly);
+
 // Host path of a file in the Windows directory (empty when none is set).
 std::string windowsFilePath(const std::u16string& fileName);
 

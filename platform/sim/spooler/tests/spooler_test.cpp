@@ -24,7 +24,40 @@ class Spooler : public ::testing::Test {
     EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(name), &h, nullptr));
     return h;
   }
+  HANDLE openWith(DWORD access) {
+    PRINTER_DEFAULTSW defaults{nullptr, nullptr, access};
+    HANDLE h = nullptr;
+    EXPECT_TRUE(OpenPrinterW(const_cast<LPWSTR>(WTEXT("TR7208")), &h, &defaults));
+    return h;
+  }
 };
+
+// Storing a queue's settings is an administrative task: a handle opened
+// for use only (the default) is refused, one with PRINTER_ACCESS_ADMINISTER
+// is not.
+TEST_F(Spooler, StoringNeedsAdministerAccess) {
+  std::vector<BYTE> dm(364, 0x11);
+  reinterpret_cast<DEVMODEW*>(dm.data())->dmSize = 220;
+  reinterpret_cast<DEVMODEW*>(dm.data())->dmDriverExtra = 144;
+  PRINTER_INFO_8W info8{reinterpret_cast<DEVMODEW*>(dm.data())};
+  BYTE value[4] = {1, 2, 3, 4};
+  struct Case {
+    HANDLE handle;
+    bool allowed;
+  } cases[] = {{open(), false}, {openWith(PRINTER_ACCESS_USE), false}, {openWith(PRINTER_ACCESS_ADMINISTER), true},
+               {openWith(PRINTER_ALL_ACCESS), true}};
+  for (const Case& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(SetPrinterW(c.handle, 8, reinterpret_cast<LPBYTE>(&info8), 0) != FALSE, c.allowed);
+    if (!c.allowed) {
+      EXPECT_EQ(GetLastError(), DWORD(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_EQ(SetPrinterDataW(c.handle, const_cast<LPWSTR>(WTEXT("Private DevMode")), REG_BINARY, value, 4),
+              c.allowed ? DWORD(ERROR_SUCCESS) : DWORD(ERROR_ACCESS_DENIED));
+    ClosePrinter(c.handle);
+  }
+  EXPECT_EQ(sim::queueSetup(u"TR7208").devMode, dm);
+}
 
 TEST_F(Spooler, OpenIsCaseInsensitiveAndUnknownNamesFail) {
   HANDLE h = open();
@@ -56,7 +89,7 @@ TEST_F(Spooler, GetPrinterLevel2SizesThenFills) {
 }
 
 TEST_F(Spooler, PrinterDataRoundTrip) {
-  HANDLE h = open();
+  HANDLE h = openWith(PRINTER_ACCESS_ADMINISTER);
   BYTE value[4] = {1, 2, 3, 4};
   EXPECT_EQ(SetPrinterDataW(h, const_cast<LPWSTR>(WTEXT("Private DevMode")), REG_BINARY, value, 4), 0u);
   DWORD type = 0, needed = 0;

@@ -1,0 +1,11 @@
+// The driver's writer of the output stage: the spooler.
+#pragma once
+
+#include <windows.h>
+
+namespace driver {
+
+// WritePrinter on the printer handle `context` (a ByteWriter).
+BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written);
+
+}  // namespace driver
