@@ -69,13 +69,45 @@ const BandEntry& currentBand(const PrinterDevice& device) {
   return device.bands[i];
 }
 
+// Whether fillOnBand can draw on `pso`: a top-down one-bit band bitmap and
+// the fill dither table.
+bool canFillOnBand(PrinterDevice& device, const SURFOBJ* pso) {
+  return ditherTable(device, kFillDitherTable) && pso && pso->iBitmapFormat == BMF_1BPP && pso->lDelta > 0;
+}
+
 // fillGreyRect on the band bitmap behind `pso` with the fill dither table.
 bool fillOnBand(PrinterDevice& device, SURFOBJ* pso, const RECTL& rect, ULONG grey) {
+  if (!canFillOnBand(device, pso)) return false;
   const DitherTable* table = ditherTable(device, kFillDitherTable);
-  if (!table || pso->iBitmapFormat != BMF_1BPP || pso->lDelta <= 0) return false;
   const BandEntry& band = currentBand(device);
   SurfaceDescription surface{1, static_cast<BYTE*>(pso->pvScan0), pso->sizlBitmap.cx, pso->sizlBitmap.cy, pso->lDelta};
   return fillGreyRect(surface, rect, int(grey), &(*table)[0][0], band.exactWidth, band.exactHeight) != FALSE;
+}
+
+RECTL intersection(const RECTL& a, const RECTL& b) {
+  return RECTL{a.left > b.left ? a.left : b.left, a.top > b.top ? a.top : b.top,
+               a.right < b.right ? a.right : b.right, a.bottom < b.bottom ? a.bottom : b.bottom};
+}
+
+// Fills with grey level `grey` the part of `target` that a DC_RECT or
+// DC_COMPLEX clip lets through. GDI's rclBounds bounds the part of the clip
+// region that meets the drawing, but the rectangles CLIPOBJ_bEnum hands
+// out are the region's own and may reach far past it, so each is cut to
+// the target. False, with nothing drawn, when the driver's fill cannot run
+// on this surface or the clip is of another kind.
+bool fillClipped(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, const RECTL& target, ULONG grey) {
+  if (!canFillOnBand(device, pso)) return false;
+  const RECTL area = intersection(target, pco->rclBounds);
+  if (pco->iDComplexity == DC_RECT) return fillOnBand(device, pso, area, grey);
+  if (pco->iDComplexity != DC_COMPLEX) return false;
+  CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, CD_ANY, 0);
+  ENUMRECTS one;
+  BOOL more;
+  do {
+    more = CLIPOBJ_bEnum(pco, sizeof one, reinterpret_cast<ULONG*>(&one));
+    for (ULONG i = 0; i < one.c && i < 1; ++i) fillOnBand(device, pso, intersection(one.arcl[i], area), grey);
+  } while (more);
+  return true;
 }
 
 // Widens the drawn-region record by `rect` (band coordinates) when the
@@ -114,6 +146,8 @@ BOOL drawHook(SURFOBJ* pso, Adapted&& adapted, Engine&& engine) {
   });
 }
 
+// DrvPaint paints the clip region itself, so its target is the clip's
+// bounds.
 BOOL paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* origin, MIX mix) {
   recordDrawn(device, pco ? &pco->rclBounds : nullptr);
   if (greyMode(device)) {
@@ -123,18 +157,7 @@ BOOL paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo,
   }
   if (driverFills(device) && mix == kCopyPen && pbo && pco && pco->iDComplexity != DC_TRIVIAL) {
     BrushLevel level = BrushGrey(device, pbo);
-    if (level.found && pco->iDComplexity == DC_RECT && fillOnBand(device, pso, pco->rclBounds, level.grey))
-      return TRUE;
-    if (level.found && pco->iDComplexity == DC_COMPLEX && pso->iBitmapFormat == BMF_1BPP) {
-      CLIPOBJ_cEnumStart(pco, FALSE, CT_RECTANGLES, CD_ANY, 0);
-      ENUMRECTS one;
-      BOOL more;
-      do {
-        more = CLIPOBJ_bEnum(pco, sizeof one, reinterpret_cast<ULONG*>(&one));
-        for (ULONG i = 0; i < one.c && i < 1; ++i) fillOnBand(device, pso, one.arcl[i], level.grey);
-      } while (more);
-      return TRUE;
-    }
+    if (level.found && fillClipped(device, pso, pco, pco->rclBounds, level.grey)) return TRUE;
   }
   return EngPaint(pso, pco, pbo, origin, mix);
 }
@@ -150,12 +173,16 @@ BOOL bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ
     return EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, used,
                      shiftedOrigin(device, pptlBrush, shifted), rop4);
   }
-  if (driverFills(device) && rop4 == kPatCopy && pbo && pco) {
+  if (driverFills(device) && rop4 == kPatCopy && pbo && pco && prclTrg) {
     if (pco->iDComplexity == DC_TRIVIAL) {
       BrushLevel level = BrushGrey(device, pbo);
-      if (level.found && prclTrg && fillOnBand(device, psoTrg, *prclTrg, level.grey)) return TRUE;
+      if (level.found && fillOnBand(device, psoTrg, *prclTrg, level.grey)) return TRUE;
     } else if (pbo->iSolidColor != 0xFFFFFFFF) {
-      return paintHook(device, psoTrg, pco, pbo, pptlBrush, kCopyPen);
+      // The copy-pen paint of the clip, kept inside the target; where the
+      // driver cannot fill, the engine's blit (not its paint, which would
+      // cover the whole clip region) draws.
+      BrushLevel level = BrushGrey(device, pbo);
+      if (level.found && fillClipped(device, psoTrg, pco, *prclTrg, level.grey)) return TRUE;
     }
   }
   return EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);

@@ -1,6 +1,7 @@
 // Drawing hooks' colour reduction: grey levels, dither brushes, brush
 // realization, grey brushes and pens, the driver's own pattern fills, the
 // halftoned transfers, escapes, and records that fail the validity test.
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -164,6 +165,35 @@ TEST_F(DrawingTest, RealizeBrushAllocationFailureIsInsufficientBuffer) {
   EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
 }
 
+// A solid brush GDI has not realized yet is only realized for an index of
+// the device's palette; any other index finds no level.
+struct IndexCase {
+  const char* name;
+  bool grey;
+  ULONG index;
+  bool realized;
+};
+class SolidBrushIndex : public DrawingTest, public ::testing::WithParamInterface<IndexCase> {};
+
+TEST_P(SolidBrushIndex, IsRealizedOnlyWhenItIsAPaletteIndex) {
+  start(GetParam().grey);
+  BRUSHOBJ brush;
+  sim::makeBrush(&brush, so, kRed);  // GDI could realize it
+  brush.iSolidColor = GetParam().index;
+  const int before = sim::callCount(sim::api::BRUSHOBJ_pvGetRbrush);
+  const BrushLevel level = BrushGrey(*device, &brush);
+  EXPECT_EQ(sim::callCount(sim::api::BRUSHOBJ_pvGetRbrush) - before, GetParam().realized ? 1 : 0);
+  EXPECT_EQ(level.found, GetParam().realized);
+  sim::forgetBrush(&brush);
+}
+
+INSTANTIATE_TEST_SUITE_P(Indices, SolidBrushIndex,
+                         ::testing::Values(IndexCase{"OneBitWhite", false, 1, true},
+                                           IndexCase{"OneBitIndex2", false, 2, false},
+                                           IndexCase{"GreyIndex255", true, 255, true},
+                                           IndexCase{"GreyIndex256", true, 256, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // --- grey mode: brushes become levels, pens black or white ----------------
 
 class GreyPens : public DrawingTest, public ::testing::WithParamInterface<LevelCase> {};
@@ -211,45 +241,175 @@ TEST_F(DrawingTest, GreyModePaintUsesTheBrushLevelAndMovesItsOriginIntoTheBand) 
   sim::forgetBrush(&brush);
 }
 
+// Every grey-mode hook that hands a brush or an origin to the engine: what
+// the engine gets for a green brush (level 143), a red opaque brush (79),
+// and an origin of (10, 600) with the band at (0, 500).
+struct GreyArgs {
+  SURFOBJ* so;
+  SURFOBJ* source;
+  BRUSHOBJ* brush;
+  BRUSHOBJ* opaque;
+  CLIPOBJ* clip;
+  POINTL* origin;
+};
+RECTL gBox{0, 0, 8, 8};
+struct GreyCase {
+  const char* name;
+  const char* engine;
+  BOOL (*call)(const GreyArgs&);
+  ULONG brush;        // iSolidColor the engine gets; kAny: not checked
+  ULONG opaque;       // the opaque brush's; kAny: not checked
+  bool shifted;       // the origin moved into the band
+  ULONG mode;         // the stretch mode; kAny: not checked
+};
+constexpr ULONG kAny = 0xA5A5A5A5, kUnrealized = 0xFFFFFFFF;
+
+const GreyCase kGreyCases[] = {
+    {"TextOutWithOpaqueRectangle", "EngTextOut",
+     [](const GreyArgs& a) { return DrvTextOut(a.so, nullptr, nullptr, a.clip, nullptr, &gBox, a.brush, a.opaque, a.origin, 0x0D0D); },
+     143, 79, true, kAny},
+    {"TextOutWithoutOpaqueRectangle", "EngTextOut",
+     [](const GreyArgs& a) { return DrvTextOut(a.so, nullptr, nullptr, a.clip, nullptr, nullptr, a.brush, a.opaque, a.origin, 0x0D0D); },
+     143, kUnrealized, true, kAny},
+    {"BitBltPatCopyWithClip", "EngBitBlt",
+     [](const GreyArgs& a) { return DrvBitBlt(a.so, nullptr, nullptr, a.clip, nullptr, &gBox, nullptr, nullptr, a.brush, a.origin, 0xF0F0); },
+     143, kAny, true, kAny},
+    {"BitBltPatCopyWithoutClip", "EngBitBlt",
+     [](const GreyArgs& a) { return DrvBitBlt(a.so, nullptr, nullptr, nullptr, nullptr, &gBox, nullptr, nullptr, a.brush, a.origin, 0xF0F0); },
+     kUnrealized, kAny, true, kAny},
+    {"BitBltPatInvertWithClip", "EngBitBlt",
+     [](const GreyArgs& a) { return DrvBitBlt(a.so, nullptr, nullptr, a.clip, nullptr, &gBox, nullptr, nullptr, a.brush, a.origin, 0x5A5A); },
+     kUnrealized, kAny, true, kAny},
+    {"FillPath", "EngFillPath",
+     [](const GreyArgs& a) { return DrvFillPath(a.so, nullptr, a.clip, a.brush, a.origin, 0x0D0D, FP_ALTERNATEMODE); },
+     143, kAny, true, kAny},
+    {"StrokePathPenIsBlack", "EngStrokePath",
+     [](const GreyArgs& a) { return DrvStrokePath(a.so, nullptr, a.clip, nullptr, a.brush, a.origin, nullptr, 0x0D0D); },
+     0, kAny, true, kAny},
+    {"StretchBltRopHalftoneOrigin", "EngStretchBltROP",
+     [](const GreyArgs& a) { return DrvStretchBltROP(a.so, a.source, nullptr, a.clip, nullptr, nullptr, a.origin, &gBox, &gBox, nullptr, 3, a.brush, 0xCCCC); },
+     kUnrealized, kAny, true, kAny},
+    {"PlgBltIsHalftoned", "EngPlgBlt",
+     [](const GreyArgs& a) { return DrvPlgBlt(a.so, a.source, nullptr, a.clip, nullptr, nullptr, a.origin, nullptr, &gBox, nullptr, 3); },
+     kAny, kAny, false, HALFTONE},
+};
+
+class GreyHooks : public DrawingTest, public ::testing::WithParamInterface<GreyCase> {};
+
+TEST_P(GreyHooks, BrushesBecomeLevelsAndOriginsMoveIntoTheBand) {
+  const GreyCase& c = GetParam();
+  start(true);
+  device->bandOrigin = POINTL{0, 500};
+  HSURF h = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{8, 8}, 0, BMF_8BPP, BMF_TOPDOWN, nullptr));
+  BRUSHOBJ brush, opaque;
+  sim::makeBrush(&brush, so, kGreen);
+  sim::makeBrush(&opaque, so, kRed);
+  CLIPOBJ clip;
+  sim::makeClip(&clip, {RECTL{0, 0, 4, 8}}, gBox);
+  POINTL origin{10, 600};
+  ASSERT_TRUE(c.call(GreyArgs{so, EngLockSurface(h), &brush, &opaque, &clip, &origin}));
+  auto made = calls(c.engine);
+  ASSERT_EQ(made.size(), 1u);
+  const sim::EngineCall& e = made[0];
+  if (c.brush != kAny) {
+    ASSERT_TRUE(e.hasBrush);
+    EXPECT_EQ(e.brushColor, c.brush);
+  }
+  if (c.opaque != kAny) {
+    ASSERT_TRUE(e.hasOpaqueBrush);
+    EXPECT_EQ(e.opaqueColor, c.opaque);
+  }
+  ASSERT_TRUE(e.hasBrushOrigin);
+  EXPECT_EQ(e.brushOrigin.x, 10);
+  EXPECT_EQ(e.brushOrigin.y, c.shifted ? 100 : 600);
+  if (c.mode != kAny) {
+    EXPECT_EQ(e.mode, c.mode);
+  }
+  EXPECT_EQ(origin.y, 600);  // the caller's point is not modified
+  EXPECT_EQ(brush.iSolidColor, kUnrealized);
+  sim::forgetBrush(&brush);
+  sim::forgetBrush(&opaque);
+  EngDeleteSurface(h);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hooks, GreyHooks, ::testing::ValuesIn(kGreyCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // --- one-bit pattern fills ------------------------------------------------
+
+// A 40 x 24 target at the band's corner, and clip regions whose rectangles
+// reach well past it, as an application's clip region does.
+constexpr RECTL kTarget{0, 0, 40, 24};
+enum class Region { Whole, OneRect, TwoBars };
+std::vector<RECTL> regionOf(Region r) {
+  switch (r) {
+    case Region::Whole: return {RECTL{0, 0, 200, 200}};
+    case Region::OneRect: return {RECTL{8, 8, 80, 60}};
+    case Region::TwoBars: return {RECTL{8, 8, 16, 60}, RECTL{30, 8, 80, 60}};
+  }
+  return {};
+}
+bool inside(const RECTL& r, LONG x, LONG y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
 struct FillCase {
   const char* name;
   LONG solidFill;
-  BYTE complexity;
-  const char* engine;  // the engine service that draws, or "" for the driver
+  Region region;
+  bool paint;            // DrvPaint of the clip, else DrvBitBlt PATCOPY of the target
+  MIX mix;               // DrvPaint's mix
+  ULONG color;           // black is palette index 0; red a dither colour
+  bool noFillTable;      // the driver's fill cannot run
+  const char* engine;    // the engine service that draws, or "" for the driver
 };
 class PatternFill : public DrawingTest, public ::testing::WithParamInterface<FillCase> {};
 
-TEST_P(PatternFill, PatCopyOfARealizedSolidBrush) {
-  start(false, GetParam().solidFill);
+TEST_P(PatternFill, PaintsTheTargetWhereTheClipLetsItThrough) {
+  const FillCase& c = GetParam();
+  start(false, c.solidFill);
+  if (c.noFillTable) device->work.size[kFillDitherTable] = 0;
   BRUSHOBJ brush;
-  sim::makeBrush(&brush, so, 0);  // black: palette index 0
-  ASSERT_EQ(brush.iSolidColor, 0u);
-  CLIPOBJ clip{};
-  clip.iDComplexity = GetParam().complexity;
-  clip.rclBounds = RECTL{8, 8, 40, 24};
-  sim::setClipRects(&clip, {RECTL{8, 8, 16, 24}, RECTL{30, 8, 40, 24}});
-  RECTL target{0, 0, 40, 24};
-  ASSERT_TRUE(DrvBitBlt(so, nullptr, nullptr, &clip, nullptr, &target, nullptr, nullptr, &brush, nullptr, 0xF0F0));
-  const std::string engine = GetParam().engine;
+  sim::makeBrush(&brush, so, c.color);
+  const std::vector<RECTL> region = regionOf(c.region);
+  CLIPOBJ clip;
+  sim::makeClip(&clip, region, kTarget);
+  RECTL target = kTarget;
+  if (c.paint) {
+    ASSERT_TRUE(DrvPaint(so, &clip, &brush, nullptr, c.mix));
+  } else {
+    ASSERT_TRUE(DrvBitBlt(so, nullptr, nullptr, &clip, nullptr, &target, nullptr, nullptr, &brush, nullptr, 0xF0F0));
+  }
+  const std::string engine = c.engine;
   for (const char* service : {"EngBitBlt", "EngPaint"})
     EXPECT_EQ(calls(service).size(), engine == service ? 1u : 0u) << service;
-  // Inside the clip: black (the level-0 pattern prints every dot).
-  EXPECT_EQ(pixel(9, 9), 0u);
-  EXPECT_EQ(pixel(35, 20), 0u);
-  const bool rect = GetParam().complexity != DC_COMPLEX;
-  EXPECT_EQ(pixel(20, 10), rect ? 0u : 1u);  // between the complex clip's rectangles
-  EXPECT_EQ(pixel(4, 4), 1u);                // outside the clip bounds
+  // Inside the target and the region: black (the level-0 pattern prints
+  // every dot). Anywhere else, the band stays white.
+  const POINTL probes[] = {{9, 9}, {35, 20}, {20, 10}, {4, 4}, {12, 40}, {60, 10}, {35, 30}};
+  for (const POINTL& p : probes) {
+    const bool painted = inside(kTarget, p.x, p.y) &&
+                         std::any_of(region.begin(), region.end(), [&](const RECTL& r) { return inside(r, p.x, p.y); });
+    if (painted && c.color != 0) continue;  // a dither colour's dots vary
+    EXPECT_EQ(pixel(p.x, p.y), painted ? 0u : 1u) << p.x << "," << p.y;
+  }
   sim::forgetBrush(&brush);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, PatternFill,
-                         ::testing::Values(FillCase{"RectByDriverPaint", 1, DC_RECT, ""},
-                                           FillCase{"ComplexByDriverPaint", 1, DC_COMPLEX, ""},
-                                           FillCase{"RectByEngineWhenSolidFillIsOff", 0, DC_RECT, "EngBitBlt"},
-                                           FillCase{"ComplexByEngineWhenSolidFillIsOff", 0, DC_COMPLEX, "EngBitBlt"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+constexpr MIX kCopyPen = 0x0D0D, kNot = 0x0606;
+INSTANTIATE_TEST_SUITE_P(
+    Cases, PatternFill,
+    ::testing::Values(FillCase{"RectByDriver", 1, Region::OneRect, false, kCopyPen, 0, false, ""},
+                      FillCase{"ComplexByDriver", 1, Region::TwoBars, false, kCopyPen, 0, false, ""},
+                      FillCase{"RectByEngineWhenSolidFillIsOff", 0, Region::OneRect, false, kCopyPen, 0, false, "EngBitBlt"},
+                      FillCase{"ComplexByEngineWhenSolidFillIsOff", 0, Region::TwoBars, false, kCopyPen, 0, false, "EngBitBlt"},
+                      FillCase{"ComplexDitherColourByEngine", 1, Region::TwoBars, false, kCopyPen, kRed, false, "EngBitBlt"},
+                      FillCase{"TrivialByEngineWithoutFillTable", 1, Region::Whole, false, kCopyPen, 0, true, "EngBitBlt"},
+                      FillCase{"RectByEngineWithoutFillTable", 1, Region::OneRect, false, kCopyPen, 0, true, "EngBitBlt"},
+                      FillCase{"ComplexByEngineWithoutFillTable", 1, Region::TwoBars, false, kCopyPen, 0, true, "EngBitBlt"},
+                      FillCase{"PaintRectByDriver", 1, Region::OneRect, true, kCopyPen, 0, false, ""},
+                      FillCase{"PaintComplexByDriver", 1, Region::TwoBars, true, kCopyPen, 0, false, ""},
+                      FillCase{"PaintOtherMixByEngine", 1, Region::OneRect, true, kNot, 0, false, "EngPaint"},
+                      FillCase{"PaintRectByEngineWithoutFillTable", 1, Region::OneRect, true, kCopyPen, 0, true, "EngPaint"},
+                      FillCase{"PaintComplexByEngineWithoutFillTable", 1, Region::TwoBars, true, kCopyPen, 0, true, "EngPaint"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DrawingTest, TrivialClipFillUsesFillTableAndStaysInsideTheBand) {
   start(false);
@@ -277,6 +437,7 @@ TEST_F(DrawingTest, TrivialClipFillUsesFillTableAndStaysInsideTheBand) {
 
 struct CopyCase {
   LONG destWidth, destHeight;
+  POINTL from;
   RECTL source, dest;
 };
 class CopyBitsCut : public DrawingTest, public ::testing::WithParamInterface<CopyCase> {};
@@ -287,7 +448,7 @@ TEST_P(CopyBitsCut, BecomesAHalftonedStretchCutToTheSource) {
   SURFOBJ* src = EngLockSurface(h);
   ASSERT_NE(src, nullptr);
   RECTL dest{10, 5, 10 + GetParam().destWidth, 5 + GetParam().destHeight};
-  POINTL from{0, 0};
+  POINTL from = GetParam().from;
   ASSERT_TRUE(DrvCopyBits(so, src, nullptr, nullptr, &dest, &from));
   EXPECT_TRUE(calls("EngCopyBits").empty());
   auto stretches = calls("EngStretchBlt");
@@ -305,9 +466,11 @@ TEST_P(CopyBitsCut, BecomesAHalftonedStretchCutToTheSource) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, CopyBitsCut,
-                         ::testing::Values(CopyCase{120, 40, RECTL{0, 0, 100, 40}, RECTL{10, 5, 110, 45}},
-                                           CopyCase{80, 40, RECTL{0, 0, 80, 40}, RECTL{10, 5, 90, 45}},
-                                           CopyCase{80, 70, RECTL{0, 0, 80, 50}, RECTL{10, 5, 90, 55}}));
+                         ::testing::Values(CopyCase{120, 40, {0, 0}, RECTL{0, 0, 100, 40}, RECTL{10, 5, 110, 45}},
+                                           CopyCase{80, 40, {0, 0}, RECTL{0, 0, 80, 40}, RECTL{10, 5, 90, 45}},
+                                           CopyCase{80, 70, {0, 0}, RECTL{0, 0, 80, 50}, RECTL{10, 5, 90, 55}},
+                                           CopyCase{120, 40, {30, 10}, RECTL{30, 10, 100, 50}, RECTL{10, 5, 80, 45}},
+                                           CopyCase{40, 60, {30, 20}, RECTL{30, 20, 70, 50}, RECTL{10, 5, 50, 35}}));
 
 TEST_F(DrawingTest, StretchBltForcesHalftoneAndTheSettingsColourAdjustment) {
   start(false);

@@ -160,8 +160,9 @@ TEST_P(RoundTripTest, PrintedLabelsMatchTheDrawnPages) {
 INSTANTIATE_TEST_SUITE_P(Cases, RoundTripTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// A label drawn the way an application draws one (box, bars, grey fill,
-// thin and wide lines, glyphs, a grey image), through the drawing hooks.
+// A label drawn the way an application draws one (box, bars, grey fill, a
+// clipped fill, thin and wide lines, glyphs, a grey image), through the
+// drawing hooks.
 struct Drawn {
   const char* name;
   Turn turn;
@@ -207,6 +208,13 @@ TEST_P(DrawnRoundTrip, EveryRequestLandsAsDrawn) {
   }
   drawing.fill(RECTL{120, 20, 200, 60}, 0x808080);
   paint(RECTL{120, 20, 200, 60}, 128);
+  // A small fill under a clip region of two tall bars lands only where
+  // both meet.
+  drawing.clip({RECTL{220, 20, 230, h - 12}, RECTL{240, 20, 250, h - 12}});
+  drawing.fill(RECTL{215, 30, 255, 40}, gdiplay::kBlack);
+  drawing.clip({});
+  paint(RECTL{220, 30, 230, 40}, 0);
+  paint(RECTL{240, 30, 250, 40}, 0);
   // Lines: one-dot ones end before their last point; wide ones are
   // widened by half their width on every side.
   drawing.line(POINTL{20, 70}, POINTL{140, 70}, gdiplay::kBlack);

@@ -28,20 +28,18 @@ RECTL ordered(const RECTL& r) {
 }
 
 // GDI's clip for an object with band-coordinate bounds `r` on a band
-// bitmap of `size`: trivial when the object lies inside the band, else the
-// rectangle both share. False when they share nothing.
-bool clipFor(const RECTL& r, SIZEL size, CLIPOBJ* clip) {
+// bitmap of `size` under the clip region `region` (band coordinates; empty:
+// none): the region is cut to the band, and the clip object describes it
+// where it meets the object (sim::makeClip). False when they share nothing.
+bool clipFor(const RECTL& r, SIZEL size, const std::vector<RECTL>& region, CLIPOBJ* clip) {
   const RECTL band{0, 0, size.cx, size.cy};
-  const RECTL b = ordered(r);
-  const RECTL both{std::max(b.left, band.left), std::max(b.top, band.top), std::min(b.right, band.right),
-                   std::min(b.bottom, band.bottom)};
-  if (both.right <= both.left || both.bottom <= both.top) return false;
-  *clip = CLIPOBJ{};
-  const bool inside = both.left == b.left && both.top == b.top && both.right == b.right && both.bottom == b.bottom;
-  clip->iDComplexity = inside ? DC_TRIVIAL : DC_RECT;
-  clip->iFComplexity = inside ? 0 : 1;
-  clip->rclBounds = both;
-  return true;
+  std::vector<RECTL> visible;
+  if (region.empty()) visible.push_back(band);
+  for (const RECTL& part : region)
+    visible.push_back(RECTL{std::max(part.left, band.left), std::max(part.top, band.top),
+                            std::min(part.right, band.right), std::min(part.bottom, band.bottom)});
+  sim::makeClip(clip, std::move(visible), ordered(r));
+  return clip->rclBounds.right > clip->rclBounds.left && clip->rclBounds.bottom > clip->rclBounds.top;
 }
 
 // A brush GDI made for one call, released after it.
@@ -197,12 +195,18 @@ void DeviceContext::releaseSources() { sources_.clear(); }
 
 bool DeviceContext::playBand(const Page& page, POINTL origin) {
   bool ok = true;
+  std::vector<RECTL> region;
   for (const Request& r : page.requests)
-    if (!play(r, origin)) ok = false;
+    if (!play(r, origin, region)) ok = false;
   return ok;
 }
 
-bool DeviceContext::play(const Request& request, POINTL origin) {
+bool DeviceContext::play(const Request& request, POINTL origin, std::vector<RECTL>& region) {
+  if (const ClipRegion* c = std::get_if<ClipRegion>(&request)) {
+    region.clear();
+    for (const RECTL& r : c->rects) region.push_back(offset(r, origin));
+    return true;
+  }
   const SIZEL size = surface_->sizlBitmap;
   // Brush and halftone origins in band coordinates, so patterns continue
   // across bands.
@@ -250,7 +254,7 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
       bounds.right = std::max<LONG>(bounds.right, (p.x >> 4) + 1);
       bounds.bottom = std::max<LONG>(bounds.bottom, (p.y >> 4) + 1);
     }
-    if (!clipFor(bounds, size, &clip)) return true;
+    if (!clipFor(bounds, size, region, &clip)) return true;
     PATHOBJ* path = EngCreatePath();
     PATHOBJ_bMoveTo(path, outline[0]);
     PATHOBJ_bPolyLineTo(path, const_cast<POINTFIX*>(outline.data()) + 1, ULONG(outline.size() - 1));
@@ -264,7 +268,7 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
 
   if (const FillRect* f = std::get_if<FillRect>(&request)) {
     RECTL target = offset(f->rect, origin);
-    if (!clipFor(target, size, &clip)) return true;
+    if (!clipFor(target, size, region, &clip)) return true;
     Brush brush(surface_, f->color);
     return hookAs<decltype(&DrvBitBlt)>(INDEX_DrvBitBlt)(surface_, nullptr, nullptr, &clip, nullptr, &target, nullptr,
                                                         nullptr, &brush.obj, &patternOrigin, 0xF0F0);
@@ -274,7 +278,7 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
       RECTL bounds{std::min(l->from.x, l->to.x), std::min(l->from.y, l->to.y), std::max(l->from.x, l->to.x) + 1,
                    std::max(l->from.y, l->to.y) + 1};
       bounds = offset(bounds, origin);
-      if (!clipFor(bounds, size, &clip)) return true;
+      if (!clipFor(bounds, size, region, &clip)) return true;
       Brush pen(surface_, l->color);
       return hookAs<decltype(&DrvLineTo)>(INDEX_DrvLineTo)(surface_, &clip, &pen.obj, l->from.x - origin.x,
                                                           l->from.y - origin.y, l->to.x - origin.x,
@@ -309,7 +313,7 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
       box.left = std::min(box.left, left), box.top = std::min(box.top, top);
       box.right = std::max(box.right, left + g.width), box.bottom = std::max(box.bottom, top + g.height);
     }
-    if (!clipFor(box, size, &clip)) return true;
+    if (!clipFor(box, size, region, &clip)) return true;
     STROBJ str{};
     str.cGlyphs = ULONG(positions.size());
     str.rclBkGround = box;
@@ -322,7 +326,7 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
   }
   if (const StretchImage* s = std::get_if<StretchImage>(&request)) {
     RECTL dest = offset(s->dest, origin);
-    if (!s->image || !clipFor(dest, size, &clip)) return true;
+    if (!s->image || !clipFor(dest, size, region, &clip)) return true;
     SURFOBJ* src = source(*s->image);
     RECTL from{0, 0, s->image->width, s->image->height};
     return hookAs<decltype(&DrvStretchBlt)>(INDEX_DrvStretchBlt)(surface_, src, nullptr, &clip, nullptr, nullptr,
@@ -333,7 +337,7 @@ bool DeviceContext::play(const Request& request, POINTL origin) {
   const POINTL at = copy ? std::get<CopyImage>(request).at : std::get<BlitImage>(request).at;
   if (!image) return true;
   RECTL dest{at.x - origin.x, at.y - origin.y, at.x - origin.x + image->width, at.y - origin.y + image->height};
-  if (!clipFor(dest, size, &clip)) return true;
+  if (!clipFor(dest, size, region, &clip)) return true;
   SURFOBJ* src = source(*image);
   POINTL from{0, 0};
   if (copy) return hookAs<decltype(&DrvCopyBits)>(INDEX_DrvCopyBits)(surface_, src, &clip, nullptr, &dest, &from);

@@ -74,7 +74,10 @@ struct BlitImage {  // DrvBitBlt SRCCOPY of the whole image, top-left at `at`
   std::shared_ptr<const Image> image;
   POINTL at{};
 };
-using Request = std::variant<FillRect, Line, Polygon, Text, StretchImage, CopyImage, BlitImage>;
+struct ClipRegion {  // the application's clip region for the requests after it; empty: none
+  std::vector<RECTL> rects;  // not overlapping
+};
+using Request = std::variant<FillRect, Line, Polygon, Text, StretchImage, CopyImage, BlitImage, ClipRegion>;
 
 struct Page {
   std::vector<Request> requests;
@@ -87,6 +90,8 @@ struct Page {
   void stretch(std::shared_ptr<const Image> image, RECTL dest) { requests.push_back(StretchImage{std::move(image), dest}); }
   void copy(std::shared_ptr<const Image> image, POINTL at) { requests.push_back(CopyImage{std::move(image), at}); }
   void blit(std::shared_ptr<const Image> image, POINTL at) { requests.push_back(BlitImage{std::move(image), at}); }
+  // Clips the requests after it to `rects` (none: the whole page again).
+  void clip(std::vector<RECTL> rects) { requests.push_back(ClipRegion{std::move(rects)}); }
 };
 
 // A queue of the driver on the simulated spooler: a fresh host with a
@@ -167,7 +172,9 @@ class DeviceContext {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(hook(index)));
   }
   bool playBand(const Page& page, POINTL origin);
-  bool play(const Request& request, POINTL origin);
+  // `region`: the clip region in band coordinates (empty: none), which a
+  // ClipRegion request replaces.
+  bool play(const Request& request, POINTL origin, std::vector<RECTL>& region);
   void releaseSources();
 
   DRVENABLEDATA driver_{};

@@ -27,10 +27,16 @@ struct Palette {
   std::vector<ULONG> colors;
 };
 
+// A clip object's region and the rectangles of one enumeration.
 struct ClipEnum {
+  std::vector<RECTL> region;
   std::vector<RECTL> rects;
   size_t next = 0;
 };
+
+bool meets(const RECTL& a, const RECTL& b) {
+  return std::max(a.left, b.left) < std::min(a.right, b.right) && std::max(a.top, b.top) < std::min(a.bottom, b.bottom);
+}
 
 struct Engine {
   std::map<HSURF, std::unique_ptr<Surface>> surfaces;
@@ -135,9 +141,36 @@ std::vector<ULONG> paletteColors(HPALETTE hpal, ULONG* mode) {
   return it->second.colors;
 }
 
-void setClipRects(const CLIPOBJ* pco, std::vector<RECTL> rects) {
+// CLIPOBJ: "rclBounds: Specifies a RECTL structure that bounds the part of
+// the region that intersects the drawing. If iDComplexity is DC_RECT, then
+// this is the clipping rectangle to be considered." and iDComplexity is
+// "the complexity of the part of the region that intersects with the
+// drawing" (DC_TRIVIAL: "Clipping need not be considered; draw the whole
+// figure").
+void makeClip(CLIPOBJ* pco, std::vector<RECTL> region, const RECTL& drawing) {
   std::lock_guard<std::recursive_mutex> g(engine().lock);
-  engine().clips[pco] = ClipEnum{std::move(rects), 0};
+  region.erase(std::remove_if(region.begin(), region.end(),
+                              [](const RECTL& r) { return r.right <= r.left || r.bottom <= r.top; }),
+               region.end());
+  *pco = CLIPOBJ{};
+  pco->iMode = TC_RECTANGLES;
+  pco->iFComplexity = region.size() <= 1 ? FC_RECT : region.size() <= 4 ? FC_RECT4 : FC_COMPLEX;
+  size_t parts = 0;
+  bool whole = false;
+  RECTL bounds{0, 0, 0, 0};
+  for (const RECTL& r : region) {
+    if (!meets(r, drawing)) continue;
+    const RECTL part{std::max(r.left, drawing.left), std::max(r.top, drawing.top), std::min(r.right, drawing.right),
+                     std::min(r.bottom, drawing.bottom)};
+    whole = whole || (part.left == drawing.left && part.top == drawing.top && part.right == drawing.right &&
+                      part.bottom == drawing.bottom);
+    bounds = parts++ == 0 ? part
+                          : RECTL{std::min(bounds.left, part.left), std::min(bounds.top, part.top),
+                                  std::max(bounds.right, part.right), std::max(bounds.bottom, part.bottom)};
+  }
+  pco->rclBounds = bounds;
+  pco->iDComplexity = whole ? DC_TRIVIAL : parts <= 1 ? DC_RECT : DC_COMPLEX;
+  engine().clips[pco] = ClipEnum{std::move(region), {}, 0};
 }
 
 }  // namespace sim
@@ -292,12 +325,20 @@ PVOID APIENTRY BRUSHOBJ_pvGetRbrush(BRUSHOBJ* pbo) {
   return pbo->pvRbrush;
 }
 
-ULONG APIENTRY CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL, ULONG, ULONG, ULONG) {
+// CLIPOBJ_cEnumStart: bAll "is TRUE if the whole region should be
+// enumerated. It is FALSE if only the parts relevant to the present drawing
+// operation should be enumerated." The rectangles are the region's own; a
+// driver cuts them to its drawing itself.
+ULONG APIENTRY CLIPOBJ_cEnumStart(CLIPOBJ* pco, BOOL bAll, ULONG, ULONG, ULONG) {
   std::lock_guard<std::recursive_mutex> g(engine().lock);
   auto it = engine().clips.find(pco);
   if (it == engine().clips.end()) return 0;
-  it->second.next = 0;
-  return ULONG(it->second.rects.size());
+  ClipEnum& e = it->second;
+  e.rects.clear();
+  for (const RECTL& r : e.region)
+    if (bAll || meets(r, pco->rclBounds)) e.rects.push_back(r);
+  e.next = 0;
+  return ULONG(e.rects.size());
 }
 
 BOOL APIENTRY CLIPOBJ_bEnum(CLIPOBJ* pco, ULONG cj, ULONG* pul) {

@@ -320,6 +320,10 @@ typedef struct _GLYPHDATA GLYPHDATA;
 #define DC_TRIVIAL 0
 #define DC_RECT 1
 #define DC_COMPLEX 3
+#define FC_RECT 1
+#define FC_RECT4 2
+#define FC_COMPLEX 3
+#define TC_RECTANGLES 4
 #define CT_RECTANGLES 0L
 #define CD_ANY 0x00000004L
 

@@ -50,8 +50,15 @@ std::vector<BitmapRequest> bitmapRequests();
 // Mode and colours of a live palette; empty when it is not live.
 std::vector<ULONG> paletteColors(HPALETTE hpal, ULONG* mode = nullptr);
 
-// Rectangles CLIPOBJ_bEnum reports for a clip object (DC_COMPLEX clips).
-void setClipRects(const CLIPOBJ* pco, std::vector<RECTL> rects);
+// GDI's clip object for a drawing bounded by `drawing` on a surface whose
+// clip region is the rectangles `region` (not overlapping): rclBounds
+// bounds the part of the region that meets the drawing, iDComplexity is
+// DC_TRIVIAL when one region rectangle holds the whole drawing, DC_RECT
+// when a single rectangle of the region meets it and DC_COMPLEX otherwise;
+// iFComplexity describes the whole region. CLIPOBJ_cEnumStart and
+// CLIPOBJ_bEnum then hand out the region's own rectangles, not cut to the
+// drawing: every one with bAll TRUE, those meeting rclBounds with FALSE.
+void makeClip(CLIPOBJ* pco, std::vector<RECTL> region, const RECTL& drawing);
 
 
 // Engine services: the call fails with the scripted error (and is counted).

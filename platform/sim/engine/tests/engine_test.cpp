@@ -126,17 +126,56 @@ TEST_F(EngineTest, PalettesKeepTheirColoursUntilDeleted) {
   EXPECT_EQ(sim::livePalettes(), 0u);
 }
 
-TEST_F(EngineTest, ClipEnumerationHandsOutTheScriptedRectangles) {
-  CLIPOBJ clip{};
-  clip.iDComplexity = DC_COMPLEX;
-  sim::setClipRects(&clip, {{0, 0, 1, 1}, {2, 2, 3, 3}});
-  EXPECT_EQ(CLIPOBJ_cEnumStart(&clip, FALSE, CT_RECTANGLES, CD_ANY, 0), 2u);
-  ENUMRECTS one;
-  EXPECT_TRUE(CLIPOBJ_bEnum(&clip, sizeof one, reinterpret_cast<ULONG*>(&one)));
-  EXPECT_EQ(one.c, 1u);
-  EXPECT_EQ(one.arcl[0].right, 1);
-  EXPECT_FALSE(CLIPOBJ_bEnum(&clip, sizeof one, reinterpret_cast<ULONG*>(&one)));
-  EXPECT_EQ(one.arcl[0].left, 2);
+// Clip objects as GDI hands them to a driver: the bounds and complexity
+// describe the region where it meets the drawing, the enumeration hands out
+// the region's whole rectangles.
+TEST_F(EngineTest, ClipObjectsDescribeTheRegionWhereItMeetsTheDrawing) {
+  const std::vector<RECTL> twoBars{{0, 0, 10, 100}, {50, 0, 60, 100}};
+  struct Case {
+    const char* name;
+    std::vector<RECTL> region;
+    RECTL drawing;
+    BYTE complexity;
+    BYTE fComplexity;
+    RECTL bounds;
+    std::vector<RECTL> relevant;  // enumerated with bAll FALSE
+  };
+  const Case cases[] = {
+      {"InsideOneRectangle", twoBars, {2, 2, 8, 8}, DC_TRIVIAL, FC_RECT4, {2, 2, 8, 8}, {{0, 0, 10, 100}}},
+      {"AcrossOneEdge", twoBars, {5, 5, 20, 20}, DC_RECT, FC_RECT4, {5, 5, 10, 20}, {{0, 0, 10, 100}}},
+      {"OverBothBars", twoBars, {5, 40, 55, 45}, DC_COMPLEX, FC_RECT4, {5, 40, 55, 45}, twoBars},
+      {"OneRectangleRegion", {{0, 0, 30, 30}}, {20, 20, 40, 40}, DC_RECT, FC_RECT, {20, 20, 30, 30}, {{0, 0, 30, 30}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CLIPOBJ clip;
+    sim::makeClip(&clip, c.region, c.drawing);
+    EXPECT_EQ(clip.iDComplexity, c.complexity);
+    EXPECT_EQ(clip.iFComplexity, c.fComplexity);
+    EXPECT_EQ(clip.iMode, TC_RECTANGLES);
+    EXPECT_EQ(clip.rclBounds.left, c.bounds.left);
+    EXPECT_EQ(clip.rclBounds.top, c.bounds.top);
+    EXPECT_EQ(clip.rclBounds.right, c.bounds.right);
+    EXPECT_EQ(clip.rclBounds.bottom, c.bounds.bottom);
+    for (BOOL all : {FALSE, TRUE}) {
+      const std::vector<RECTL>& expected = all ? c.region : c.relevant;
+      EXPECT_EQ(CLIPOBJ_cEnumStart(&clip, all, CT_RECTANGLES, CD_ANY, 0), ULONG(expected.size()));
+      std::vector<RECTL> got;
+      ENUMRECTS one;
+      BOOL more;
+      do {
+        more = CLIPOBJ_bEnum(&clip, sizeof one, reinterpret_cast<ULONG*>(&one));
+        for (ULONG i = 0; i < one.c; ++i) got.push_back(one.arcl[i]);
+      } while (more);
+      ASSERT_EQ(got.size(), expected.size()) << "bAll " << all;
+      for (size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].left, expected[i].left);
+        EXPECT_EQ(got[i].top, expected[i].top);
+        EXPECT_EQ(got[i].right, expected[i].right);
+        EXPECT_EQ(got[i].bottom, expected[i].bottom);
+      }
+    }
+  }
 }
 
 }  // namespace
