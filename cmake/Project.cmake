@@ -36,6 +36,9 @@ function(vlp_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEFS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  # A library named here that no folder builds is a configure error, not a
+  # plain -l flag that fails at link time or not at all.
+  set_target_properties(${name} PROPERTIES LINK_LIBRARIES_ONLY_TARGETS ON)
   if(ARG_DEFS)
     target_compile_definitions(${name} PRIVATE ${ARG_DEFS})
   endif()
