@@ -124,13 +124,29 @@ struct VersionInfo {
 };
 int parseVersion(std::string_view reply, VersionInfo* out);
 
+// ---- settings memory -------------------------------------------------------
+// The printer's settings memory, 8192 bytes indexed by address; a dump
+// (FSET CSET=4) shows it byte by byte from address 0.
+inline constexpr size_t kSettingsMemorySize = 8192;
+
+// Where the printer keeps the stored settings the setting commands change,
+// one byte each.
+namespace settingsAddress {
+inline constexpr size_t kBuzzer = 100;           // DEF BZ: 1 silent, other sounding
+inline constexpr size_t kFeedAtPowerOn = 101;    // DEF AF: 1 on
+inline constexpr size_t kFeedOnHeadClose = 109;  // DEF CH: 1 on
+inline constexpr size_t kAutoHeadCheck = 122;    // DEF HC: 0 off, other on
+inline constexpr size_t kLabelStop = 135;        // DEF AP: 0 off, 1 automatic, other manual
+}  // namespace settingsAddress
+
 // Settings-memory dump (FSET CSET=4): pairs of hex digits, either case,
 // high digit first; pair i becomes image[i]. Decoded only when the digit
-// count is even and at most 16384 and the image holds every pair. A byte
-// that is not a hex digit counts as -1, so its pair becomes
-// (16 * high + low) mod 256 (a trailing CR LF decodes as 0xEF). Returns the
-// number of bytes written, or -1 when nothing was decoded.
-inline constexpr size_t kMaxSettingsDigits = 16384;
+// count is even and at most 16384 (two digits for each byte of settings
+// memory) and the image holds every pair. A byte that is not a hex digit
+// counts as -1, so its pair becomes (16 * high + low) mod 256 (a trailing
+// CR LF decodes as 0xEF). Returns the number of bytes written, or -1 when
+// nothing was decoded.
+inline constexpr size_t kMaxSettingsDigits = 2 * kSettingsMemorySize;
 int decodeSettingsMemory(std::string_view reply, uint8_t* image, size_t imageSize);
 
 // Broken-dot position in whole millimetres: dots x 0.0847457627118644

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <emmintrin.h>
+
 #include "heap_block.h"
 
 namespace driver {
@@ -20,33 +22,112 @@ LONG ceilDiv(LONG v, LONG d) { return (v + d - 1) / d; }
 
 }  // namespace
 
-DWORD packRow(BYTE* dst, const BYTE* src, DWORD n) {
+namespace {
+
+inline uint64_t load8(const BYTE* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// The two searches of the row code, a machine word at a time. `runEnd`:
+// the first index in [from, limit) whose byte is not `ch`, else limit.
+// `pairStart`: the first index i in [from, limit) (from >= 1) whose byte
+// equals the one before it, else limit. Rows are loaded little-endian, so
+// the lowest flagged byte is the first in the row.
+struct WordScan {
+  static DWORD runEnd(const BYTE* src, DWORD from, DWORD limit, BYTE ch) {
+    const uint64_t pattern = 0x0101010101010101ull * ch;
+    DWORD i = from;
+    for (; i + 8 <= limit; i += 8) {
+      const uint64_t diff = load8(src + i) ^ pattern;
+      if (diff) return i + static_cast<DWORD>(std::countr_zero(diff)) / 8;
+    }
+    while (i < limit && src[i] == ch) ++i;
+    return i;
+  }
+  static DWORD pairStart(const BYTE* src, DWORD from, DWORD limit) {
+    DWORD i = from;
+    for (; i + 8 <= limit; i += 8) {
+      // A zero byte of the difference is an equal pair; the borrow of the
+      // subtraction can flag bytes above a zero byte, never below one.
+      const uint64_t diff = load8(src + i) ^ load8(src + i - 1);
+      const uint64_t zero = (diff - 0x0101010101010101ull) & ~diff & 0x8080808080808080ull;
+      if (zero) return i + static_cast<DWORD>(std::countr_zero(zero)) / 8;
+    }
+    while (i < limit && src[i] != src[i - 1]) ++i;
+    return i;
+  }
+};
+
+// The same searches sixteen bytes per step with SSE2, which every x64
+// processor and every processor the supported x86 Windows versions run on
+// has; the attribute lets the x86 build use it in these functions only.
+// The last bytes short of sixteen are one load ending at the limit, or,
+// in a row shorter than that, go the word way.
+struct VectorScan {
+  __attribute__((target("sse2"))) static DWORD runEnd(const BYTE* src, DWORD from, DWORD limit, BYTE ch) {
+    const __m128i pattern = _mm_set1_epi8(static_cast<char>(ch));
+    DWORD i = from;
+    for (; i + 16 <= limit; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+      const unsigned differ = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, pattern))) & 0xFFFFu;
+      if (differ) return i + static_cast<DWORD>(std::countr_zero(differ));
+    }
+    if (i < limit && limit >= 16) {
+      // The last bytes in one load ending at the limit, the bytes before
+      // `i` (already seen) masked off.
+      const DWORD at = limit - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+      const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, pattern)));
+      const unsigned differ = ~same & (0xFFFFu << (i - at)) & 0xFFFFu;
+      return differ ? at + static_cast<DWORD>(std::countr_zero(differ)) : limit;
+    }
+    return WordScan::runEnd(src, i, limit, ch);
+  }
+  __attribute__((target("sse2"))) static DWORD pairStart(const BYTE* src, DWORD from, DWORD limit) {
+    DWORD i = from;
+    for (; i + 16 <= limit; i += 16) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i - 1));
+      const unsigned equal = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, before)));
+      if (equal) return i + static_cast<DWORD>(std::countr_zero(equal));
+    }
+    if (i < limit && limit >= 17) {
+      const DWORD at = limit - 16;
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at));
+      const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + at - 1));
+      const unsigned pairs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, before)));
+      const unsigned equal = pairs & (0xFFFFu << (i - at));
+      return equal ? at + static_cast<DWORD>(std::countr_zero(equal)) : limit;
+    }
+    return WordScan::pairStart(src, i, limit);
+  }
+};
+
+template <class Scan>
+DWORD packRowWith(BYTE* dst, const BYTE* src, DWORD n) {
   if (!dst || !src || n == 0) return 0;
   DWORD pos = 0;
   DWORD out = 0;
   while (pos + 1 < n) {
     const BYTE ch = src[pos];
     const DWORD limit = n - pos > 128 ? pos + 128 : n;
-    DWORD end = pos + 1;
-    if (src[end] == ch) {
-      ++end;
-      // Long runs (blank rows) are compared eight bytes at a time.
-      const uint64_t pattern = 0x0101010101010101ull * ch;
-      uint64_t word;
-      while (end + 8 <= limit && (std::memcpy(&word, src + end, 8), word == pattern)) end += 8;
-      while (end < limit && src[end] == ch) ++end;
+    if (src[pos + 1] == ch) {
+      const DWORD end = Scan::runEnd(src, pos + 2, limit, ch);
       dst[out++] = static_cast<BYTE>(1 - static_cast<int>(end - pos));
       dst[out++] = ch;
+      pos = end;
     } else {
       // A literal stops before the second byte of a repeated pair; the
       // first byte of the pair stays in the literal.
-      while (end < limit && src[end] != src[end - 1]) ++end;
+      const DWORD end = Scan::pairStart(src, pos + 2, limit);
       const DWORD count = end - pos;
       dst[out++] = static_cast<BYTE>(count - 1);
       std::memcpy(dst + out, src + pos, count);
       out += count;
+      pos = end;
     }
-    pos = end;
   }
   if (pos + 1 == n) {
     dst[out++] = 0x00;
@@ -54,6 +135,12 @@ DWORD packRow(BYTE* dst, const BYTE* src, DWORD n) {
   }
   return out;
 }
+
+}  // namespace
+
+DWORD packRow(BYTE* dst, const BYTE* src, DWORD n) { return packRowWith<VectorScan>(dst, src, n); }
+
+DWORD packRowWords(BYTE* dst, const BYTE* src, DWORD n) { return packRowWith<WordScan>(dst, src, n); }
 
 DWORD hexRow(char* dst, const BYTE* src, DWORD n) {
   if (!dst || !src) return 0;
@@ -117,38 +204,34 @@ inline unsigned whiteBit(const WORD* rowWords, size_t level, unsigned shift, uns
 // covers pattern columns 0..7, its high byte 8..15.
 inline unsigned patternShift(LONG px) { return ((px >> 3) & 1) ? 8 : 0; }
 
-// Transposes an 8 x 8 bit block: in[r] is row r (most significant bit =
-// column 0); out[k] receives column k with row 0 in its most significant bit.
-inline void transpose8(const BYTE in[8], BYTE out[8]) {
-  uint32_t x = (uint32_t(in[0]) << 24) | (uint32_t(in[1]) << 16) | (uint32_t(in[2]) << 8) | in[3];
-  uint32_t y = (uint32_t(in[4]) << 24) | (uint32_t(in[5]) << 16) | (uint32_t(in[6]) << 8) | in[7];
-  uint32_t t = (x ^ (x >> 7)) & 0x00AA00AAu;
+// Transposes an 8 x 8 bit block held in one word: row r in byte 7 - r
+// (row 0 most significant), column 0 in each byte's top bit. Returns the
+// block with column k in byte 7 - k, row 0 in its top bit. Every turned
+// layout goes through it.
+inline uint64_t transpose8x8(uint64_t x) {
+  uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
   x = x ^ t ^ (t << 7);
-  t = (y ^ (y >> 7)) & 0x00AA00AAu;
-  y = y ^ t ^ (t << 7);
-  t = (x ^ (x >> 14)) & 0x0000CCCCu;
+  t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
   x = x ^ t ^ (t << 14);
-  t = (y ^ (y >> 14)) & 0x0000CCCCu;
-  y = y ^ t ^ (t << 14);
-  t = (x & 0xF0F0F0F0u) | ((y >> 4) & 0x0F0F0F0Fu);
-  y = ((x << 4) & 0xF0F0F0F0u) | (y & 0x0F0F0F0Fu);
-  x = t;
-  out[0] = BYTE(x >> 24);
-  out[1] = BYTE(x >> 16);
-  out[2] = BYTE(x >> 8);
-  out[3] = BYTE(x);
-  out[4] = BYTE(y >> 24);
-  out[5] = BYTE(y >> 16);
-  out[6] = BYTE(y >> 8);
-  out[7] = BYTE(y);
+  t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
+  return x ^ t ^ (t << 28);
 }
 
-// Codes rows one at a time into scratch area 1 and puts them, raw or as text.
+// Codes rows one at a time and stages them, raw or as text. Binary rows
+// are coded straight into the staging area when more than the longest
+// code of the row is free there, which saves copying every coded byte once
+// more; put() would then have copied them to the same place without a
+// write, so the bytes and the points at which the stage writes stay those
+// of put().
 class RowWriter {
  public:
   RowWriter(OutputStage& out, BYTE* coded, char* hex, bool binary)
       : out_(out), coded_(coded), hex_(hex), binary_(binary) {}
   void row(const BYTE* bytes, DWORD n) {
+    if (binary_ && out_.staging && out_.fill < out_.capacity && out_.capacity - out_.fill > 2 * n) {
+      out_.fill += packRow(out_.staging + out_.fill, bytes, n);
+      return;
+    }
     DWORD coded = packRow(coded_, bytes, n);
     if (binary_) {
       out_.put(coded_, coded);
@@ -184,46 +267,60 @@ bool bandFits(const RasterJob& job, const GraphHeader& header) {
   return true;
 }
 
-void invertBitmap(const SurfaceDescription& s) {
+// Sixteen bytes per step with SSE2, the rest one by one.
+__attribute__((target("sse2"))) void invertBitmap(const SurfaceDescription& s) {
   const size_t total = static_cast<size_t>(s.bytesPerScanline) * static_cast<size_t>(s.height);
   BYTE* p = s.bits;
+  const __m128i ones = _mm_set1_epi8(-1);
   size_t i = 0;
-  for (; i + 8 <= total; i += 8) {
-    uint64_t v;
-    std::memcpy(&v, p + i, 8);
-    v = ~v;
-    std::memcpy(p + i, &v, 8);
+  for (; i + 16 <= total; i += 16) {
+    __m128i* at = reinterpret_cast<__m128i*>(p + i);
+    _mm_storeu_si128(at, _mm_xor_si128(_mm_loadu_si128(at), ones));
   }
   for (; i < total; ++i) p[i] = static_cast<BYTE>(~p[i]);
 }
 
 static_assert(std::endian::native == std::endian::little, "eight grey pixels are loaded as one little-endian word");
 
-// The dither table seen as thresholds: for pattern row r and byte half h,
-// the thresholds of its eight columns as the bytes of a word (column 8h in
-// the lowest byte); a pixel is white exactly when its level reaches its
-// column's threshold. Threshold patterns build tables of that shape, and
-// then eight pixels are compared at once; other tables are read directly.
+// The dither rule for one band, prepared so that eight pixels of band
+// columns 8j .. 8j + 7 are turned into dots in one step whatever the
+// band's page position: their page columns mod 16 depend only on the
+// parity of j, so each of the two parities gets its eight columns' data.
+// With a table of threshold shape (a pixel is white exactly when its level
+// reaches its column's threshold, as threshold patterns build them), the
+// data are the eight thresholds as the bytes of a word (column 0 in the
+// lowest byte) and eight pixels are compared at once; any other table is
+// read pixel by pixel with each column's shift and bit.
 struct GreyDither {
   const WORD* table;
   bool byThreshold;
   uint64_t threshold[kDitherRows][2];
+  unsigned shift[2][8];
+  unsigned bit[2][8];
 };
 
-GreyDither makeGreyDither(const WORD* table) {
-  GreyDither d{table, table != nullptr, {}};
+GreyDither makeGreyDither(const WORD* table, LONG bandX) {
+  GreyDither d{table, table != nullptr, {}, {}, {}};
+  for (int parity = 0; parity < 2; ++parity)
+    for (int k = 0; k < 8; ++k) {
+      const LONG px = bandX + 8 * parity + k;
+      d.shift[parity][k] = patternShift(px);
+      d.bit[parity][k] = 0x80u >> (px & 7);
+    }
   for (int r = 0; r < kDitherRows && d.byThreshold; ++r) {
-    for (int c = 0; c < 16; ++c) {
-      const unsigned bit = c < 8 ? 0x80u >> c : 0x8000u >> (c - 8);
-      int t = 256;  // lowest level from which every level is white
-      while (t > 0 && whiteBit(table + r, t - 1, 0, bit)) --t;
-      bool below = false;
-      for (int level = 0; level < t; ++level) below |= whiteBit(table + r, level, 0, bit) != 0;
-      if (below || t > 255) {
-        d.byThreshold = false;
-        break;
+    for (int parity = 0; parity < 2 && d.byThreshold; ++parity) {
+      for (int k = 0; k < 8; ++k) {
+        const unsigned shift = d.shift[parity][k], bit = d.bit[parity][k];
+        int t = 256;  // lowest level from which every level is white
+        while (t > 0 && whiteBit(table + r, t - 1, shift, bit)) --t;
+        bool below = false;
+        for (int level = 0; level < t; ++level) below |= whiteBit(table + r, level, shift, bit) != 0;
+        if (below || t > 255) {
+          d.byThreshold = false;
+          break;
+        }
+        d.threshold[r][parity] |= uint64_t(t) << (8 * k);
       }
-      d.threshold[r][c / 8] |= uint64_t(t) << (8 * (c % 8));
     }
   }
   return d;
@@ -239,139 +336,201 @@ inline BYTE belowThreshold(uint64_t grey, uint64_t thresholds) {
   return static_cast<BYTE>(((below >> 7) * 0x8040201008040201ull) >> 56);
 }
 
-inline uint64_t load8(const BYTE* p) {
-  uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-}
-
-// Eight grey pixels at page positions px0..px0+7 of page row py (px0 a
-// multiple of 8) as one byte of printer dots. Every pixel of the byte
-// tests the same pattern byte, so only the mask moves.
-inline BYTE ditherByte(const WORD* rowWords, const BYTE* grey, int count, unsigned shift) {
+// The printed dots of eight grey pixels of band columns 8j .. 8j + 7
+// (`parity` = j & 1) on a scanline of pattern row `row`, first pixel in
+// the top bit.
+inline BYTE dotsOf8(const GreyDither& d, int row, int parity, const BYTE* grey) {
+  if (d.byThreshold) return belowThreshold(load8(grey), d.threshold[row][parity]);
+  const WORD* rowWords = d.table + row;
   unsigned white = 0;
-  if (count == 8) {
-    for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[k], shift, 0x80u >> k);
-    return static_cast<BYTE>(~white);
-  }
-  for (int k = 0; k < count; ++k) white |= whiteBit(rowWords, grey[k], shift, 0x80u >> k);
-  const unsigned valid = 0xFF00u >> count;
-  return static_cast<BYTE>(~white & valid);
+  for (int k = 0; k < 8; ++k)
+    if (whiteBit(rowWords, grey[k], d.shift[parity][k], d.bit[parity][k])) white |= 0x80u >> k;
+  return static_cast<BYTE>(~white);
 }
 
-// Portrait: scanlines top to bottom.
+// Dithers `width` grey pixels of one scanline (pattern row `row`) into
+// ceil(width / 8) bytes of dots; a short last byte is read from a white
+// copy and its filler bits cleared.
+void ditherLine(const GreyDither& d, int row, const BYTE* grey, LONG width, BYTE* dots) {
+  const LONG whole = width / 8;
+  for (LONG j = 0; j < whole; ++j) dots[j] = dotsOf8(d, row, static_cast<int>(j & 1), grey + 8 * j);
+  const LONG rest = width - 8 * whole;
+  if (rest == 0) return;
+  BYTE last[8];
+  std::memset(last, 0xFF, sizeof last);
+  std::memcpy(last, grey + 8 * whole, static_cast<size_t>(rest));
+  dots[whole] = static_cast<BYTE>(dotsOf8(d, row, static_cast<int>(whole & 1), last) & (0xFF00u >> rest));
+}
+
+// Portrait: scanlines top to bottom, a one-bit scanline as it is, a grey
+// one dithered into `converted`.
 void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* converted) {
   const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const DWORD rowBytes = static_cast<DWORD>(ceilDiv(b.exactWidth, 8));
   for (LONG r = 0; r < b.exactHeight; ++r) {
     const BYTE* line = s.bits + static_cast<size_t>(r) * s.bytesPerScanline;
-    if (s.bitDepth == 1) {
-      rows.row(line, rowBytes);
-      continue;
+    if (s.bitDepth == 8) {
+      ditherLine(grey, (b.y + r) & (kDitherRows - 1), line, b.exactWidth, converted);
+      line = converted;
     }
-    const LONG py = b.y + r;
-    const WORD* rowWords = job.dither + (py & (kDitherRows - 1));
-    if (grey.byThreshold && (b.x & 7) == 0) {
-      const uint64_t* thresholds = grey.threshold[py & (kDitherRows - 1)];
-      DWORD j = 0;
-      for (; (static_cast<LONG>(j) + 1) * 8 <= b.exactWidth; ++j)
-        converted[j] = belowThreshold(load8(line + j * 8), thresholds[((b.x >> 3) + j) & 1]);
-      if (j < rowBytes) {
-        const LONG c0 = static_cast<LONG>(j) * 8;
-        converted[j] = ditherByte(rowWords, line + c0, static_cast<int>(b.exactWidth - c0), patternShift(b.x + c0));
-      }
-    } else if ((b.x & 15) == 0) {
-      // Sixteen pixels cover one whole pattern word: its low byte the
-      // first eight, its high byte the next eight.
-      DWORD j = 0;
-      for (; (static_cast<LONG>(j) + 2) * 8 <= b.exactWidth; j += 2) {
-        const BYTE* grey = line + j * 8;
-        unsigned white = 0;
-        for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[k], 0, 0x80u >> k);
-        for (int k = 0; k < 8; ++k) white |= whiteBit(rowWords, grey[8 + k], 0, 0x8000u >> k);
-        converted[j] = static_cast<BYTE>(~white);
-        converted[j + 1] = static_cast<BYTE>(~white >> 8);
-      }
-      for (; j < rowBytes; ++j) {
-        const LONG c0 = static_cast<LONG>(j) * 8;
-        const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
-        converted[j] = ditherByte(rowWords, line + c0, count, patternShift(c0));
-      }
-    } else if ((b.x & 7) == 0) {
-      for (DWORD j = 0; j < rowBytes; ++j) {
-        const LONG c0 = static_cast<LONG>(j) * 8;
-        const int count = b.exactWidth - c0 < 8 ? static_cast<int>(b.exactWidth - c0) : 8;
-        converted[j] = ditherByte(rowWords, line + c0, count, patternShift(b.x + c0));
-      }
-    } else {
-      for (DWORD j = 0; j < rowBytes; ++j) {
-        BYTE printed = 0;
-        LONG c0 = static_cast<LONG>(j) * 8;
-        LONG c1 = c0 + 8 < b.exactWidth ? c0 + 8 : b.exactWidth;
-        for (LONG c = c0; c < c1; ++c) {
-          const LONG px = b.x + c;
-          if (!whiteBit(rowWords, line[c], patternShift(px), 0x80u >> (px & 7))) printed |= BYTE(0x80 >> (c - c0));
-        }
-        converted[j] = printed;
-      }
-    }
-    rows.row(converted, rowBytes);
+    rows.row(line, rowBytes);
   }
 }
 
-// One-bit landscape: byte columns [c0, c0 + columns) turned in 8 x 8
-// blocks into rows of `rowBytes` each in `block`; row 8q + k is pixel
-// column 8 (c0 + q) + k. Clockwise rows read the column bottom-up,
-// counter-clockwise top-down. Each source byte is read once.
-void transposeByteColumns(const SurfaceDescription& s, LONG c0, LONG columns, LONG rowBytes, bool clockwise, BYTE* block) {
-  std::memset(block, 0, static_cast<size_t>(rowBytes) * 8 * columns);
-  for (LONG i = 0; i < rowBytes; ++i) {
+// Byte j of `v` (16 scanlines' bytes of one byte column) turned into the
+// column's eight rows: row k gets two bytes at out + k * rowBytes, bit
+// 7 - (j % 8) of the byte j / 8 being pixel k of byte j.
+__attribute__((target("sse2"))) inline void turn16(__m128i v, BYTE* out, LONG rowBytes) {
+#pragma GCC unroll 8
+  for (int k = 0; k < 8; ++k) {
+    // The mask's low byte first: both bytes in one little-endian store.
+    const uint16_t mask = static_cast<uint16_t>(_mm_movemask_epi8(v));
+    std::memcpy(out + k * rowBytes, &mask, 2);
+    v = _mm_add_epi8(v, v);
+  }
+}
+
+// Transposes 16 x 16 bytes: afterwards v[q] holds byte q of every input
+// vector, byte j from v[j]. Each round interleaves v[i] with v[i + 8],
+// which moves one bit of the vector index into the byte index and back;
+// four rounds swap the two indices.
+__attribute__((target("sse2"))) inline void transposeBytes16(__m128i v[16]) {
+#pragma GCC unroll 4
+  for (int round = 0; round < 4; ++round) {
+    __m128i t[16];
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+      t[2 * i] = _mm_unpacklo_epi8(v[i], v[i + 8]);
+      t[2 * i + 1] = _mm_unpackhi_epi8(v[i], v[i + 8]);
+    }
+#pragma GCC unroll 16
+    for (int i = 0; i < 16; ++i) v[i] = t[i];
+  }
+}
+
+// The scanline behind byte `bit` (7 = top bit) of row byte `at` of a turned
+// one-bit band: rows read top-down, or bottom-up with byte 0 at the end.
+inline LONG turnedLine(LONG at, int bit, LONG rowBytes, bool clockwise) {
+  return clockwise ? 8 * (rowBytes - 1 - at) + bit : 8 * at + 7 - bit;
+}
+
+// The word way, one 8 x 8 block at a time: byte columns [q0, columns),
+// row bytes [at0, at1).
+void turnBlocks(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG q0, LONG columns, LONG at0, LONG at1,
+                LONG rowBytes, bool clockwise, BYTE* rows) {
+  for (LONG at = at0; at < at1; ++at) {
     const BYTE* src[8];
     for (int r = 0; r < 8; ++r) {
-      const LONG line = 8 * i + (clockwise ? 7 - r : r);
-      src[r] = line < s.height ? s.bits + static_cast<size_t>(line) * s.bytesPerScanline + c0 : nullptr;
+      const LONG line = turnedLine(at, 7 - r, rowBytes, clockwise);
+      src[r] = line < lines ? bits + static_cast<size_t>(line) * stride + c0 : nullptr;
     }
-    const LONG at = clockwise ? rowBytes - 1 - i : i;
-    for (LONG q = 0; q < columns; ++q) {
-      BYTE in[8];
-      BYTE any = 0;
-      for (int r = 0; r < 8; ++r) {
-        in[r] = src[r] ? src[r][q] : 0;
-        any |= in[r];
-      }
-      if (!any) continue;
-      BYTE col[8];
-      transpose8(in, col);
-      BYTE* out = block + static_cast<size_t>(q) * 8 * rowBytes + at;
-      for (int k = 0; k < 8; ++k) out[k * rowBytes] = col[k];
+    for (LONG q = q0; q < columns; ++q) {
+      uint64_t x = 0;
+      for (int r = 0; r < 8; ++r)
+        if (src[r]) x |= uint64_t(src[r][q]) << (56 - 8 * r);
+      x = transpose8x8(x);
+      BYTE* out = rows + static_cast<size_t>(q) * 8 * rowBytes + at;
+      for (int k = 0; k < 8; ++k) out[k * rowBytes] = static_cast<BYTE>(x >> (56 - 8 * k));
     }
   }
 }
 
+// Tiles of 16 scanlines by 16 byte columns: sixteen loads, a byte
+// transpose and eight mask extractions per column give two bytes of each
+// of the tile's 128 rows. Pairs of row bytes whose scanlines are not all
+// inside the bitmap, the last byte columns short of 16 and an odd last row
+// byte go the word way.
+__attribute__((target("sse2"))) void turnTiles(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns,
+                                               LONG rowBytes, bool clockwise, BYTE* rows) {
+  const LONG vectorColumns = columns - columns % 16;
+  LONG at = 0;
+  for (; at + 2 <= rowBytes; at += 2) {
+    const BYTE* src[16];
+    bool inside = true;
+    for (int j = 0; j < 16 && inside; ++j) {
+      // Byte j of a vector is bit j % 8 of row byte at + j / 8.
+      const LONG line = turnedLine(at + j / 8, j % 8, rowBytes, clockwise);
+      inside = line < lines;
+      if (inside) src[j] = bits + static_cast<size_t>(line) * stride + c0;
+    }
+    LONG q0 = 0;
+    if (inside) {
+      for (; q0 < vectorColumns; q0 += 16) {
+        __m128i v[16];
+        __m128i any = _mm_setzero_si128(), all = _mm_set1_epi8(-1);
+#pragma GCC unroll 16
+        for (int j = 0; j < 16; ++j) {
+          v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src[j] + q0));
+          any = _mm_or_si128(any, v[j]);
+          all = _mm_and_si128(all, v[j]);
+        }
+        BYTE* out = rows + static_cast<size_t>(q0) * 8 * rowBytes + at;
+        // A tile without a dot, or all dots (most of a label), turns into
+        // itself: only its rows' bytes are written.
+        const bool blank = _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+        if (blank || _mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_set1_epi8(-1))) == 0xFFFF) {
+          const uint16_t fill = blank ? 0x0000 : 0xFFFF;
+          for (int k = 0; k < 128; ++k) std::memcpy(out + k * rowBytes, &fill, 2);
+          continue;
+        }
+        transposeBytes16(v);
+#pragma GCC unroll 16
+        for (int q = 0; q < 16; ++q) turn16(v[q], out + static_cast<size_t>(q) * 8 * rowBytes, rowBytes);
+      }
+    }
+    if (q0 < columns) turnBlocks(bits, stride, lines, c0, q0, columns, at, at + 2, rowBytes, clockwise, rows);
+  }
+  turnBlocks(bits, stride, lines, c0, 0, columns, at, rowBytes, rowBytes, clockwise, rows);
+}
+
+}  // namespace
+
+void turnColumns(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+                 BYTE* rows) {
+  turnTiles(bits, stride, lines, c0, columns, rowBytes, clockwise, rows);
+}
+
+void turnColumnsWords(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+                      BYTE* rows) {
+  turnBlocks(bits, stride, lines, c0, 0, columns, 0, rowBytes, rowBytes, clockwise, rows);
+}
+
+namespace {
+
+// One-bit landscape, a pass of byte columns at a time: their rows are
+// turned into `block` and sent. Clockwise rows go out left to right;
+// counter-clockwise rows right to left, skipping the filler columns beyond
+// the printable area's right edge.
 void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG rowBytes) {
   const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const LONG byteColumns = ceilDiv(b.exactWidth, 8);
-  // As many byte columns per pass as their rows fit in the scratch area.
+  // As many byte columns per pass as their rows fit in the scratch area (at
+  // least four: rows are at most kMaxRowBytes), and no more than 32, so
+  // that the cache lines of the rows being written stay in the first-level
+  // cache while the pass walks down the scanlines; whole vector tiles.
   LONG perPass = static_cast<LONG>(kScratchArea / (8 * static_cast<DWORD>(rowBytes)));
-  if (perPass > 8) perPass = 8;
-  if (job.layout == PageLayout::LandscapeRotated) {
+  if (perPass > 32) perPass = 32;
+  if (perPass > 16) perPass -= perPass % 16;
+  const bool clockwise = job.layout == PageLayout::LandscapeRotated;
+  auto turn = [&](LONG c0, LONG columns) {
+    turnColumns(s.bits, s.bytesPerScanline, s.height, c0, columns, rowBytes, clockwise, block);
+  };
+  if (clockwise) {
     for (LONG c0 = 0; c0 < byteColumns; c0 += perPass) {
       const LONG columns = byteColumns - c0 < perPass ? byteColumns - c0 : perPass;
-      transposeByteColumns(s, c0, columns, rowBytes, true, block);
+      turn(c0, columns);
       for (LONG k = 0; k < 8 * columns; ++k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
     }
     return;
   }
-  // Counter-clockwise: columns from the right; the filler columns beyond
-  // the printable area's right edge are skipped.
   LONG counter = job.printableWidth - b.x - 8 * byteColumns;
   LONG written = 0;
   for (LONG end = byteColumns; end > 0 && written < b.exactWidth; end -= perPass) {
     const LONG c0 = end - perPass > 0 ? end - perPass : 0;
     const LONG columns = end - c0;
-    transposeByteColumns(s, c0, columns, rowBytes, false, block);
+    turn(c0, columns);
     for (LONG k = 8 * columns - 1; k >= 0 && written < b.exactWidth; --k) {
       if (counter++ < 0) continue;
       rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
@@ -380,11 +539,11 @@ void landscapeRows1(const RasterJob& job, RowWriter& rows, BYTE* block, LONG row
   }
 }
 
-// Groups of eight columns on the 8-dot grid dithered per pass: a span of
-// up to 512 bytes (eight cache lines) of every scanline, in whole cache
-// lines' worth, and no more than their dithered columns (one byte per
-// scanline and group) fit in one scratch area. bandFits keeps landscape
-// heights below 8 * (kMaxRowBytes + 1), so a pass has at least 4 groups.
+// Groups of eight band columns dithered per pass: a span of up to 512
+// bytes (eight cache lines) of every scanline, in whole cache lines'
+// worth, and no more than their dithered columns (one byte per scanline
+// and group) fit in one scratch area. bandFits keeps landscape heights
+// below 8 * (kMaxRowBytes + 1), so a pass has at least 4 groups.
 LONG groupsPerPass(LONG height) {
   LONG groups = static_cast<LONG>(kScratchArea / static_cast<DWORD>(height));
   if (groups > 64) groups = 64;
@@ -397,19 +556,18 @@ LONG groupsPerPass(LONG height) {
 // walks the bitmap from the right waits on every fetch.
 constexpr LONG kPrefetchLines = 8;
 
-// Dithers `groups` groups of eight columns from `first` (page position a
+// Dithers `groups` groups of eight columns from band column `first` (a
 // multiple of 8) into `columns`: byte `line` of column group q, at
 // q * height + line, holds the eight printed dots of that scanline. The
-// eight pixels of a group on one scanline share one pattern byte, so each
-// group is one comparison, as in portrait. The bitmap is read top-down, a
-// contiguous span of each scanline, so every cache line fetched is used
-// whole before the next scanline's span; the stores go to `groups`
-// sequential streams.
+// bitmap is read top-down, a contiguous span of each scanline, so every
+// cache line fetched is used whole before the next scanline's span; the
+// stores go to `groups` sequential streams.
 void ditherGroups(const RasterJob& job, const GreyDither& grey, LONG first, LONG groups, BYTE* columns) {
   const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
   const LONG height = b.exactHeight;
   const LONG span = 8 * groups;
+  const LONG firstGroup = first / 8;
   for (LONG line = 0; line < height; ++line) {
     const BYTE* src = s.bits + static_cast<size_t>(line) * s.bytesPerScanline + first;
     if (line + kPrefetchLines < height) {
@@ -420,29 +578,15 @@ void ditherGroups(const RasterJob& job, const GreyDither& grey, LONG first, LONG
     const int row = (b.y + line) & (kDitherRows - 1);
     BYTE* out = columns + line;
     if (grey.byThreshold) {
+      // dotsOf8 with its choice taken once per scanline.
       const uint64_t* thresholds = grey.threshold[row];
-      const LONG half = ((b.x + first) >> 3) & 1;
       for (LONG q = 0; q < groups; ++q)
-        out[static_cast<size_t>(q) * height] = belowThreshold(load8(src + 8 * q), thresholds[(half + q) & 1]);
+        out[static_cast<size_t>(q) * height] = belowThreshold(load8(src + 8 * q), thresholds[(firstGroup + q) & 1]);
     } else {
-      const WORD* rowWords = job.dither + row;
       for (LONG q = 0; q < groups; ++q)
-        out[static_cast<size_t>(q) * height] =
-            ditherByte(rowWords, src + 8 * q, 8, patternShift(b.x + first + 8 * q));
+        out[static_cast<size_t>(q) * height] = dotsOf8(grey, row, static_cast<int>((firstGroup + q) & 1), src + 8 * q);
     }
   }
-}
-
-// Transposes an 8 x 8 bit block held in one word: row r in byte 7 - r
-// (row 0 most significant), column 0 in each byte's top bit. Returns the
-// block with column k in byte 7 - k, row 0 in its top bit.
-inline uint64_t transpose8x8(uint64_t x) {
-  uint64_t t = (x ^ (x >> 7)) & 0x00AA00AA00AA00AAull;
-  x = x ^ t ^ (t << 7);
-  t = (x ^ (x >> 14)) & 0x0000CCCC0000CCCCull;
-  x = x ^ t ^ (t << 14);
-  t = (x ^ (x >> 28)) & 0x00000000F0F0F0F0ull;
-  return x ^ t ^ (t << 28);
 }
 
 // Turns one dithered column group (`height` bytes, one per scanline) into
@@ -468,8 +612,8 @@ void turnGroup(const BYTE* column, LONG height, LONG rowBytes, bool clockwise, B
   }
 }
 
-// Fewer than eight columns, or columns off the 8-dot grid (a band's edges):
-// row k of `block` is column first + k, dithered pixel by pixel.
+// The last band columns short of a group of eight: row k of `block` is
+// column first + k, dithered pixel by pixel.
 void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, bool clockwise, BYTE* block) {
   const SurfaceDescription& s = job.surface;
   const BandEntry& b = job.band;
@@ -497,22 +641,20 @@ void ditherColumns(const RasterJob& job, LONG first, LONG count, LONG rowBytes, 
   }
 }
 
-// Eight-bit landscape. The columns split into a lead (up to the first
-// multiple of 8 on the page), groups of eight on the 8-dot grid, taken
-// `groupsPerPass` at a time, and a tail. Rows go out left to right
-// (clockwise) or right to left. A pass dithers its groups into scratch
-// area 0 reading the bitmap in its own order, then turns them group by
-// group into eight rows at a time in `block`.
+// Eight-bit landscape. The columns split into groups of eight from the
+// band's left edge, taken `groupsPerPass` at a time, and a tail of fewer
+// than eight. Rows go out left to right (clockwise) or right to left. A
+// pass dithers its groups into scratch area 0 reading the bitmap in its
+// own order, then turns them group by group into eight rows at a time in
+// `block`.
 void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& rows, BYTE* columns, BYTE* block,
                     LONG rowBytes) {
   const LONG width = job.band.exactWidth;
   const LONG height = job.band.exactHeight;
   const bool clockwise = job.layout == PageLayout::LandscapeRotated;
   const LONG perPass = groupsPerPass(height);
-  LONG lead = (8 - (job.band.x & 7)) & 7;
-  if (lead > width) lead = width;
-  const LONG runs = (width - lead) / 8;
-  const LONG tailStart = lead + 8 * runs;
+  const LONG runs = width / 8;
+  const LONG tailStart = 8 * runs;
 
   auto send = [&](LONG count) {
     if (clockwise)
@@ -520,13 +662,13 @@ void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& row
     else
       for (LONG k = count - 1; k >= 0; --k) rows.row(block + k * rowBytes, static_cast<DWORD>(rowBytes));
   };
-  auto edge = [&](LONG first, LONG count) {
-    if (count <= 0) return;
-    ditherColumns(job, first, count, rowBytes, clockwise, block);
-    send(count);
+  auto tail = [&]() {
+    if (tailStart == width) return;
+    ditherColumns(job, tailStart, width - tailStart, rowBytes, clockwise, block);
+    send(width - tailStart);
   };
   auto pass = [&](LONG run, LONG n) {
-    ditherGroups(job, grey, lead + 8 * run, n, columns);
+    ditherGroups(job, grey, 8 * run, n, columns);
     for (LONG i = 0; i < n; ++i) {
       const LONG q = clockwise ? i : n - 1 - i;
       turnGroup(columns + static_cast<size_t>(q) * height, height, rowBytes, clockwise, block);
@@ -534,17 +676,15 @@ void landscapeRows8(const RasterJob& job, const GreyDither& grey, RowWriter& row
     }
   };
   if (clockwise) {
-    edge(0, lead);
     for (LONG run = 0; run < runs; run += perPass) pass(run, runs - run < perPass ? runs - run : perPass);
-    edge(tailStart, width - tailStart);
+    tail();
     return;
   }
-  edge(tailStart, width - tailStart);
+  tail();
   for (LONG end = runs; end > 0; end -= perPass) {
     const LONG run = end - perPass > 0 ? end - perPass : 0;
     pass(run, end - run);
   }
-  edge(0, lead);
 }
 
 }  // namespace
@@ -587,7 +727,7 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   BYTE* coded = job.scratch + kScratchArea;
   BYTE* block = job.scratch + 2 * kScratchArea;
   RowWriter rows(out, coded, hex.get(), job.graphicsMode != 0);
-  const GreyDither grey = makeGreyDither(job.colorMode == 1 ? job.dither : nullptr);
+  const GreyDither grey = makeGreyDither(job.colorMode == 1 ? job.dither : nullptr, job.band.x);
   if (job.layout == PageLayout::Portrait) {
     portraitRows(job, grey, rows, converted);
   } else if (job.colorMode == 0) {

@@ -96,7 +96,25 @@ GraphHeader graphHeaderFor(const RasterJob& job);
 // header 1-count then the byte for repeats of 2..128, count-1 then the
 // bytes for literals of 1..128; 0x80 never appears). `dst` needs room for
 // 2 * n bytes. Returns the bytes written; 0 for a null pointer or n == 0.
+// Runs and pairs are found sixteen bytes per step with SSE2 vectors.
 DWORD packRow(BYTE* dst, const BYTE* src, DWORD n);
+
+// The same code with runs and pairs found one machine word at a time, the
+// portable path kept beside the vector one: both give identical bytes.
+DWORD packRowWords(BYTE* dst, const BYTE* src, DWORD n);
+
+// Turns byte columns [c0, c0 + columns) of a one-bit bitmap (`lines`
+// scanlines, `stride` bytes apart) into rows of `rowBytes` bytes in `rows`:
+// row 8q + k (at q * 8 * rowBytes + k * rowBytes) is pixel column
+// 8 (c0 + q) + k of scanlines 0 .. 8 * rowBytes - 1, top-down, or bottom-up
+// when `clockwise`; scanlines from `lines` on read as blank. The landscape
+// layouts' turn, in 16 x 16-byte SSE2 tiles.
+void turnColumns(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+                 BYTE* rows);
+// The same turn one 8 x 8 block at a time in a machine word, the portable
+// path kept beside the vector one: both give identical rows.
+void turnColumnsWords(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+                      BYTE* rows);
 
 // Writes each of the `n` bytes as two upper-case hexadecimal digits; no
 // terminator. Returns 2 * n (0 when a pointer is null).

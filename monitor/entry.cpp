@@ -13,54 +13,32 @@ char TrmonVersionMarker[] = "Ver3.10";
 namespace trmon {
 namespace {
 
-HINSTANCE g_instance = nullptr;
-
-
 BOOL WINAPI OpenPortEx(LPSTR pPortName, LPSTR pPrinterName, PHANDLE pHandle, LPPORTFUNCTIONTABLE pMonitor) {
   return guardedCall(FALSE, [&] { return openPortEx(pPortName, pPrinterName, pHandle, pMonitor); });
 }
 
 BOOL WINAPI StartDocPort(HANDLE hPort, LPSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    return port ? startDocPort(*port, pPrinterName, JobId, Level, pDocInfo) : fail(ERROR_INVALID_PARAMETER);
+  return withPort(hPort, FALSE, [&](MonitorPort& port) {
+    return startDocPort(port, pPrinterName, JobId, Level, pDocInfo);
   });
 }
 
 BOOL WINAPI WritePort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuf, LPDWORD pcbWritten) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    return port ? writePort(*port, pBuffer, cbBuf, pcbWritten) : fail(ERROR_INVALID_PARAMETER);
-  });
+  return withPort(hPort, FALSE, [&](MonitorPort& port) { return writePort(port, pBuffer, cbBuf, pcbWritten); });
 }
 
 BOOL WINAPI ReadPort(HANDLE hPort, LPBYTE pBuffer, DWORD cbBuffer, LPDWORD pcbRead) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    return port ? readPort(*port, pBuffer, cbBuffer, pcbRead) : fail(ERROR_INVALID_PARAMETER);
-  });
+  return withPort(hPort, FALSE, [&](MonitorPort& port) { return readPort(port, pBuffer, cbBuffer, pcbRead); });
 }
 
-BOOL WINAPI EndDocPort(HANDLE hPort) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    return port ? endDocPort(*port) : fail(ERROR_INVALID_PARAMETER);
-  });
-}
+BOOL WINAPI EndDocPort(HANDLE hPort) { return withPort(hPort, FALSE, endDocPort); }
 
-BOOL WINAPI ClosePort(HANDLE hPort) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    return port ? closePort(*port) : fail(ERROR_INVALID_PARAMETER);
-  });
-}
+BOOL WINAPI ClosePort(HANDLE hPort) { return withPort(hPort, FALSE, closePort); }
 
 BOOL WINAPI GetPrinterDataFromPort(HANDLE hPort, DWORD ControlID, LPSTR pValueName, LPSTR lpInBuffer,
                                    DWORD cbInBuffer, LPSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    if (!port) return fail(ERROR_INVALID_PARAMETER);
-    return getPrinterDataFromPort(*port, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer, cbOutBuffer,
+  return withPort(hPort, FALSE, [&](MonitorPort& port) {
+    return getPrinterDataFromPort(port, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer, cbOutBuffer,
                                   lpcbReturned);
   });
 }
@@ -95,7 +73,8 @@ BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved
   return dllEntry(
       dwReason, lpReserved,
       [&] {
-        trmon::g_instance = hInstance;
+        // The instance handle is needed only here: the monitor loads no
+        // resources of its own.
         trmon::createMonitorLock();
         DisableThreadLibraryCalls(hInstance);
         return true;

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "guard.h"
+#include "heap_block.h"
 #include "lock.h"
 #include "monitor2.h"
 #include "monitor_port.h"
@@ -70,9 +71,8 @@ BOOL WINAPI OpenPortExW(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, 
 }
 
 BOOL WINAPI StartDocPortW(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    return port ? startDocPortW(*port, pPrinterName, JobId, Level, pDocInfo) : fail(ERROR_INVALID_PARAMETER);
+  return withPort(hPort, FALSE, [&](MonitorPort& port) {
+    return startDocPortW(port, pPrinterName, JobId, Level, pDocInfo);
   });
 }
 
@@ -82,19 +82,18 @@ BOOL WINAPI StartDocPortW(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD 
 // monitor unchanged.
 BOOL WINAPI GetPrinterDataFromPortW(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
                                     DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned) {
-  return guardedCall(FALSE, [&] {
-    MonitorPort* port = validPort(hPort);
-    if (!port || !isWidePort(*port)) return fail(ERROR_INVALID_PARAMETER);
+  return withPort(hPort, FALSE, [&](MonitorPort& port) {
+    if (!isWidePort(port)) return fail(ERROR_INVALID_PARAMETER);
     if (ControlID != 0) {
-      auto passOn = port->widePortMonitor.pfnGetPrinterDataFromPort;
+      auto passOn = port.widePortMonitor.pfnGetPrinterDataFromPort;
       if (!passOn) return fail(ERROR_INVALID_PARAMETER);
-      return passOn(port->portMonitorHandle, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer,
+      return passOn(port.portMonitorHandle, ControlID, pValueName, lpInBuffer, cbInBuffer, lpOutBuffer,
                     cbOutBuffer, lpcbReturned);
     }
     // One character past the longest name, so a longer name stays unknown.
     CHAR name[(kMaxQueryNameChars + 2) * 2];
     toAnsi(pValueName, kMaxQueryNameChars + 1, name, int(sizeof name));
-    return getPrinterDataFromPort(*port, 0, pValueName ? name : nullptr, nullptr, 0,
+    return getPrinterDataFromPort(port, 0, pValueName ? name : nullptr, nullptr, 0,
                                   reinterpret_cast<LPSTR>(lpOutBuffer), cbOutBuffer, lpcbReturned);
   });
 }
@@ -105,12 +104,11 @@ BOOL WINAPI GetPrinterDataFromPortW(HANDLE hPort, DWORD ControlID, LPWSTR pValue
 // SendRecvBidiDataFromPort function." This one speaks no bidi schema.
 DWORD WINAPI SendRecvBidiDataFromPort(HANDLE hPort, DWORD dwAccessBit, LPCWSTR pAction,
                                       PBIDI_REQUEST_CONTAINER pReqData, PBIDI_RESPONSE_CONTAINER* ppResData) {
-  return guardedCall(DWORD(ERROR_INVALID_PARAMETER), [&]() -> DWORD {
-    MonitorPort* port = validPort(hPort);
-    if (!port || !isWidePort(*port)) return ERROR_INVALID_PARAMETER;
-    auto passOn = port->widePortMonitor.pfnSendRecvBidiDataFromPort;
+  return withPort(hPort, DWORD(ERROR_INVALID_PARAMETER), [&](MonitorPort& port) -> DWORD {
+    if (!isWidePort(port)) return ERROR_INVALID_PARAMETER;
+    auto passOn = port.widePortMonitor.pfnSendRecvBidiDataFromPort;
     if (!passOn) return ERROR_NOT_SUPPORTED;
-    return passOn(port->portMonitorHandle, dwAccessBit, pAction, pReqData, ppResData);
+    return passOn(port.portMonitorHandle, dwAccessBit, pAction, pReqData, ppResData);
   });
 }
 
@@ -133,7 +131,7 @@ VOID WINAPI Shutdown(HANDLE hMonitor) {
     }
     closePortsOf(instance);
     instance->signature = 0;
-    HeapFree(GetProcessHeap(), 0, instance);
+    heapFree(instance);
   });
 }
 
@@ -165,17 +163,17 @@ extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, 
       return nullptr;
     }
     *phMonitor = nullptr;
-    auto* instance = static_cast<trmon::MonitorInstance*>(
-        HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(trmon::MonitorInstance)));
-    if (!instance) {
+    HeapBlock<trmon::MonitorInstance> block(sizeof(trmon::MonitorInstance));
+    if (!block) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;
     }
+    trmon::MonitorInstance* instance = block.get();
     instance->signature = trmon::kInstanceSignature;
     {
       support::ScopedLock lock(trmon::instanceLock());
       instance->next = trmon::g_instances;
-      trmon::g_instances = instance;
+      trmon::g_instances = block.release();  // the instance list owns it; Shutdown frees it
     }
     // One table serves every instance; the spooler reads it, never writes.
     static MONITOR2 table = trmon::makeTable();

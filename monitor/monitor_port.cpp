@@ -1,6 +1,7 @@
 // Port records, the port list and the pass-through port functions.
 #include "monitor_port.h"
 
+#include "heap_block.h"
 #include "lock.h"
 
 namespace trmon {
@@ -48,7 +49,7 @@ void unlink(MonitorPort* port) {
 void freeRecord(MonitorPort* port) {
   LastErrorKeeper keep;
   port->signature = 0;
-  HeapFree(GetProcessHeap(), 0, port);
+  heapFree(port);
 }
 
 // Closes the job's printer handle, if the record holds one, keeping the
@@ -114,11 +115,11 @@ bool keepRegistryRoot(LPCSTR root) {
     return false;
   }
   ListLock lock;
-  auto* copy = static_cast<LPSTR>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, SIZE_T(n) + 1));
+  HeapBlock<CHAR> copy(SIZE_T(n) + 1);
   if (!copy) return false;
-  CopyMemory(copy, root, n);
-  if (g_registryRoot) HeapFree(GetProcessHeap(), 0, g_registryRoot);
-  g_registryRoot = copy;
+  CopyMemory(copy.get(), root, n);
+  heapFree(g_registryRoot);
+  g_registryRoot = copy.release();
   return true;
 }
 
@@ -166,8 +167,9 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
   if (nameLength == 0) return fail(ERROR_INVALID_PARAMETER);
 
   DWORD size = DWORD(sizeof(MonitorPort) + nameLength + 1);
-  auto* port = static_cast<MonitorPort*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
-  if (!port) return FALSE;
+  HeapBlock<MonitorPort> record(size);
+  if (!record) return FALSE;
+  MonitorPort* port = record.get();
   port->signature = kPortSignature;
   port->allocationSize = size;
   port->portMonitor = *portMonitor;
@@ -181,12 +183,12 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
     // same name cannot both get a record.
     ListLock lock;
     if (findByName(port->portName)) {
-      freeRecord(port);
+      record.reset();  // before the last error is set
       return fail(ERROR_ALREADY_EXISTS);
     }
     MonitorPort** link = &g_ports;
     while (*link) link = &(*link)->next;
-    *link = port;
+    *link = record.release();  // the list owns it from here; closeRecord frees it
   }
   BOOL opened = wide ? wide->pfnOpenPort(wide->instance, widePortName, &port->portMonitorHandle)
                      : port->portMonitor.pfnOpenPort(port->portName, &port->portMonitorHandle);

@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
+#include <type_traits>
 
 #include <windows.h>
 #include <winspool.h>
 
+#include "guard.h"
 #include "port_table.h"
 
 namespace trmon {
@@ -20,18 +22,24 @@ inline constexpr size_t kMaxPortNameChars = 259;
 
 // One open port: one zero-filled heap allocation holding this record and,
 // right after it, the port-name text. Handed to the spooler as the port
-// handle.
+// handle. The fields keep the record's documented order; those the monitor
+// itself never reads say so.
 struct MonitorPort {
   DWORD signature;
-  DWORD allocationSize;  // record plus port-name text and terminator
+  // Record plus port-name text and terminator; part of the documented
+  // record, read by no code (the heap knows the size it frees).
+  DWORD allocationSize;
   MonitorPort* next;
   DWORD flags;
   LPSTR portName;  // points at the text after the record
   PortFunctionTable portMonitor;
   HANDLE portMonitorHandle;
-  DWORD reserved;
+  DWORD reserved;  // always 0; holds the documented record's slot
   // The document block, cleared as a whole by StartDocPort.
   CHAR printerName[kPrinterNameChars];
+  // The running document's name and job id: part of the documented
+  // document block; only the job id's non-zero test at StartDocPort acts on
+  // them, nothing reads them later.
   CHAR documentName[kDocumentNameChars];
   DWORD jobId;
   HANDLE printer;  // spooler handle for the current job, owned by the record
@@ -57,6 +65,22 @@ bool keepRegistryRoot(LPCSTR root);
 // records and carries the signature; null otherwise. A foreign pointer is
 // never dereferenced.
 MonitorPort* validPort(HANDLE handle);
+
+// The shape of every entry point that takes a port handle (both tables):
+// no exception leaves (guardedCall), a handle that is not a listed port
+// gives `failure`, and otherwise `body` runs on the port's record. The BOOL
+// entries report a bad handle through the last error
+// (ERROR_INVALID_PARAMETER) as every port function does; an entry that
+// returns an error code (SendRecvBidiDataFromPort) reports it as `failure`.
+template <class Result, class Body>
+Result withPort(HANDLE handle, Result failure, Body&& body) noexcept {
+  return guardedCall(failure, [&]() -> Result {
+    MonitorPort* port = validPort(handle);
+    if (port) return body(*port);
+    if constexpr (std::is_same_v<Result, BOOL>) SetLastError(ERROR_INVALID_PARAMETER);
+    return failure;
+  });
+}
 
 // Port functions behind the table entries. Each sets the last error itself
 // on failure (ERROR_INVALID_PARAMETER for bad arguments) or leaves the port

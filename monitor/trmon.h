@@ -11,9 +11,8 @@
 
 extern "C" {
 
-// Library entry point. On process attach (reason 1) keeps the instance,
-// creates the monitor lock and turns off thread notifications. TRUE for
-// every reason.
+// Library entry point. On process attach (reason 1) creates the monitor
+// lock and turns off thread notifications. TRUE for every reason.
 BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved);
 
 // Copies the registry root (kept, not otherwise used) and fills the

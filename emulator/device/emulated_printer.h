@@ -10,23 +10,22 @@
 #include <vector>
 
 #include "endpoint.h"
+#include "printer_commands.h"
 
 namespace emu {
 
 enum class PrinterModel { TR7208, KV830 };
 
-// Settings-memory addresses the printer keeps its stored settings at.
+// Settings-memory addresses the printer keeps its stored settings at: the
+// printer's own (printer_commands.h) and two the emulator chose for the
+// sensor levels, which no dump reader looks at.
 namespace addr {
-constexpr size_t kBuzzer = 100;          // DEF BZ: 1 silent, 0 sounding
-constexpr size_t kFeedAtPowerOn = 101;   // DEF AF
-constexpr size_t kFeedOnHeadClose = 109; // DEF CH
-constexpr size_t kAutoHeadCheck = 122;   // DEF HC
-constexpr size_t kLabelStop = 135;       // DEF AP: 0 off, 1 automatic, 2 manual
-constexpr size_t kGapSensorLevel = 140;  // FSET SG (emulator's own choice)
-constexpr size_t kMarkSensorLevel = 141; // FSET SM (emulator's own choice)
+using namespace printercmd::settingsAddress;
+constexpr size_t kGapSensorLevel = 140;  // FSET SG
+constexpr size_t kMarkSensorLevel = 141; // FSET SM
 }  // namespace addr
 
-constexpr size_t kSettingsMemorySize = 8192;
+using printercmd::kSettingsMemorySize;
 
 // What the print head check (FSET CSET=13) reports.
 struct HeadCondition {

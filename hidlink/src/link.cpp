@@ -149,6 +149,9 @@ int Link::open() {
     if (!openDevice()) {
       setOwner(0);
       claimed_ = false;
+      // The mutex is held twice now: once by the wait above (a thread may
+      // wait again on a mutex it owns) and once by the first open's claim.
+      // Both go, so the claim is given up.
       ReleaseMutex(mutex_);
       ReleaseMutex(mutex_);
       return 0;

@@ -11,7 +11,6 @@ ByteRing::ByteRing(size_t capacity)
 
 void ByteRing::reset() {
   write_ = read_ = count_ = 0;
-  hasData_ = full_ = false;
 }
 
 size_t ByteRing::append(const uint8_t* data, size_t size) {
@@ -24,10 +23,6 @@ size_t ByteRing::append(const uint8_t* data, size_t size) {
     done += run;
   }
   count_ += n;
-  if (n) {
-    hasData_ = true;
-    if (write_ == read_) full_ = true;
-  }
   return n;
 }
 
@@ -41,10 +36,6 @@ size_t ByteRing::take(uint8_t* out, size_t capacity) {
     done += run;
   }
   count_ -= n;
-  if (n) {
-    full_ = false;
-    if (read_ == write_) hasData_ = false;
-  }
   return n;
 }
 

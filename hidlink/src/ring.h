@@ -15,22 +15,21 @@ class ByteRing {
   // Allocates `capacity` bytes; valid() is false when that failed.
   explicit ByteRing(size_t capacity);
   bool valid() const { return storage_ != nullptr; }
-  // Empties the ring (indices, count and flags).
+  // Empties the ring.
   void reset();
   // Appends up to the free room; returns how many bytes were taken (the
-  // rest is dropped). Sets the has-data flag, and the full flag when the
-  // write index meets the read index.
+  // rest is dropped).
   size_t append(const uint8_t* data, size_t size);
   // Copies out up to `capacity` bytes from the read index, wrapping at the
-  // ring's capacity; clears has-data when the read index meets the write
-  // index. Returns the count.
+  // ring's capacity. Returns the count.
   size_t take(uint8_t* out, size_t capacity);
 
   size_t size() const { return count_; }
   size_t room() const { return capacity_ - count_; }
   size_t capacity() const { return capacity_; }
-  bool hasData() const { return hasData_; }
-  bool full() const { return full_; }
+  bool hasData() const { return count_ != 0; }
+  // An invalid ring (capacity 0) is empty, not full.
+  bool full() const { return count_ != 0 && count_ == capacity_; }
 
  private:
   std::unique_ptr<uint8_t[]> storage_;
@@ -38,8 +37,6 @@ class ByteRing {
   size_t write_ = 0;
   size_t read_ = 0;
   size_t count_ = 0;
-  bool hasData_ = false;
-  bool full_ = false;
 };
 
 }  // namespace hidlink

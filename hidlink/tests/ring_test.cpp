@@ -53,6 +53,16 @@ TEST(ByteRing, DropsWhatDoesNotFitAndTracksFullAndHasData) {
   EXPECT_EQ(ring.room(), 8u);
 }
 
+// A ring whose storage could not be had holds nothing: neither full nor
+// holding data, and it takes no bytes.
+TEST(ByteRing, InvalidRingIsEmptyNotFull) {
+  hidlink::ByteRing ring(0);
+  ASSERT_FALSE(ring.valid());
+  const uint8_t byte = 1;
+  EXPECT_EQ(ring.append(&byte, 1), 0u);
+  EXPECT_FALSE(ring.full() || ring.hasData());
+}
+
 TEST(ByteRing, ReceiveRingHoldsEightMebibytes) {
   hidlink::ByteRing ring(hidlink::kRingCapacity);
   ASSERT_TRUE(ring.valid());

@@ -10,9 +10,7 @@
 #include <new>
 #include <vector>
 
-#include "controls.h"
 #include "printer_commands.h"
-#include "resource.h"
 
 namespace {
 
@@ -21,7 +19,7 @@ namespace {
 char g_printerName[kPrinterNameSize];
 char g_printerPort[kPrinterNameSize];
 uint8_t g_settingsImage[kSettingsImageSize];
-kvui::Shell* g_shell = nullptr;
+LinkReporter g_reporter = nullptr;
 std::unique_ptr<QorinDllApp> g_link;
 // The queue a started setting job holds, from StartSettingJob to
 // EndSettingJob.
@@ -37,16 +35,8 @@ void copyBounded(char* to, const char* from) {
   lstrcpynA(to, from, int(kPrinterNameSize));
 }
 
-// "<text><code>" in a plain message box with the program's title.
-void showFailure(UINT textId, DWORD code) {
-  if (!g_shell) return;
-  kvui::UiText text = kvui::LoadUiText(textId);
-  for (char c : std::to_string(code)) text.push_back(WCHAR(c));
-  g_shell->messageBox(text, kvui::LoadUiText(IDS_APP_TITLE), MB_OK);
-}
-
-void showMessage(UINT textId) {
-  if (g_shell) g_shell->messageBox(kvui::LoadUiText(textId), kvui::LoadUiText(IDS_APP_TITLE), MB_OK);
+void report(LinkStep step, DWORD code = 0) {
+  if (g_reporter) g_reporter(step, code);
 }
 
 // The current queue, opened with no defaults; closed by the owner.
@@ -104,7 +94,7 @@ const char* CurrentPrinterName() { return g_printerName; }
 void SetCurrentPrinterPort(const char* port) { copyBounded(g_printerPort, port); }
 const char* CurrentPrinterPort() { return g_printerPort; }
 uint8_t* SettingsImage() { return g_settingsImage; }
-void SetLinkShell(kvui::Shell* shell) { g_shell = shell; }
+void SetLinkReporter(LinkReporter reporter) { g_reporter = reporter; }
 
 std::string ProgramFolder() {
   std::vector<char> path(32768, 0);
@@ -124,7 +114,7 @@ int StartSettingJob(const char* documentName) {
   g_jobId = 0;
   copyBounded(g_jobQueue, g_printerName);
   if (!OpenPrinterA(name, &printer, nullptr)) {
-    showFailure(IDS_LINK_OPENPRINTER_FAIL, GetLastError());
+    report(LinkStep::OpenQueue, GetLastError());
     return -1;
   }
   char document[kPrinterNameSize];
@@ -135,7 +125,7 @@ int StartSettingJob(const char* documentName) {
   if (g_jobId == 0) {
     DWORD code = GetLastError();
     ClosePrinter(printer);
-    showFailure(IDS_LINK_STARTDOC_FAIL, code);
+    report(LinkStep::StartDocument, code);
     return -1;
   }
   StartPagePrinter(printer);
@@ -146,11 +136,11 @@ int StartSettingJob(const char* documentName) {
 int WriteSettingJob(const void* bytes, DWORD count) {
   DWORD written = 0;
   if (!g_jobPrinter) {
-    showFailure(IDS_LINK_WRITEPRINTER_FAIL, ERROR_INVALID_HANDLE);
+    report(LinkStep::WriteJob, ERROR_INVALID_HANDLE);
     return -1;
   }
   if (!WritePrinter(g_jobPrinter, const_cast<void*>(bytes), count, &written)) {
-    showFailure(IDS_LINK_WRITEPRINTER_FAIL, GetLastError());
+    report(LinkStep::WriteJob, GetLastError());
     return -1;
   }
   return int(written);
@@ -161,9 +151,9 @@ int EndSettingJob() {
   g_jobPrinter = nullptr;
   if (!printer) return -1;
   EndPagePrinter(printer);
-  if (!EndDocPrinter(printer)) showFailure(IDS_LINK_ENDDOC_FAIL, GetLastError());
+  if (!EndDocPrinter(printer)) report(LinkStep::EndDocument, GetLastError());
   if (!ClosePrinter(printer)) {
-    showFailure(IDS_LINK_CLOSEPRINTER_FAIL, GetLastError());
+    report(LinkStep::CloseQueue, GetLastError());
     return -1;
   }
   return 1;
@@ -179,7 +169,7 @@ int AbandonSettingJob() {
   EndPagePrinter(printer);
   EndDocPrinter(printer);
   if (!ClosePrinter(printer)) {
-    showFailure(IDS_LINK_CLOSEPRINTER_FAIL, GetLastError());
+    report(LinkStep::CloseQueue, GetLastError());
     return -1;
   }
   return 1;
@@ -374,12 +364,12 @@ bool StartHidLink() {
   if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) writeEmbeddedLibrary(path);
   g_link.reset(new (std::nothrow) QorinDllApp(kHidLibraryFile));
   if (!g_link) {
-    showMessage(IDS_LINK_CREATE_FAIL);
+    report(LinkStep::CreateHidLink);
     return false;
   }
   char version[256] = {};
   if (g_link->LibraryVersion(version, sizeof version) == 0) {
-    showMessage(IDS_LINK_LOAD_FAIL);
+    report(LinkStep::LoadHidLibrary);
     return false;
   }
   return true;
@@ -462,15 +452,16 @@ int SendEnterHidMode() {
 
 std::string LeaveHidModeCommand() { return printercmd::leaveHidMode(g_printerPort); }
 
-bool SendLeaveHidMode() {
+bool SendLeaveHidMode(const LinkOpened& opened) {
   if (!EnsureHidOpen()) return false;
+  if (opened) opened();
   HidSend(LeaveHidModeCommand());
   HidClose();
   return true;
 }
 
-bool LeaveHidMode() {
-  if (!SendLeaveHidMode()) return false;
+bool LeaveHidMode(const LinkOpened& opened) {
+  if (!SendLeaveHidMode(opened)) return false;
   Sleep(kLeaveHidModePauseMs);
   return true;
 }

@@ -5,28 +5,28 @@
 //
 // Everything here runs on the tool's window thread. Functions return 1 or a
 // count on success and -1 on failure (the queue housekeeping functions as
-// documented below); spooler failures are also shown at once in a message
-// box through the shell registered with SetLinkShell. HID operations never
-// show anything.
+// documented below); spooler and start-up failures are also reported at
+// once, as the failed step and its error code, to the reporter the windows
+// register with SetLinkReporter, which words them. HID operations never
+// report anything.
 #pragma once
 
 #include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
 #include <VRDUSBHid.h>
 
-namespace kvui {
-class Shell;
-}
+#include "printer_commands.h"
 
 // ---- process-wide link state ----------------------------------------------
 
 inline constexpr size_t kPrinterNameSize = 1024;  // name and its terminator
-inline constexpr size_t kSettingsImageSize = 8192;
+inline constexpr size_t kSettingsImageSize = printercmd::kSettingsMemorySize;
 
 // The queue every spooler function opens, as an ANSI name. A longer name is
 // cut at kPrinterNameSize - 1 bytes.
@@ -42,9 +42,21 @@ const char* CurrentPrinterPort();
 // address; zeroed at start. Read by the main window after a settings read.
 uint8_t* SettingsImage();
 
-// Where the link shows its messages (spooler failures, start-up). Without a
-// shell nothing is shown. The shell must outlive its registration.
-void SetLinkShell(kvui::Shell* shell);
+// The steps whose failure the link reports.
+enum class LinkStep {
+  OpenQueue,       // OpenPrinterA: the queue could not be opened for a job
+  StartDocument,   // StartDocPrinterA: the job's document could not be started
+  WriteJob,        // WritePrinter: the job's data could not be written
+  EndDocument,     // EndDocPrinter: the document could not be ended (the queue is still closed)
+  CloseQueue,      // ClosePrinter: the queue could not be closed
+  CreateHidLink,   // start-up: the HID link object could not be made
+  LoadHidLibrary,  // start-up: the HID library does not answer its version
+};
+// Called once for each failed step, at once, with the system's last error
+// for the spooler steps and 0 for the start-up steps.
+using LinkReporter = void (*)(LinkStep step, DWORD code);
+// Where the link reports; null (the start) reports nothing.
+void SetLinkReporter(LinkReporter reporter);
 
 // The running executable's folder with its trailing separator (ANSI);
 // empty when it cannot be found.
@@ -144,9 +156,9 @@ inline constexpr const char* kHidLibraryResourceType = "dll";
 
 // Start-up of the HID path: writes the embedded library beside the
 // executable unless a file of that name is already there, creates the link
-// object and checks that the library answers its version; shows "Create
-// QornOCX Error!" / "Load VRDUSBHid.dll Error!" otherwise. Returns whether
-// the library is usable; the program goes on either way.
+// object and checks that the library answers its version; reports
+// CreateHidLink / LoadHidLibrary otherwise. Returns whether the library is
+// usable; the program goes on either way.
 bool StartHidLink();
 // Drops the link object (closing an open link and freeing the library).
 void StopHidLink();
@@ -183,10 +195,12 @@ int SendEnterHidMode();
 std::string LeaveHidModeCommand();
 // Over an open link: "USBS CLS=2" when the current port contains "LPT",
 // else "USBS CLS=0". Opens and closes the link itself; false (nothing sent)
-// when it does not open.
-bool SendLeaveHidMode();
+// when it does not open. `opened`, when given, runs once the link is open,
+// before the command goes (the read dialog shows its status there).
+using LinkOpened = std::function<void()>;
+bool SendLeaveHidMode(const LinkOpened& opened = {});
 // Leaving HID mode on its own: SendLeaveHidMode and, when it was sent, a
 // 3000 ms pause so the printer is back in printer mode before the caller
 // goes on.
 inline constexpr DWORD kLeaveHidModePauseMs = 3000;
-bool LeaveHidMode();
+bool LeaveHidMode(const LinkOpened& opened = {});

@@ -189,3 +189,9 @@ class Form {
 };
 
 }  // namespace kvui
+
+// Where the printer link's failure reports are shown (form_steps.cpp words
+// them), each in a plain box with the program's title: a spooler step's
+// text followed by its decimal error code, or a start-up text. Without a
+// shell nothing is shown. The shell must outlive its registration.
+void SetLinkShell(kvui::Shell* shell);

@@ -4,18 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "form_steps.h"
 #include "printer_link.h"
 #include "resource.h"
 
 namespace kvui {
 namespace {
 
-bool confirmed(Shell& shell, UINT textId) {
-  return shell.messageBox(LoadUiText(textId), LoadUiText(IDS_SEND_CONFIRM_CAPTION),
-                          MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
-}
-
-void tell(Shell& shell, UINT textId) { shell.messageBox(LoadUiText(textId), LoadUiText(IDS_APP_TITLE), MB_OK); }
+void tell(Shell& shell, UINT textId) { ShowPlainBox(shell, LoadUiText(textId)); }
 
 }  // namespace
 
@@ -23,7 +19,9 @@ void SendFile(Shell& shell) {
   OpenFileDialog dialog{LoadUiText(IDS_SEND_DIALOG_TITLE), LoadUiText(IDS_SEND_DIALOG_FILTER), ProgramFolder()};
   std::string path;
   if (!shell.chooseFile(dialog, path)) return;
-  if (!confirmed(shell, IDS_SEND_CONFIRM) || !confirmed(shell, IDS_SEND_CONFIRM_AGAIN)) return;
+  if (!AskYes(shell, IDS_SEND_CONFIRM, IDS_SEND_CONFIRM_CAPTION) ||
+      !AskYes(shell, IDS_SEND_CONFIRM_AGAIN, IDS_SEND_CONFIRM_CAPTION))
+    return;
   if (StartSettingJob(path.c_str()) == -1) return;
 
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,

@@ -14,6 +14,35 @@ namespace {
 
 const WCHAR kSettingsSection[] = WTEXT("Setting");
 
+// How each failure the printer link reports is worded.
+struct LinkText {
+  LinkStep step;
+  UINT textId;
+  bool withCode;  // the error code follows the text
+};
+constexpr LinkText kLinkTexts[] = {
+    {LinkStep::OpenQueue, IDS_LINK_OPENPRINTER_FAIL, true},
+    {LinkStep::StartDocument, IDS_LINK_STARTDOC_FAIL, true},
+    {LinkStep::WriteJob, IDS_LINK_WRITEPRINTER_FAIL, true},
+    {LinkStep::EndDocument, IDS_LINK_ENDDOC_FAIL, true},
+    {LinkStep::CloseQueue, IDS_LINK_CLOSEPRINTER_FAIL, true},
+    {LinkStep::CreateHidLink, IDS_LINK_CREATE_FAIL, false},
+    {LinkStep::LoadHidLibrary, IDS_LINK_LOAD_FAIL, false},
+};
+
+Shell* g_linkShell = nullptr;
+
+void showLinkFailure(LinkStep step, DWORD code) {
+  if (!g_linkShell) return;
+  for (const LinkText& t : kLinkTexts)
+    if (t.step == step) {
+      UiText text = LoadUiText(t.textId);
+      if (t.withCode) text += FromAnsi(std::to_string(code));
+      ShowPlainBox(*g_linkShell, text);
+      return;
+    }
+}
+
 bool IsBlank(WCHAR c) { return c == u' ' || c == u'\t'; }
 
 }  // namespace
@@ -109,6 +138,8 @@ bool AskYes(Shell& shell, UINT textId, UINT captionId) {
                           MB_YESNOCANCEL | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
+void ShowPlainBox(Shell& shell, const UiText& text) { shell.messageBox(text, LoadUiText(IDS_APP_TITLE), MB_OK); }
+
 bool SendCommandAndReport(Shell& shell, std::string_view command, DeliveryTexts texts) {
   SendSettingJob(command);
   bool delivered = WaitForDelivery();
@@ -120,3 +151,8 @@ bool SendCommandAndReport(Shell& shell, std::string_view command, DeliveryTexts 
 }
 
 }  // namespace kvui
+
+void SetLinkShell(kvui::Shell* shell) {
+  kvui::g_linkShell = shell;
+  SetLinkReporter(shell ? kvui::showLinkFailure : nullptr);
+}

@@ -1,7 +1,7 @@
-// Steps the main window and the sensor window share: the tool settings
-// file, sending a setting or print command with its delivery report, the
-// communication failure box, and turning numbers and printer text into
-// user-interface text.
+// Steps the tool's windows share: the tool settings file, sending a setting
+// or print command with its delivery report, the message boxes (the
+// communication failure, questions, the printer link's failure reports),
+// and turning numbers and printer text into user-interface text.
 #pragma once
 
 #include <optional>
@@ -43,6 +43,8 @@ void ShowCommunicationFailure(Shell& shell);
 // Yes / No / Cancel with the question icon and No as the default; true only
 // for Yes.
 bool AskYes(Shell& shell, UINT textId, UINT captionId);
+// A plain box (OK only, no icon) with the program's title as caption.
+void ShowPlainBox(Shell& shell, const UiText& text);
 
 // ---- commands through the spooler ------------------------------------------------
 // Which pair of delivery texts a command reports with.

@@ -24,26 +24,70 @@ const char kDriverName[] = "Varodyn KV830";
 bool IsParallelPort(const std::string& port) { return port.find("LPT") != std::string::npos; }
 bool IsListedPort(const std::string& port) { return IsParallelPort(port) || port.find("Ne") != std::string::npos; }
 
-// Keys of the settings file and their defaults when missing.
-const WCHAR kBuzzerKey[] = WTEXT("Buzzer");
-const WCHAR kHeadCheckKey[] = WTEXT("AutoHeadCheck");
-const WCHAR kStopPosKey[] = WTEXT("AutoStopPos");
-const WCHAR kFeedKey[] = WTEXT("AutoFeed");
-const WCHAR kCloseActionKey[] = WTEXT("CloseAction");
-constexpr int kBuzzerDefault = 0;
-constexpr int kHeadCheckDefault = 0;
-constexpr int kStopPosDefault = 2;
-constexpr int kFeedDefault = 0;
-constexpr int kCloseActionDefault = 1;
-
 constexpr UINT kRestoreIntervalMs = 3000;
 
-// Settings-memory addresses of the stored settings the window shows.
-constexpr size_t kBuzzerAt = 100;         // 1 silent, other sounding
-constexpr size_t kFeedAtPowerOnAt = 101;  // 1 on
-constexpr size_t kFeedOnHeadCloseAt = 109;
-constexpr size_t kHeadCheckAt = 122;      // 0 off, other on
-constexpr size_t kStopPosAt = 135;        // 0 off, 1 automatic, other manual
+namespace at = printercmd::settingsAddress;
+
+// One stored choice shown as a radio group, one radio per value (the
+// value is the radio's index): its key in the settings file and the value
+// a missing key gives, where the printer keeps it, the button that sends it
+// and the command that does.
+//
+// A stored value outside the group selects its last radio. A settings-memory
+// byte outside the group shows `imageOther`. Read back from the radios, the
+// value is that of the first checked radio other than `otherwise`'s, and
+// `otherwise` when none of them is checked.
+struct RadioChoice {
+  const WCHAR* key;
+  int fallback;
+  size_t address;
+  int imageOther;
+  int otherwise;
+  UINT sendButton;
+  std::string (*command)(int value);
+  std::vector<UINT> radios;
+};
+
+const RadioChoice kRadioChoices[] = {
+    {WTEXT("Buzzer"), 0, at::kBuzzer, 0, 1, IDC_MAIN_BUTTON1, printercmd::buzzer,
+     {IDC_BUZZER_RADIOBUTTON, IDC_NOBUZZER_RADIOBUTTON}},
+    {WTEXT("AutoHeadCheck"), 0, at::kAutoHeadCheck, 1, 0, IDC_MAIN_BUTTON4, printercmd::autoHeadCheck,
+     {IDC_AUTOHEADCHECK_OFF_RADIOBUTTON, IDC_AUTOHEADCHECK_ON_RADIOBUTTON}},
+    {WTEXT("AutoStopPos"), 2, at::kLabelStop, 2, 2, IDC_MAIN_BUTTON2, printercmd::labelStop,
+     {IDC_AUTOSTOPPOS_OFF_RADIOBUTTON, IDC_AUTOSTOPPOS_ON_RADIOBUTTON, IDC_AUTOSTOPPOS_FEED_RADIOBUTTON}},
+};
+
+// The feed pair: two check boxes, each stored on its own (checked by any
+// non-zero stored value, by a settings-memory byte of exactly 1) and sent
+// together by one button.
+struct CheckChoice {
+  const WCHAR* key;
+  int fallback;
+  size_t address;
+  UINT box;
+};
+const CheckChoice kFeedPair[] = {
+    {WTEXT("AutoFeed"), 0, at::kFeedAtPowerOn, IDC_AUTOFEED_CHECKBOX},
+    {WTEXT("CloseAction"), 1, at::kFeedOnHeadClose, IDC_CLOSEACTION_CHECKBOX},
+};
+constexpr UINT kFeedButton = IDC_MAIN_BUTTON3;
+
+void showChoice(FormView& v, const RadioChoice& c, int value) {
+  int last = int(c.radios.size()) - 1;
+  v.check(c.radios[size_t(value >= 0 && value < last ? value : last)]).setChecked(true);
+}
+
+void showImageChoice(FormView& v, const RadioChoice& c, uint8_t byte) {
+  showChoice(v, c, byte < c.radios.size() ? int(byte) : c.imageOther);
+}
+
+int chosenValue(FormView& v, const RadioChoice& c) {
+  for (size_t value = 0; value < c.radios.size(); ++value)
+    if (int(value) != c.otherwise && v.check(c.radios[value]).isChecked()) return int(value);
+  return c.otherwise;
+}
+
+int checkedValue(FormView& v, const CheckChoice& c) { return v.check(c.box).isChecked() ? 1 : 0; }
 
 // The port of a queue the enumeration gives none for: the queue's entry in
 // the "Devices" section of the Windows profile reads "driver,port".
@@ -119,18 +163,8 @@ void TUserMainForm::failStartup() {
 
 void TUserMainForm::restoreChoices() {
   FormView& v = view();
-  v.check(ReadSetting(kBuzzerKey, kBuzzerDefault) != 0 ? IDC_NOBUZZER_RADIOBUTTON : IDC_BUZZER_RADIOBUTTON)
-      .setChecked(true);
-  v.check(ReadSetting(kHeadCheckKey, kHeadCheckDefault) != 0 ? IDC_AUTOHEADCHECK_ON_RADIOBUTTON
-                                                             : IDC_AUTOHEADCHECK_OFF_RADIOBUTTON)
-      .setChecked(true);
-  int stop = ReadSetting(kStopPosKey, kStopPosDefault);
-  v.check(stop == 0   ? IDC_AUTOSTOPPOS_OFF_RADIOBUTTON
-          : stop == 1 ? IDC_AUTOSTOPPOS_ON_RADIOBUTTON
-                      : IDC_AUTOSTOPPOS_FEED_RADIOBUTTON)
-      .setChecked(true);
-  v.check(IDC_AUTOFEED_CHECKBOX).setChecked(ReadSetting(kFeedKey, kFeedDefault) != 0);
-  v.check(IDC_CLOSEACTION_CHECKBOX).setChecked(ReadSetting(kCloseActionKey, kCloseActionDefault) != 0);
+  for (const RadioChoice& c : kRadioChoices) showChoice(v, c, ReadSetting(c.key, c.fallback));
+  for (const CheckChoice& c : kFeedPair) v.check(c.box).setChecked(ReadSetting(c.key, c.fallback) != 0);
 }
 
 // ---- first activation --------------------------------------------------------------
@@ -287,14 +321,8 @@ int TUserMainForm::readSettings() {
 void TUserMainForm::showSettingsImage() {
   const uint8_t* image = SettingsImage();
   FormView& v = view();
-  v.check(image[kBuzzerAt] == 1 ? IDC_NOBUZZER_RADIOBUTTON : IDC_BUZZER_RADIOBUTTON).setChecked(true);
-  v.check(image[kHeadCheckAt] != 0 ? IDC_AUTOHEADCHECK_ON_RADIOBUTTON : IDC_AUTOHEADCHECK_OFF_RADIOBUTTON).setChecked(true);
-  v.check(image[kStopPosAt] == 0   ? IDC_AUTOSTOPPOS_OFF_RADIOBUTTON
-          : image[kStopPosAt] == 1 ? IDC_AUTOSTOPPOS_ON_RADIOBUTTON
-                            : IDC_AUTOSTOPPOS_FEED_RADIOBUTTON)
-      .setChecked(true);
-  v.check(IDC_AUTOFEED_CHECKBOX).setChecked(image[kFeedAtPowerOnAt] == 1);
-  v.check(IDC_CLOSEACTION_CHECKBOX).setChecked(image[kFeedOnHeadCloseAt] == 1);
+  for (const RadioChoice& c : kRadioChoices) showImageChoice(v, c, image[c.address]);
+  for (const CheckChoice& c : kFeedPair) v.check(c.box).setChecked(image[c.address] == 1);
 }
 
 void TUserMainForm::readVersion() {
@@ -362,13 +390,8 @@ void TUserMainForm::onCommand(UINT id, UINT notification) {
     return;
   }
   if (notification != BN_CLICKED) return;
+  if (sendSetting(id)) return;
   switch (id) {
-    case IDC_MAIN_BUTTON1:
-    case IDC_MAIN_BUTTON2:
-    case IDC_MAIN_BUTTON3:
-    case IDC_MAIN_BUTTON4:
-      sendSetting(id);
-      break;
     case IDC_MAIN_BUTTON8:
     case IDC_MAIN_BUTTON10:
     case IDC_MAIN_BUTTON11:
@@ -401,29 +424,15 @@ void TUserMainForm::onCommand(UINT id, UINT notification) {
   }
 }
 
-void TUserMainForm::sendSetting(UINT button) {
+bool TUserMainForm::sendSetting(UINT button) {
   FormView& v = view();
   std::string command;
-  switch (button) {
-    case IDC_MAIN_BUTTON1:
-      command = printercmd::buzzer(v.check(IDC_BUZZER_RADIOBUTTON).isChecked() ? 0 : 1);
-      break;
-    case IDC_MAIN_BUTTON4:
-      command = printercmd::autoHeadCheck(v.check(IDC_AUTOHEADCHECK_ON_RADIOBUTTON).isChecked() ? 1 : 0);
-      break;
-    case IDC_MAIN_BUTTON2:
-      command = printercmd::labelStop(v.check(IDC_AUTOSTOPPOS_OFF_RADIOBUTTON).isChecked()  ? 0
-                                      : v.check(IDC_AUTOSTOPPOS_ON_RADIOBUTTON).isChecked() ? 1
-                                                                                             : 2);
-      break;
-    case IDC_MAIN_BUTTON3:
-      command = printercmd::feed(v.check(IDC_AUTOFEED_CHECKBOX).isChecked() ? 1 : 0,
-                                 v.check(IDC_CLOSEACTION_CHECKBOX).isChecked() ? 1 : 0);
-      break;
-    default:
-      return;
-  }
+  if (button == kFeedButton) command = printercmd::feed(checkedValue(v, kFeedPair[0]), checkedValue(v, kFeedPair[1]));
+  for (const RadioChoice& c : kRadioChoices)
+    if (c.sendButton == button) command = c.command(chosenValue(v, c));
+  if (command.empty()) return false;
   SendCommandAndReport(shell(), command, DeliveryTexts::Setting);
+  return true;
 }
 
 void TUserMainForm::sendPrint(UINT button) {
@@ -458,13 +467,8 @@ void TUserMainForm::onTimer(UINT id) {
 
 void TUserMainForm::onClose() {
   FormView& v = view();
-  WriteSetting(kBuzzerKey, v.check(IDC_BUZZER_RADIOBUTTON).isChecked() ? 0 : 1);
-  WriteSetting(kHeadCheckKey, v.check(IDC_AUTOHEADCHECK_ON_RADIOBUTTON).isChecked() ? 1 : 0);
-  WriteSetting(kStopPosKey, v.check(IDC_AUTOSTOPPOS_OFF_RADIOBUTTON).isChecked()  ? 0
-                            : v.check(IDC_AUTOSTOPPOS_ON_RADIOBUTTON).isChecked() ? 1
-                                                                                   : 2);
-  WriteSetting(kFeedKey, v.check(IDC_AUTOFEED_CHECKBOX).isChecked() ? 1 : 0);
-  WriteSetting(kCloseActionKey, v.check(IDC_CLOSEACTION_CHECKBOX).isChecked() ? 1 : 0);
+  for (const RadioChoice& c : kRadioChoices) WriteSetting(c.key, chosenValue(v, c));
+  for (const CheckChoice& c : kFeedPair) WriteSetting(c.key, checkedValue(v, c));
   cancelOwnQueue();
 }
 

@@ -65,7 +65,8 @@ class TUserMainForm : public Form {
   void checkPrintHead();
 
   // Buttons.
-  void sendSetting(UINT button);
+  // Sends the setting of a setting button; false for any other id.
+  bool sendSetting(UINT button);
   void sendPrint(UINT button);
   void factoryReset();
   void openSensorWindow();

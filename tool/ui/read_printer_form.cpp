@@ -4,6 +4,7 @@
 #include <cctype>
 #include <vector>
 
+#include "form_steps.h"
 #include "printer_commands.h"
 #include "printer_link.h"
 
@@ -69,12 +70,6 @@ bool wellFormedDump(const std::string& reply) {
   return true;
 }
 
-UiText decimalText(int value) {
-  UiText text;
-  for (char c : std::to_string(value)) text.push_back(WCHAR(c));
-  return text;
-}
-
 }  // namespace
 
 void TReadPrinterForm::BeginRead(Mode mode) {
@@ -101,11 +96,7 @@ void TReadPrinterForm::EndRead() {
 }
 
 void TReadPrinterForm::RestorePrintMode() {
-  if (!EnsureHidOpen()) return;
-  if (attached()) status(IDS_READ_TO_PRINTER);
-  HidSend(LeaveHidModeCommand());
-  HidClose();
-  Sleep(kLeaveHidModePauseMs);
+  LeaveHidMode([this] { status(IDS_READ_TO_PRINTER); });
 }
 
 void TReadPrinterForm::onCreate() {
@@ -232,7 +223,7 @@ void TReadPrinterForm::postProcess(const std::string& raw) {
       int level = 0;
       if (printercmd::parseCalibration(reply_, &level) == 1 && level >= 1) {
         reply_ = std::to_string(level);
-        if (levelBox_) levelBox_->setText(decimalText(level));
+        if (levelBox_) levelBox_->setText(DecimalText(level));
       } else {
         reply_.clear();
       }
@@ -248,11 +239,7 @@ void TReadPrinterForm::postProcess(const std::string& raw) {
 }
 
 void TReadPrinterForm::stepExit(int result) {
-  if (EnsureHidOpen()) {
-    status(IDS_READ_TO_PRINTER);
-    HidSend(LeaveHidModeCommand());
-    HidClose();
-  }
+  SendLeaveHidMode([this] { status(IDS_READ_TO_PRINTER); });
   finish(result);
 }
 

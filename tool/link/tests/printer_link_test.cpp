@@ -3,13 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <deque>
-#include <iterator>
-#include <new>
+#include <vector>
 
-#include "fake_ui.h"
+#include "link_fixture.h"
 #include "sim/module.h"
 #include "sim/resource.h"
 #include "sim/spool_client.h"
@@ -18,23 +14,30 @@
 
 namespace {
 
-using kvui::fake::U8;
+using linktest::g_reads;
+using linktest::library;
+
+// What the link reported, in order.
+struct Report {
+  LinkStep step;
+  DWORD code;
+  bool operator==(const Report&) const = default;
+};
+std::vector<Report> g_reports;
+void record(LinkStep step, DWORD code) { g_reports.push_back({step, code}); }
 
 class LinkTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    sim::reset();
-    sim::addQueue({.name = u"KV830 USB", .port = u"USB001", .driver = u"Varodyn KV830"});
-    SetCurrentPrinterName("KV830 USB");
-    SetCurrentPrinterPort("USB001");
-    SetLinkShell(&shell_);
+    linktest::selectTestQueue();
+    g_reports.clear();
+    SetLinkReporter(record);
   }
   void TearDown() override {
     StopHidLink();
-    SetLinkShell(nullptr);
+    SetLinkReporter(nullptr);
     sim::reset();
   }
-  kvui::fake::FakeShell shell_;
 };
 
 TEST_F(LinkTest, EmptyDocumentNameStartsTheDefaultJob) {
@@ -48,16 +51,6 @@ TEST_F(LinkTest, EmptyDocumentNameStartsTheDefaultJob) {
   EXPECT_EQ(jobs[0].datatype, "RAW");
   EXPECT_EQ(sim::written(u"KV830 USB"), (std::vector<BYTE>{'D', 'E', 'F', ' ', 'B', 'Z', '=', '1', '\r', '\n'}));
   EXPECT_EQ(sim::openPrinterHandles(), 0u);
-}
-
-TEST_F(LinkTest, QueueThatCannotBeOpenedShowsItsMessageWithTheCode) {
-  SetCurrentPrinterName("no such queue");
-  EXPECT_EQ(StartSettingJob(kSettingJobName), -1);
-  ASSERT_EQ(shell_.boxes().size(), 1u);
-  EXPECT_EQ(U8(shell_.boxes()[0].text), "OpenPrinter fail! error 1801");
-  EXPECT_EQ(CountQueueJobs(), -1);
-  EXPECT_EQ(CancelQueueJobs(), 0);
-  EXPECT_EQ(GetQueueDriverName(), "");
 }
 
 TEST_F(LinkTest, CountingStopsAt127JobsAndCancellingEmptiesTheQueue) {
@@ -138,46 +131,58 @@ TEST_F(LinkTest, WithoutJobListsNothingCanTellAQueuedSettingFromADeliveredOne) {
   EXPECT_EQ(sim::sleptMs(), 2000u);
 }
 
-// ---- spooler failures and their messages ------------------------------------------
+// ---- failures the link reports ---------------------------------------------------
+// Each failed spooler step is reported once, with the system's last error;
+// the windows word it (their tests check the texts).
 
-struct JobFailureCase {
+struct ReportCase {
   const char* label;
-  sim::Api api;
+  sim::Api api;  // fails at its first call; nothing fails for the first case's
   DWORD error;
-  int result;               // of SendSettingJob
-  std::string message;      // shown with the program's title; empty: none
-  bool queuedAfterwards;    // the job stays in the (held) queue
+  bool queueMissing;  // the current queue does not exist
+  std::vector<Report> reports;
 };
 
-class JobFailures : public LinkTest, public testing::WithParamInterface<JobFailureCase> {};
+class LinkReports : public LinkTest, public testing::WithParamInterface<ReportCase> {};
 
-TEST_P(JobFailures, ShowTheirMessageWithTheCode) {
-  const JobFailureCase& c = GetParam();
-  sim::holdJobs(u"KV830 USB", true);
-  sim::failNth(c.api, 1, c.error);
-  EXPECT_EQ(SendSettingJob("DEF BZ=1\r\n"), c.result);
-  std::vector<std::string> boxes;
-  for (const auto& box : shell_.boxes()) boxes.push_back(U8(box.caption) + "|" + U8(box.text));
-  std::vector<std::string> expected;
-  if (!c.message.empty()) expected.push_back("kvtool|" + c.message);
-  EXPECT_EQ(boxes, expected);
-  EXPECT_EQ(sim::queuedJobs(u"KV830 USB").size(), c.queuedAfterwards ? 1u : 0u);
-  EXPECT_EQ(sim::openPrinterHandles(), 0u);
+TEST_P(LinkReports, NameTheStepAndItsCode) {
+  const ReportCase& c = GetParam();
+  if (c.queueMissing) SetCurrentPrinterName("no such queue");
+  if (c.error) sim::failNth(c.api, 1, c.error);
+  SendSettingJob("DEF BZ=1\r\n");
+  EXPECT_EQ(g_reports, c.reports);
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Calls, JobFailures,
+    Steps, LinkReports,
     testing::Values(
-        JobFailureCase{"StartDocPrinter", sim::api::StartDocPrinter, ERROR_ACCESS_DENIED, -1,
-                       "StartDocPrinter fail! error 5", false},
-        JobFailureCase{"WritePrinter", sim::api::WritePrinter, ERROR_NOT_READY, -1, "WritePrinter fail! error 21",
-                       true},
-        // A failing end of the document is shown; the queue is still closed.
-        JobFailureCase{"EndDocPrinter", sim::api::EndDocPrinter, ERROR_NOT_READY, 1, "EndDocPrinter fail! error 21",
-                       true},
-        JobFailureCase{"ClosePrinter", sim::api::ClosePrinter, ERROR_INVALID_HANDLE, -1,
-                       "ClosePrinter fail! error 6", true}),
-    [](const testing::TestParamInfo<JobFailureCase>& info) { return std::string(info.param.label); });
+        ReportCase{"Delivered", sim::api::StartDocPrinter, 0, false, {}},
+        ReportCase{"OpenPrinter", sim::api::OpenPrinter, 0, true, {{LinkStep::OpenQueue, ERROR_INVALID_PRINTER_NAME}}},
+        ReportCase{"StartDocPrinter", sim::api::StartDocPrinter, ERROR_ACCESS_DENIED, false,
+                   {{LinkStep::StartDocument, ERROR_ACCESS_DENIED}}},
+        ReportCase{"WritePrinter", sim::api::WritePrinter, ERROR_NOT_READY, false,
+                   {{LinkStep::WriteJob, ERROR_NOT_READY}}},
+        ReportCase{"EndDocPrinter", sim::api::EndDocPrinter, ERROR_NOT_READY, false,
+                   {{LinkStep::EndDocument, ERROR_NOT_READY}}},
+        ReportCase{"ClosePrinter", sim::api::ClosePrinter, ERROR_INVALID_HANDLE, false,
+                   {{LinkStep::CloseQueue, ERROR_INVALID_HANDLE}}}),
+    [](const testing::TestParamInfo<ReportCase>& info) { return std::string(info.param.label); });
+
+TEST_F(LinkTest, AWriteWithoutAStartedJobIsReportedAsAnInvalidHandle) {
+  EXPECT_EQ(WriteSettingJob("x", 1), -1);
+  EXPECT_EQ(g_reports, (std::vector<Report>{{LinkStep::WriteJob, ERROR_INVALID_HANDLE}}));
+}
+
+TEST_F(LinkTest, ALibraryThatDoesNotAnswerIsReportedAtStartUp) {
+  sim::registerModule(library(false));
+  EXPECT_FALSE(StartHidLink());
+  EXPECT_EQ(g_reports, (std::vector<Report>{{LinkStep::LoadHidLibrary, 0}}));
+  StopHidLink();
+  g_reports.clear();
+  sim::registerModule(library(true));
+  EXPECT_TRUE(StartHidLink());
+  EXPECT_TRUE(g_reports.empty());
+}
 
 // Names are cut to their 1024-byte buffers with the terminator; a document
 // name longer than that (a deep file path) still starts a job.
@@ -200,69 +205,6 @@ TEST_F(LinkTest, LongNamesAreCutWithinTheirBuffers) {
 
 TEST_F(LinkTest, DriverNameComesFromTheQueue) { EXPECT_EQ(GetQueueDriverName(), "Varodyn KV830"); }
 
-int WINAPI version(char* buffer, int size) {
-  if (size < 7) return 0;
-  std::memcpy(buffer, "1.0.1.0", 7);
-  return 7;
-}
-int WINAPI open() { return 1; }
-int WINAPI closeLink(int) { return 1; }
-int WINAPI isOpened(int) { return 1; }
-// What the scripted library's reads return, one entry per call: bytes, or
-// an empty entry for a call that finds nothing; nothing once they run out.
-std::deque<std::string> g_reads;
-int g_readCalls = 0;
-int WINAPI readData(int, unsigned char* buffer, int size) {
-  ++g_readCalls;
-  if (g_reads.empty()) return 0;
-  std::string next = g_reads.front();
-  g_reads.pop_front();
-  if (int(next.size()) > size) return -1;
-  std::memcpy(buffer, next.data(), next.size());
-  return int(next.size());
-}
-int WINAPI writeData(int, const unsigned char*, int n) { return n; }
-void* WINAPI handle(int) { return nullptr; }
-
-sim::ModuleSetup library(bool withGetHandle) {
-  sim::ModuleSetup m;
-  m.name = "VRDUSBHid.dll";
-  m.exports = {{"hidusbGetVersion", sim::asProc(&version)}, {"hidusbOpen", sim::asProc(&open)},
-               {"hidusbClose", sim::asProc(&closeLink)},    {"hidusbIsOpened", sim::asProc(&isOpened)},
-               {"hidusbReadData", sim::asProc(&readData)},  {"hidusbWriteData", sim::asProc(&writeData)}};
-  if (withGetHandle) m.exports["hidusbGetHandle"] = sim::asProc(&handle);
-  return m;
-}
-
-TEST_F(LinkTest, LibraryMissingOneExportLeavesEveryHidOperationFailing) {
-  sim::registerModule(library(false));
-  EXPECT_FALSE(StartHidLink());
-  ASSERT_EQ(shell_.boxes().size(), 1u);
-  EXPECT_EQ(U8(shell_.boxes()[0].text), "Load VRDUSBHid.dll Error!");
-  EXPECT_FALSE(EnsureHidOpen());
-  EXPECT_EQ(HidSend("RESOL\r\n"), -1);
-  char buffer[16] = {};
-  EXPECT_EQ(HidReadUntilIdle(buffer, 15, 2000), -1);
-  EXPECT_EQ(sim::moduleLoadCount("VRDUSBHid.dll"), 0);
-}
-
-// The link object is made with a non-throwing new; this binary's
-// replacement of that form fails once when asked to.
-bool g_failNextNothrowNew = false;
-
-TEST_F(LinkTest, ALinkObjectThatCannotBeMadeIsReportedAndEveryHidOperationFails) {
-  sim::registerModule(library(true));
-  g_failNextNothrowNew = true;
-  EXPECT_FALSE(StartHidLink());
-  g_failNextNothrowNew = false;
-  std::vector<std::string> boxes;
-  for (const auto& box : shell_.boxes()) boxes.push_back(U8(box.caption) + "|" + U8(box.text));
-  EXPECT_EQ(boxes, std::vector<std::string>{"kvtool|Create QornOCX Error!"});
-  EXPECT_EQ(HidLink(), nullptr);
-  EXPECT_FALSE(EnsureHidOpen());
-  EXPECT_EQ(HidSend("RESOL\r\n"), -1);
-}
-
 // A printer that never answers: each reader gives up after its idle limit
 // (a negative limit counts as none) with nothing read.
 TEST_F(LinkTest, SilentPrinterEndsEachReadAfterItsIdleLimit) {
@@ -282,27 +224,6 @@ TEST_F(LinkTest, SilentPrinterEndsEachReadAfterItsIdleLimit) {
       EXPECT_EQ(sim::sleptMs() - before, c.sleptMs);
     }
   }
-}
-
-TEST_F(LinkTest, FirstStartWritesTheEmbeddedLibraryAndTheSecondReusesIt) {
-  auto dir = std::filesystem::temp_directory_path() / "kvtool_link_start";
-  std::filesystem::remove_all(dir);
-  std::filesystem::create_directories(dir);
-  sim::setProgramPath((dir / "kvtool.exe").string());
-  sim::setProgramResource("dll", "rc_VRDUSBHid", {'M', 'Z', 1, 2});
-  sim::registerModule(library(true));
-  EXPECT_TRUE(StartHidLink());
-  EXPECT_TRUE(shell_.boxes().empty());
-  auto read = [&] {
-    std::ifstream f(dir / "VRDUSBHid.dll", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(f), {});
-  };
-  EXPECT_EQ(read(), std::string("MZ\1\2"));
-  StopHidLink();
-  sim::setProgramResource("dll", "rc_VRDUSBHid", {'N', 'E', 'W'});
-  EXPECT_TRUE(StartHidLink());
-  EXPECT_EQ(read(), std::string("MZ\1\2"));
-  std::filesystem::remove_all(dir);
 }
 
 // ---- reply readers ----------------------------------------------------------------
@@ -370,15 +291,3 @@ TEST_F(LinkTest, ReadersFailWithoutAnOpenLink) {
 
 }  // namespace
 
-// The non-throwing new of this test binary (see g_failNextNothrowNew).
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_failNextNothrowNew) {
-    g_failNextNothrowNew = false;
-    return nullptr;
-  }
-  try {
-    return ::operator new(size);
-  } catch (...) {
-    return nullptr;
-  }
-}

@@ -98,6 +98,18 @@ struct Choices {
   bool buzzer, noBuzzer, headOn, headOff, stopOff, stopManual, stopAuto, feed, closeAction;
 };
 
+void expectChoices(FakeView& v, const Choices& c) {
+  EXPECT_EQ(v.fakeCheck(IDC_BUZZER_RADIOBUTTON).isChecked(), c.buzzer);
+  EXPECT_EQ(v.fakeCheck(IDC_NOBUZZER_RADIOBUTTON).isChecked(), c.noBuzzer);
+  EXPECT_EQ(v.fakeCheck(IDC_AUTOHEADCHECK_ON_RADIOBUTTON).isChecked(), c.headOn);
+  EXPECT_EQ(v.fakeCheck(IDC_AUTOHEADCHECK_OFF_RADIOBUTTON).isChecked(), c.headOff);
+  EXPECT_EQ(v.fakeCheck(IDC_AUTOSTOPPOS_OFF_RADIOBUTTON).isChecked(), c.stopOff);
+  EXPECT_EQ(v.fakeCheck(IDC_AUTOSTOPPOS_FEED_RADIOBUTTON).isChecked(), c.stopManual);
+  EXPECT_EQ(v.fakeCheck(IDC_AUTOSTOPPOS_ON_RADIOBUTTON).isChecked(), c.stopAuto);
+  EXPECT_EQ(v.fakeCheck(IDC_AUTOFEED_CHECKBOX).isChecked(), c.feed);
+  EXPECT_EQ(v.fakeCheck(IDC_CLOSEACTION_CHECKBOX).isChecked(), c.closeAction);
+}
+
 struct IniCase {
   const char* label;
   const char* ini;  // body of the section "Setting"; null: no file
@@ -110,17 +122,7 @@ TEST_P(MainSettingsFile, DrivesTheChoicesAtStartUp) {
   addQueue("KV", u"Ne00:", u"Varodyn KV830");
   if (GetParam().ini) writeSettingsFile(std::string("[Setting]\r\n") + GetParam().ini);
   createMain();
-  const Choices& c = GetParam().shown;
-  FakeView& v = mainView();
-  EXPECT_EQ(v.fakeCheck(IDC_BUZZER_RADIOBUTTON).isChecked(), c.buzzer);
-  EXPECT_EQ(v.fakeCheck(IDC_NOBUZZER_RADIOBUTTON).isChecked(), c.noBuzzer);
-  EXPECT_EQ(v.fakeCheck(IDC_AUTOHEADCHECK_ON_RADIOBUTTON).isChecked(), c.headOn);
-  EXPECT_EQ(v.fakeCheck(IDC_AUTOHEADCHECK_OFF_RADIOBUTTON).isChecked(), c.headOff);
-  EXPECT_EQ(v.fakeCheck(IDC_AUTOSTOPPOS_OFF_RADIOBUTTON).isChecked(), c.stopOff);
-  EXPECT_EQ(v.fakeCheck(IDC_AUTOSTOPPOS_FEED_RADIOBUTTON).isChecked(), c.stopManual);
-  EXPECT_EQ(v.fakeCheck(IDC_AUTOSTOPPOS_ON_RADIOBUTTON).isChecked(), c.stopAuto);
-  EXPECT_EQ(v.fakeCheck(IDC_AUTOFEED_CHECKBOX).isChecked(), c.feed);
-  EXPECT_EQ(v.fakeCheck(IDC_CLOSEACTION_CHECKBOX).isChecked(), c.closeAction);
+  expectChoices(mainView(), GetParam().shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -140,6 +142,44 @@ INSTANTIATE_TEST_SUITE_P(
         IniCase{"BlanksAroundAnInteger", "Buzzer=  1 \r\nAutoStopPos= 0\r\n",
                 {false, true, false, true, true, false, false, false, true}}),
     [](const testing::TestParamInfo<IniCase>& info) { return std::string(info.param.label); });
+
+// ---- the printer's stored settings ---------------------------------------------------
+// What the first activation's read shows, from the printer's settings
+// memory: the buzzer is silent only for exactly 1, the feed boxes are
+// checked only for exactly 1, head check is on for any non-zero byte, and a
+// label-stop byte above 1 is manual.
+
+struct ImageCase {
+  const char* label;
+  uint8_t buzzer, headCheck, labelStop, feedAtPowerOn, feedOnHeadClose;
+  Choices shown;
+};
+
+class MainSettingsImage : public ToolSession, public testing::WithParamInterface<ImageCase> {};
+
+TEST_P(MainSettingsImage, DrivesTheChoicesAfterTheFirstRead) {
+  const ImageCase& c = GetParam();
+  addQueue("KV830 USB", u"Ne00:", u"Varodyn KV830");
+  emu::EmulatedPrinter& printer = printerOn("KV830 USB");
+  printer.setSetting(emu::addr::kBuzzer, c.buzzer);
+  printer.setSetting(emu::addr::kAutoHeadCheck, c.headCheck);
+  printer.setSetting(emu::addr::kLabelStop, c.labelStop);
+  printer.setSetting(emu::addr::kFeedAtPowerOn, c.feedAtPowerOn);
+  printer.setSetting(emu::addr::kFeedOnHeadClose, c.feedOnHeadClose);
+  createMain();
+  mainView().activate();
+  ASSERT_EQ(readCaptions(), std::vector<std::string>{"读出系统设置"});
+  expectChoices(mainView(), c.shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bytes, MainSettingsImage,
+    testing::Values(ImageCase{"Zeroes", 0, 0, 0, 0, 0, {true, false, false, true, true, false, false, false, false}},
+                    ImageCase{"Ones", 1, 1, 1, 1, 1, {false, true, true, false, false, false, true, true, true}},
+                    ImageCase{"Twos", 2, 2, 2, 2, 2, {true, false, true, false, false, true, false, false, false}},
+                    ImageCase{"High", 0xFF, 0x80, 0xFF, 0xFF, 0x80,
+                              {true, false, true, false, false, true, false, false, false}}),
+    [](const testing::TestParamInfo<ImageCase>& info) { return std::string(info.param.label); });
 
 TEST_F(ToolSession, CloseWritesTheFiveKeysFromTheChoicesAndEmptiesTheQueue) {
   addQueue("KV", u"LPT1:", u"Varodyn KV830");
