@@ -6,84 +6,10 @@
 #                    run of every fuzz target
 #   ./dev.sh asan    only the sanitizer suite and the short fuzz runs
 #   ./dev.sh fuzz [SECONDS]  run every fuzz target longer (default 600 s each)
-# Each installs whatever Debian packages are missing first.
+# Each first sets up what the machine is missing (cmake/setup-machine.sh:
+# the Debian packages; for the test command also the locale and 32-bit Wine).
 set -euo pipefail
 cd "$(dirname "$0")"
-
-packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev
-          libfreetype-dev libzint-dev libzbar-dev fonts-dejavu-core fonts-wqy-zenhei
-          g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
-          binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
-          xvfb xauth fonts-wqy-zenhei locales imagemagick libpappl-dev libjpeg-dev
-          python3 cups cups-ipp-utils cups-filters ghostscript zbar-tools libtiff-dev
-          chromium chromium-driver python3-selenium)
-
-ensure_packages() {
-  local missing=()
-  for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-  done
-  if ((${#missing[@]})); then
-    echo "installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
-  fi
-}
-
-# Without a Chinese locale Wine draws the tool's texts as boxes.
-ensure_locale() {
-  locale -a 2>/dev/null | grep -qix 'zh_CN.utf8' && return 0
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
-  $sudo locale-gen >/dev/null
-}
-
-# The x86 deliverables run under 32-bit Wine, which needs the i386
-# architecture. Where the kernel has no 32-bit support, binfmt_misc hands
-# i386 programs to QEMU's user-mode emulator instead; Wine's prelinked loader
-# reserves the address space Wine expects up front, without which Wine's own
-# reservation takes about a minute per process under emulation. A machine
-# that can do neither still runs everything else.
-have_wine32() {
-  local i386=(wine32:i386 wine32-preloader:i386) p
-  for p in "${i386[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" ||
-      { as_root dpkg --add-architecture i386 && apt_install "${i386[@]}"; } >/dev/null 2>&1 || return 1
-  done
-  wine32_runs || emulate_i386 || return 1
-  wine32_runs
-}
-
-wine32_runs() {
-  /usr/lib/wine/wine --version >/dev/null 2>&1
-}
-
-emulate_i386() {
-  local binfmt=/proc/sys/fs/binfmt_misc
-  {
-    [ -x /usr/bin/qemu-i386-static ] || apt_install qemu-user-static
-    [ -e "$binfmt/register" ] || as_root mount -t binfmt_misc binfmt_misc "$binfmt"
-    # i386 executables and shared objects; F opens the emulator now, so the
-    # registration holds in every mount namespace.
-    [ -e "$binfmt/qemu-i386" ] ||
-      printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' |
-        as_root tee "$binfmt/register"
-  } >/dev/null 2>&1 || return 1
-  echo "this kernel runs no 32-bit programs: x86 Wine runs under QEMU user-mode emulation"
-}
-
-as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-apt_install() {
-  as_root apt-get update -qq &&
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"
-}
 
 # The Wine loader for 64- or 32-bit programs (Debian keeps them beside each
 # other; the wine script itself picks the 32-bit one whenever installed).
@@ -137,7 +63,7 @@ build() {
 
 case "${1:-}" in
   main)
-    ensure_packages
+    bash cmake/setup-machine.sh
     build native
     mkdir -p out
     ./build/native/apps/labelprint --model TR7208 --preview out/sample-preview.png \
@@ -152,8 +78,7 @@ case "${1:-}" in
     echo "preview:    out/sample-preview.png"
     ;;
   test)
-    ensure_packages
-    ensure_locale
+    bash cmake/setup-machine.sh --wine
     build native
     ctest --preset native
     build win32
@@ -164,9 +89,10 @@ case "${1:-}" in
     # The one package of both architectures, put together and checked.
     bash package/stage.sh build/win32 build/win64 dist/varodyn-label-printers
     # x86 needs the 32-bit loader: natively, or emulated where the kernel
-    # runs no 32-bit programs. Settled before any Wine run makes the prefix.
+    # runs no 32-bit programs (set up above). Settled before any Wine run
+    # makes the prefix.
     wine32=no
-    have_wine32 && wine32=yes
+    /usr/lib/wine/wine --version >/dev/null 2>&1 && wine32=yes
     wine_prefix "$wine32"
     wine_checks win64 "$(wine_loader 64)"
     if [ "$wine32" = yes ]; then
@@ -183,12 +109,12 @@ case "${1:-}" in
     ctest --preset native-asan
     ;;
   asan)
-    ensure_packages
+    bash cmake/setup-machine.sh
     build native-asan
     ctest --preset native-asan
     ;;
   fuzz)
-    ensure_packages
+    bash cmake/setup-machine.sh
     build native-asan
     fuzz/run.sh build/native-asan "${2:-600}"
     ;;

@@ -11,14 +11,14 @@ if(WIN32)
   add_compile_definitions(UNICODE _UNICODE NOMINMAX WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 endif()
 
-# vlp_windows_binary(<target> [DEF <file>] [RC <file>] [RC_DEFINES <name>...])
+# vlp_windows_binary(<target> [DEF <file>] [RC <file>])
 # Windows deliverables carry their C and C++ runtimes inside (only system
 # DLLs are imported) and export exactly the names their .def file lists,
-# undecorated on x86 as well. RC_DEFINES reach this target's resource
-# script only: one script built into two model targets picks each model's
-# version texts by them.
+# undecorated on x86 as well. A resource script is compiled with the
+# target's definitions: one script built into two model targets picks each
+# model's version texts by the model definition the driver's objects carry.
 function(vlp_windows_binary target)
-  cmake_parse_arguments(ARG "" "DEF;RC" "RC_DEFINES" ${ARGN})
+  cmake_parse_arguments(ARG "" "DEF;RC" "" ${ARGN})
   set_target_properties(${target} PROPERTIES PREFIX "")
   target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++ -s)
   if(ARG_DEF)
@@ -28,9 +28,6 @@ function(vlp_windows_binary target)
   if(ARG_RC)
     target_sources(${target} PRIVATE ${ARG_RC})
   endif()
-  if(ARG_RC_DEFINES)
-    target_compile_definitions(${target} PRIVATE $<$<COMPILE_LANGUAGE:RC>:${ARG_RC_DEFINES}>)
-  endif()
 endfunction()
 
 # vlp_gtest(<name> SOURCES ... [LIBS ...]): one GoogleTest executable whose
@@ -39,6 +36,9 @@ function(vlp_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;DEFS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
+  # A library named here that no folder builds is a configure error, not a
+  # plain -l flag that fails at link time or not at all.
+  set_target_properties(${name} PROPERTIES LINK_LIBRARIES_ONLY_TARGETS ON)
   if(ARG_DEFS)
     target_compile_definitions(${name} PRIVATE ${ARG_DEFS})
   endif()
