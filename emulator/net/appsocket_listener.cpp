@@ -113,24 +113,24 @@ bool writeWhole(const std::string& path, const void* data, size_t size, std::str
 }  // namespace
 
 bool parseFaultPlan(const std::string& text, FaultPlan* plan, std::string* error) {
-  std::string spec = text;
+  std::string words = text;
   FaultPlan p;
-  size_t x = spec.find('x');
+  size_t x = words.find('x');
   if (x != std::string::npos) {
     size_t times = 0;
-    if (!parseCount(spec.substr(x + 1), &times) || times == 0 || times > 1000000) {
+    if (!parseCount(words.substr(x + 1), &times) || times == 0 || times > 1000000) {
       *error = "bad connection count in fault '" + text + "'";
       return false;
     }
     p.connections = int(times);
-    spec.resize(x);
+    words.resize(x);
   }
-  size_t colon = spec.find(':');
-  std::string name = spec.substr(0, colon);
+  size_t colon = words.find(':');
+  std::string name = words.substr(0, colon);
   for (const FaultName& f : kFaultNames) {
     if (name != f.name) continue;
     if (f.takesBytes != (colon != std::string::npos) ||
-        (f.takesBytes && !parseCount(spec.substr(colon + 1), &p.afterBytes))) {
+        (f.takesBytes && !parseCount(words.substr(colon + 1), &p.afterBytes))) {
       *error = std::string("fault '") + f.name + "' " + (f.takesBytes ? "needs :BYTES" : "takes no :BYTES");
       return false;
     }
