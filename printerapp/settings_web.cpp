@@ -106,7 +106,13 @@ class Page {
       }
       case Request::Kind::Read: {
         pappl_device_t* device = papplPrinterOpenDevice(printer_);
-        if (!device) return failed(s(Text::Busy));
+        if (!device) {
+          // Nothing could be asked: the readings show as unanswered.
+          PageOutcome f = failed(s(Text::Busy));
+          f.haveReadings = true;
+          f.readings.silent = true;
+          return f;
+        }
         DeviceChannel channel(device);
         o.readings = readPrinter(channel);
         papplPrinterCloseDevice(printer_);
