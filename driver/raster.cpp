@@ -440,7 +440,7 @@ __attribute__((target("sse2"))) inline void transposeUnits8(const __m128i p[8], 
 // one row, stored at once. A tile without a dot, or all dots (most of a
 // label), turns into itself: only its 64 rows' bytes are written.
 template <int kLines>
-__attribute__((target("sse2"))) inline void turnTile(const BYTE* base, const ptrdiff_t* offsets, BYTE* out,
+__attribute__((target("sse2"), noinline)) void turnTile(const BYTE* base, const ptrdiff_t* offsets, BYTE* out,
                                                      LONG rowBytes) {
   constexpr int kHalves = kLines / 16;
   __m128i col[kHalves][8];
@@ -469,11 +469,12 @@ __attribute__((target("sse2"))) inline void turnTile(const BYTE* base, const ptr
     for (int r = 0; r < 64; ++r) std::memcpy(out + r * rowBytes, &fill, kLines / 8);
     return;
   }
+  // The 64 rows one after the other, the row pointer stepped by one row.
+  BYTE* row = out;
 #pragma GCC unroll 8
   for (int c = 0; c < 8; ++c) {
-    BYTE* row = out + static_cast<size_t>(c) * 8 * rowBytes;
 #pragma GCC unroll 8
-    for (int k = 0; k < 8; ++k) {
+    for (int k = 0; k < 8; ++k, row += rowBytes) {
       // Mask bits 8i .. 8i + 7 are row byte i, first pixel lowest: one
       // little-endian store.
       uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(col[0][c]));
@@ -482,7 +483,7 @@ __attribute__((target("sse2"))) inline void turnTile(const BYTE* base, const ptr
         mask |= static_cast<uint32_t>(_mm_movemask_epi8(col[1][c])) << 16;
         col[1][c] = _mm_add_epi8(col[1][c], col[1][c]);
       }
-      std::memcpy(row + k * rowBytes, &mask, kLines / 8);
+      std::memcpy(row, &mask, kLines / 8);
     }
   }
 }
