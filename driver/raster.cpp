@@ -438,7 +438,9 @@ __attribute__((target("sse2"))) inline void transposeUnits8(const __m128i p[8], 
 // that col[h][c] holds byte column c of scanlines 16h .. 16h + 15; each of
 // the eight mask extractions of a column then gives all kLines bits of
 // one row, stored at once. A tile without a dot, or all dots (most of a
-// label), turns into itself: only its 64 rows' bytes are written.
+// label), turns into itself: only its 64 rows' bytes are written. Kept
+// out of line: inlined into the loop over byte columns, the 64 row
+// addresses were held on the stack and one reloaded for every store.
 template <int kLines>
 __attribute__((target("sse2"), noinline)) void turnTile(const BYTE* base, const ptrdiff_t* offsets, BYTE* out,
                                                      LONG rowBytes) {
