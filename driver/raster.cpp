@@ -378,37 +378,6 @@ void portraitRows(const RasterJob& job, const GreyDither& grey, RowWriter& rows,
   }
 }
 
-// Byte j of `v` (16 scanlines' bytes of one byte column) turned into the
-// column's eight rows: row k gets two bytes at out + k * rowBytes, bit
-// 7 - (j % 8) of the byte j / 8 being pixel k of byte j.
-__attribute__((target("sse2"))) inline void turn16(__m128i v, BYTE* out, LONG rowBytes) {
-#pragma GCC unroll 8
-  for (int k = 0; k < 8; ++k) {
-    // The mask's low byte first: both bytes in one little-endian store.
-    const uint16_t mask = static_cast<uint16_t>(_mm_movemask_epi8(v));
-    std::memcpy(out + k * rowBytes, &mask, 2);
-    v = _mm_add_epi8(v, v);
-  }
-}
-
-// Transposes 16 x 16 bytes: afterwards v[q] holds byte q of every input
-// vector, byte j from v[j]. Each round interleaves v[i] with v[i + 8],
-// which moves one bit of the vector index into the byte index and back;
-// four rounds swap the two indices.
-__attribute__((target("sse2"))) inline void transposeBytes16(__m128i v[16]) {
-#pragma GCC unroll 4
-  for (int round = 0; round < 4; ++round) {
-    __m128i t[16];
-#pragma GCC unroll 8
-    for (int i = 0; i < 8; ++i) {
-      t[2 * i] = _mm_unpacklo_epi8(v[i], v[i + 8]);
-      t[2 * i + 1] = _mm_unpackhi_epi8(v[i], v[i + 8]);
-    }
-#pragma GCC unroll 16
-    for (int i = 0; i < 16; ++i) v[i] = t[i];
-  }
-}
-
 // The scanline behind byte `bit` (7 = top bit) of row byte `at` of a turned
 // one-bit band: rows read top-down, or bottom-up with byte 0 at the end.
 inline LONG turnedLine(LONG at, int bit, LONG rowBytes, bool clockwise) {
@@ -436,50 +405,130 @@ void turnBlocks(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG q0, LON
   }
 }
 
-// Tiles of 16 scanlines by 16 byte columns: sixteen loads, a byte
-// transpose and eight mask extractions per column give two bytes of each
-// of the tile's 128 rows. Pairs of row bytes whose scanlines are not all
-// inside the bitmap, the last byte columns short of 16 and an odd last row
-// byte go the word way.
-__attribute__((target("sse2"))) void turnTiles(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns,
-                                               LONG rowBytes, bool clockwise, BYTE* rows) {
-  const LONG vectorColumns = columns - columns % 16;
-  LONG at = 0;
-  for (; at + 2 <= rowBytes; at += 2) {
-    const BYTE* src[16];
-    bool inside = true;
-    for (int j = 0; j < 16 && inside; ++j) {
-      // Byte j of a vector is bit j % 8 of row byte at + j / 8.
-      const LONG line = turnedLine(at + j / 8, j % 8, rowBytes, clockwise);
-      inside = line < lines;
-      if (inside) src[j] = bits + static_cast<size_t>(line) * stride + c0;
+// Transposes eight vectors of eight 16-bit units: afterwards out[c] holds
+// unit c of every input, unit i from p[i]. Three rounds interleave units,
+// pairs and quadruples.
+__attribute__((target("sse2"))) inline void transposeUnits8(const __m128i p[8], __m128i out[8]) {
+  __m128i t[8], u[8];
+#pragma GCC unroll 4
+  for (int i = 0; i < 4; ++i) {
+    t[2 * i] = _mm_unpacklo_epi16(p[2 * i], p[2 * i + 1]);
+    t[2 * i + 1] = _mm_unpackhi_epi16(p[2 * i], p[2 * i + 1]);
+  }
+#pragma GCC unroll 2
+  for (int h = 0; h < 2; ++h) {
+    const int a = 4 * h;
+    u[a] = _mm_unpacklo_epi32(t[a], t[a + 2]);
+    u[a + 1] = _mm_unpackhi_epi32(t[a], t[a + 2]);
+    u[a + 2] = _mm_unpacklo_epi32(t[a + 1], t[a + 3]);
+    u[a + 3] = _mm_unpackhi_epi32(t[a + 1], t[a + 3]);
+  }
+#pragma GCC unroll 4
+  for (int i = 0; i < 4; ++i) {
+    out[2 * i] = _mm_unpacklo_epi64(u[i], u[i + 4]);
+    out[2 * i + 1] = _mm_unpackhi_epi64(u[i], u[i + 4]);
+  }
+}
+
+// One tile of kLines scanlines (32 or 16: four or two row bytes) by eight
+// byte columns. `base` is the tile's first byte column on its lowest
+// scanline and `offsets[j]` the distance to the scanline behind byte j of
+// the column vectors: bit j % 8 of row byte j / 8 of the tile. Eight-byte
+// loads of two scanlines are interleaved and turned as 16-bit units, so
+// that col[h][c] holds byte column c of scanlines 16h .. 16h + 15; each of
+// the eight mask extractions of a column then gives all kLines bits of
+// one row, stored at once. A tile without a dot, or all dots (most of a
+// label), turns into itself: only its 64 rows' bytes are written. Kept
+// out of line: inlined into the loop over byte columns, the 64 row
+// addresses were held on the stack and one reloaded for every store.
+template <int kLines>
+__attribute__((target("sse2"), noinline)) void turnTile(const BYTE* base, const ptrdiff_t* offsets, BYTE* out,
+                                                     LONG rowBytes) {
+  constexpr int kHalves = kLines / 16;
+  __m128i col[kHalves][8];
+#pragma GCC unroll 2
+  for (int h = 0; h < kHalves; ++h) {
+    __m128i p[8];
+#pragma GCC unroll 8
+    for (int i = 0; i < 8; ++i) {
+      const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + offsets[16 * h + 2 * i]));
+      const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(base + offsets[16 * h + 2 * i + 1]));
+      p[i] = _mm_unpacklo_epi8(a, b);
     }
-    LONG q0 = 0;
-    if (inside) {
-      for (; q0 < vectorColumns; q0 += 16) {
-        __m128i v[16];
-        __m128i any = _mm_setzero_si128(), all = _mm_set1_epi8(-1);
-#pragma GCC unroll 16
-        for (int j = 0; j < 16; ++j) {
-          v[j] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src[j] + q0));
-          any = _mm_or_si128(any, v[j]);
-          all = _mm_and_si128(all, v[j]);
-        }
-        BYTE* out = rows + static_cast<size_t>(q0) * 8 * rowBytes + at;
-        // A tile without a dot, or all dots (most of a label), turns into
-        // itself: only its rows' bytes are written.
-        const bool blank = _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
-        if (blank || _mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_set1_epi8(-1))) == 0xFFFF) {
-          const uint16_t fill = blank ? 0x0000 : 0xFFFF;
-          for (int k = 0; k < 128; ++k) std::memcpy(out + k * rowBytes, &fill, 2);
-          continue;
-        }
-        transposeBytes16(v);
-#pragma GCC unroll 16
-        for (int q = 0; q < 16; ++q) turn16(v[q], out + static_cast<size_t>(q) * 8 * rowBytes, rowBytes);
+    transposeUnits8(p, col[h]);
+  }
+  __m128i any = col[0][0], all = col[0][0];
+#pragma GCC unroll 2
+  for (int h = 0; h < kHalves; ++h)
+#pragma GCC unroll 8
+    for (int c = 0; c < 8; ++c) {
+      any = _mm_or_si128(any, col[h][c]);
+      all = _mm_and_si128(all, col[h][c]);
+    }
+  const bool blank = _mm_movemask_epi8(_mm_cmpeq_epi8(any, _mm_setzero_si128())) == 0xFFFF;
+  if (blank || _mm_movemask_epi8(_mm_cmpeq_epi8(all, _mm_set1_epi8(-1))) == 0xFFFF) {
+    const uint32_t fill = blank ? 0 : 0xFFFFFFFFu;
+    for (int r = 0; r < 64; ++r) std::memcpy(out + r * rowBytes, &fill, kLines / 8);
+    return;
+  }
+  // The 64 rows one after the other, the row pointer stepped by one row.
+  BYTE* row = out;
+#pragma GCC unroll 8
+  for (int c = 0; c < 8; ++c) {
+#pragma GCC unroll 8
+    for (int k = 0; k < 8; ++k, row += rowBytes) {
+      // Mask bits 8i .. 8i + 7 are row byte i, first pixel lowest: one
+      // little-endian store.
+      uint32_t mask = static_cast<uint32_t>(_mm_movemask_epi8(col[0][c]));
+      col[0][c] = _mm_add_epi8(col[0][c], col[0][c]);
+      if constexpr (kHalves == 2) {
+        mask |= static_cast<uint32_t>(_mm_movemask_epi8(col[1][c])) << 16;
+        col[1][c] = _mm_add_epi8(col[1][c], col[1][c]);
       }
+      std::memcpy(row, &mask, kLines / 8);
     }
-    if (q0 < columns) turnBlocks(bits, stride, lines, c0, q0, columns, at, at + 2, rowBytes, clockwise, rows);
+  }
+}
+
+// The distances from a group's lowest scanline to the scanline behind
+// each bit of its kLines / 8 row bytes, in scanline strides: the same for
+// every group of a turn.
+template <int kLines>
+void tileOffsets(LONG stride, LONG rowBytes, bool clockwise, ptrdiff_t* offsets) {
+  const LONG low = clockwise ? turnedLine(kLines / 8 - 1, 0, rowBytes, true) : 0;
+  for (int j = 0; j < kLines; ++j)
+    offsets[j] = static_cast<ptrdiff_t>(turnedLine(j / 8, j % 8, rowBytes, clockwise) - low) * stride;
+}
+
+// Row bytes [at, at + kLines / 8) of every byte column: whole tiles where
+// all the group's scanlines are inside the bitmap, the rest the word way.
+template <int kLines>
+void turnTileRow(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG at, LONG rowBytes,
+                 bool clockwise, const ptrdiff_t* offsets, BYTE* rows) {
+  const LONG low = clockwise ? turnedLine(at + kLines / 8 - 1, 0, rowBytes, true) : turnedLine(at, 7, rowBytes, false);
+  LONG q0 = 0;
+  if (low + kLines <= lines) {
+    const BYTE* base = bits + static_cast<size_t>(low) * stride + c0;
+    for (; q0 + 8 <= columns; q0 += 8)
+      turnTile<kLines>(base + q0, offsets, rows + static_cast<size_t>(q0) * 8 * rowBytes + at, rowBytes);
+  }
+  if (q0 < columns) turnBlocks(bits, stride, lines, c0, q0, columns, at, at + kLines / 8, rowBytes, clockwise, rows);
+}
+
+// Tiles of 32 scanlines by 8 byte columns, then a last pair of row bytes
+// in tiles of 16 scanlines; an odd last row byte, the last byte columns
+// short of 8 and scanlines outside the bitmap go the word way.
+void turnTiles(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
+               BYTE* rows) {
+  ptrdiff_t offsets32[32], offsets16[16];
+  tileOffsets<32>(stride, rowBytes, clockwise, offsets32);
+  tileOffsets<16>(stride, rowBytes, clockwise, offsets16);
+  LONG at = 0;
+  for (; at + 4 <= rowBytes; at += 4)
+    turnTileRow<32>(bits, stride, lines, c0, columns, at, rowBytes, clockwise, offsets32, rows);
+  if (at + 2 <= rowBytes) {
+    turnTileRow<16>(bits, stride, lines, c0, columns, at, rowBytes, clockwise, offsets16, rows);
+    at += 2;
   }
   turnBlocks(bits, stride, lines, c0, 0, columns, at, rowBytes, rowBytes, clockwise, rows);
 }

@@ -111,7 +111,7 @@ DWORD packRowWords(BYTE* dst, const BYTE* src, DWORD n);
 // row 8q + k (at q * 8 * rowBytes + k * rowBytes) is pixel column
 // 8 (c0 + q) + k of scanlines 0 .. 8 * rowBytes - 1, top-down, or bottom-up
 // when `clockwise`; scanlines from `lines` on read as blank. The landscape
-// layouts' turn, in 16 x 16-byte SSE2 tiles.
+// layouts' turn, in SSE2 tiles of 32 scanlines by 8 byte columns.
 void turnColumns(const BYTE* bits, LONG stride, LONG lines, LONG c0, LONG columns, LONG rowBytes, bool clockwise,
                  BYTE* rows);
 // The same turn one 8 x 8 block at a time in a machine word, the portable

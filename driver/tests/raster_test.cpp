@@ -138,8 +138,9 @@ TEST(HexRow, TwoUpperCaseDigitsPerByte) {
 // ---- turnColumns ---------------------------------------------------------------
 
 // Byte columns of a one-bit bitmap turned into rows, by the vector tiles
-// and by the word path, on the same bitmap (stripes of blank, solid and
-// random scanlines); every bit is checked against the definition. Shapes: whole tiles only, tiles and leftover columns,
+// and by the word path, on the same bitmap (patches of blank, solid and
+// random bits); every bit is checked against the definition. Shapes: whole
+// tiles only, tiles and leftover columns, tiles of 32 and of 16 scanlines,
 // an odd row byte count, scanlines short of 8 * rowBytes (blank), an
 // offset first column.
 struct TurnCase {
@@ -149,6 +150,7 @@ struct TurnCase {
 const TurnCase kTurnCases[] = {
     {"WholeTiles", 64, 40, 0, 32, 8},
     {"TilesAndLeftoverColumns", 48, 40, 3, 37, 6},
+    {"ThirtyTwoAndSixteenScanlineTiles", 48, 24, 0, 24, 6},
     {"OddRowBytes", 40, 20, 0, 16, 5},
     {"ShortOfTheLastScanlines", 29, 24, 1, 21, 4},
     {"OneByteColumn", 16, 2, 1, 1, 2},
@@ -160,10 +162,10 @@ TEST_P(TurnColumns, BothPathsTurnEveryBit) {
   const TurnCase& c = GetParam();
   std::mt19937 rng(5);
   Bytes bits(size_t(c.lines) * c.stride);
-  // Stripes of 16 scanlines: blank, all dots, random, so that whole tiles
-  // of either kind occur beside mixed ones.
+  // Patches of 32 scanlines by 8 byte columns: blank, all dots, random, so
+  // that whole tiles of either kind occur beside mixed ones.
   for (size_t i = 0; i < bits.size(); ++i) {
-    const size_t stripe = i / c.stride / 16 % 3;
+    const size_t stripe = (i / c.stride / 32 + i % c.stride / 8) % 3;
     bits[i] = stripe == 0 ? 0x00 : stripe == 1 ? 0xFF : static_cast<BYTE>(rng());
   }
   for (bool clockwise : {false, true}) {
