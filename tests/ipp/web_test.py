@@ -137,24 +137,27 @@ class Browser:
         return self.driver.find_element(By.ID, element_id)
 
     def click(self, element_id):
-        """Clicks and waits (bounded) for the page the click loads."""
-        old = self.driver.find_element("tag name", "html")
+        """Clicks and waits (bounded) for the page the click loads.
+
+        The old page is marked with a script variable; the new document has none.
+        (Polling an element of the old page for staleness races the navigation:
+        Chromium may answer that the node no longer belongs to the document
+        instead of calling it stale.)"""
+        self.driver.execute_script("window.__vlpOldPage = true")
         target = self.element(element_id)
         # Into the middle of the window, clear of the page's footer.
         self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", target)
         target.click()
-        h.wait_until(lambda: self._stale(old), PAGE_TIMEOUT, step=0.2, what=f"page after clicking {element_id}")
-        h.wait_until(lambda: self.driver.execute_script("return document.readyState") == "complete",
-                     PAGE_TIMEOUT, step=0.2, what="page loaded")
+        h.wait_until(self._new_page_loaded, PAGE_TIMEOUT, step=0.2, what=f"page after clicking {element_id}")
 
-    @staticmethod
-    def _stale(element):
-        from selenium.common.exceptions import StaleElementReferenceException
+    def _new_page_loaded(self):
+        from selenium.common.exceptions import WebDriverException
         try:
-            element.tag_name
+            return self.driver.execute_script(
+                "return window.__vlpOldPage === undefined && document.readyState === 'complete'")
+        except WebDriverException:
+            # Asked while the navigation swaps the document.
             return False
-        except StaleElementReferenceException:
-            return True
 
     def text(self, element_id):
         return self.element(element_id).text
