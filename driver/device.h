@@ -170,8 +170,4 @@ void withDevice(Handle handle, Body&& body) noexcept {
   });
 }
 
-// Closes the record's output before a reset: END when a page is open, JOBE
-// when the job header was sent, then flush.
-void closeDeviceOutput(PrinterDevice& device);
-
 }  // namespace driver

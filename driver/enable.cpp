@@ -5,6 +5,7 @@
 
 #include "device.h"
 #include "guard.h"
+#include "page_sequence.h"
 #include "pdev.h"
 
 namespace driver {
