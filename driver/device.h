@@ -157,7 +157,7 @@ inline PrinterDevice* validDevice(SURFOBJ* pso) { return validDevice(pso ? pso->
 // record the entry point returns `failure` with validDevice's last error.
 template <class Result, class Handle, class Body>
 Result withDevice(Handle handle, Result failure, Body&& body) noexcept {
-  return guardedCall<Result>(failure, [&]() -> Result {
+  return support::guardedCall<Result>(failure, [&]() -> Result {
     PrinterDevice* device = validDevice(handle);
     return device ? body(*device) : failure;
   });
@@ -165,7 +165,7 @@ Result withDevice(Handle handle, Result failure, Body&& body) noexcept {
 // The same for entry points that return nothing.
 template <class Handle, class Body>
 void withDevice(Handle handle, Body&& body) noexcept {
-  guardedVoid([&] {
+  support::guardedVoid([&] {
     if (PrinterDevice* device = validDevice(handle)) body(*device);
   });
 }

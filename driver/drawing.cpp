@@ -26,7 +26,7 @@ PrinterDevice* deviceOf(SURFOBJ* pso) {
 // with the caller's arguments.
 template <class Adapted, class Engine>
 BOOL drawHook(SURFOBJ* pso, Adapted&& adapted, Engine&& engine) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+  return support::guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     PrinterDevice* device = deviceOf(pso);
     return device ? adapted(*device) : engine();
   });
@@ -72,7 +72,7 @@ BOOL APIENTRY DrvCopyBits(SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATE
 }
 
 ULONG APIENTRY DrvDitherColor(DHPDEV dhpdev, ULONG, ULONG rgb, ULONG* pul) {
-  return guardedCall<ULONG>(DCR_SOLID, [&]() -> ULONG {
+  return support::guardedCall<ULONG>(DCR_SOLID, [&]() -> ULONG {
     PrinterDevice* device = validDevice(dhpdev);
     return device ? ditherColor(*device, rgb, pul) : ULONG(DCR_SOLID);
   });
@@ -144,7 +144,7 @@ BOOL APIENTRY DrvTextOut(SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco
 ULONG APIENTRY DrvGetGlyphMode(DHPDEV, FONTOBJ*) { return FO_GLYPHBITS; }
 
 BOOL APIENTRY DrvRealizeBrush(BRUSHOBJ* pbo, SURFOBJ* psoTarget, SURFOBJ*, SURFOBJ*, XLATEOBJ*, ULONG iHatch) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+  return support::guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     if (!validDevice(psoTarget)) return FALSE;
     return realizeDitherBrush(pbo, iHatch);
   });
@@ -191,28 +191,28 @@ BOOL APIENTRY DrvStrokePath(SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* 
 }
 
 PIFIMETRICS APIENTRY DrvQueryFont(DHPDEV dhpdev, ULONG_PTR, ULONG, ULONG_PTR*) {
-  return guardedCall<PIFIMETRICS>(nullptr, [&]() -> PIFIMETRICS {
+  return support::guardedCall<PIFIMETRICS>(nullptr, [&]() -> PIFIMETRICS {
     validDevice(dhpdev);
     return nullptr;  // no device fonts
   });
 }
 
 PVOID APIENTRY DrvQueryFontTree(DHPDEV dhpdev, ULONG_PTR, ULONG, ULONG, ULONG_PTR*) {
-  return guardedCall<PVOID>(nullptr, [&]() -> PVOID {
+  return support::guardedCall<PVOID>(nullptr, [&]() -> PVOID {
     validDevice(dhpdev);
     return nullptr;
   });
 }
 
 LONG APIENTRY DrvQueryFontData(DHPDEV dhpdev, FONTOBJ*, ULONG, HGLYPH, GLYPHDATA*, PVOID, ULONG) {
-  return guardedCall<LONG>(LONG(FD_ERROR), [&]() -> LONG {
+  return support::guardedCall<LONG>(LONG(FD_ERROR), [&]() -> LONG {
     validDevice(dhpdev);
     return LONG(FD_ERROR);
   });
 }
 
 ULONG APIENTRY DrvEscape(SURFOBJ* pso, ULONG iEsc, ULONG cjIn, PVOID pvIn, ULONG cjOut, PVOID pvOut) {
-  return guardedCall<ULONG>(0, [&]() -> ULONG {
+  return support::guardedCall<ULONG>(0, [&]() -> ULONG {
     PrinterDevice* device = validDevice(pso);
     return device ? documentEscape(*device, iEsc, cjIn, pvIn, cjOut, pvOut) : 0;
   });

@@ -73,7 +73,7 @@ using namespace driver;
 extern "C" {
 
 BOOL APIENTRY DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pded) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+  return support::guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     if (iEngineVersion < kMinEngineVersion || cj < kEnableDataBytes || !pded) {
       SetLastError(ERROR_BAD_DRIVER_LEVEL);
       return FALSE;
@@ -88,7 +88,7 @@ BOOL APIENTRY DrvEnableDriver(ULONG iEngineVersion, ULONG cj, DRVENABLEDATA* pde
 VOID APIENTRY DrvDisableDriver(VOID) {}
 
 BOOL APIENTRY DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWORD pcbNeeded) {
-  return guardedCall<BOOL>(FALSE, [&]() -> BOOL {
+  return support::guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     if (dwMode != DRVQUERY_USERMODE || !pcbNeeded) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;
@@ -105,7 +105,7 @@ BOOL APIENTRY DrvQueryDriverInfo(DWORD dwMode, PVOID pBuffer, DWORD cbBuf, PDWOR
 
 DHPDEV APIENTRY DrvEnablePDEV(DEVMODEW* pdm, LPWSTR, ULONG cPat, HSURF* phsurfPatterns, ULONG cjCaps,
                               ULONG* pdevcaps, ULONG cjDevInfo, DEVINFO* pdi, HDEV, LPWSTR, HANDLE hDriver) {
-  return guardedCall<DHPDEV>(nullptr, [&]() -> DHPDEV {
+  return support::guardedCall<DHPDEV>(nullptr, [&]() -> DHPDEV {
     return reinterpret_cast<DHPDEV>(
         createDevice(pdm, cPat, phsurfPatterns, cjCaps, pdevcaps, cjDevInfo, pdi, hDriver));
   });

@@ -26,7 +26,7 @@ int QueryPrinterProperty(HANDLE printer, PrinterProperty selector, void* buffer,
         needed == 0)
       return 0;
   }
-  HeapBlock<BYTE> info(needed);
+  support::HeapBlock<BYTE> info(needed);
   if (!info) return 0;
   BOOL ok = selector == PrinterProperty::JobDocument ? GetJobW(printer, jobId, 1, info.get(), needed, &needed)
                                                       : GetPrinterW(printer, level, info.get(), needed, &needed);

@@ -761,7 +761,7 @@ EncodeResult encodeBand(OutputStage& out, const RasterJob& job) {
   if (job.colorMode != 0 && job.colorMode != 1) return EncodeResult::Refused;
   const GraphHeader header = graphHeaderFor(job);
   if (!bandFits(job, header)) return EncodeResult::Refused;
-  HeapBlock<char> hex(kHexBufferSize);
+  support::HeapBlock<char> hex(kHexBufferSize);
   if (!hex) return EncodeResult::NoMemory;
 
   if (job.colorMode == 0) invertBitmap(job.surface);

@@ -302,7 +302,7 @@ void applyApplicationDevMode(DriverSettings* settings, const DEVMODEW* dm, DWORD
 
 int LoadDeviceSettings(DriverSettings* settings, const DEVMODEW* dm, DWORD available, HANDLE printer,
                        LPCWSTR printerName) {
-  HeapBlock<DriverSettings> work(sizeof(DriverSettings));
+  support::HeapBlock<DriverSettings> work(sizeof(DriverSettings));
   if (!work) return 0;
   loadQueueSettings(work.get(), printer, printerName);
   applyApplicationDevMode(work.get(), dm, available, printerName, true);

@@ -25,7 +25,7 @@ static_assert(kSurfaceHooks == 0x3A5FF, "surface hook flags");
 
 bool allocateWorkBuffers(PrinterDevice& device) {
   if (device.work.block) return true;
-  HeapBlock<BYTE> owned(kWorkBufferBytes * kWorkAreaCount);
+  support::HeapBlock<BYTE> owned(kWorkBufferBytes * kWorkAreaCount);
   if (!owned) return false;
   BYTE* block = device.work.block = owned.release();
   SIZE_T offset = 0;
@@ -38,7 +38,7 @@ bool allocateWorkBuffers(PrinterDevice& device) {
 }
 
 void freeWorkBuffers(PrinterDevice& device) {
-  heapFree(device.work.block);
+  support::heapFree(device.work.block);
   ZeroMemory(&device.work, sizeof device.work);
   // The output stage stages into a work area: nothing staged survives it.
   device.output.staging = nullptr;
@@ -48,7 +48,7 @@ void freeWorkBuffers(PrinterDevice& device) {
 
 bool allocateScratch(PrinterDevice& device) {
   if (device.scratch.buffer) return true;
-  HeapBlock<BYTE> owned(kGraphScratchBytes);
+  support::HeapBlock<BYTE> owned(kGraphScratchBytes);
   if (!owned) return false;
   device.scratch.buffer = owned.release();
   device.scratch.size = kGraphScratchBytes;
@@ -56,12 +56,12 @@ bool allocateScratch(PrinterDevice& device) {
 }
 
 void freeScratch(PrinterDevice& device) {
-  heapFree(device.scratch.buffer);
+  support::heapFree(device.scratch.buffer);
   device.scratch.size = 0;
 }
 
 void freeRegions(PrinterDevice& device) {
-  heapFree(device.regions);
+  support::heapFree(device.regions);
   device.regionCount = 0;
 }
 
@@ -149,7 +149,7 @@ HSURF enableSurface(PrinterDevice& device) {
     if (device.render.options & kOptionTrackRegion) {
       LONG entries = device.render.layout == PageLayout::Portrait ? device.bandSize.allocHeight
                                                                   : device.bandSize.allocWidth;
-      HeapBlock<DrawnRegion> regions(SIZE_T(entries) * sizeof(DrawnRegion));
+      support::HeapBlock<DrawnRegion> regions(SIZE_T(entries) * sizeof(DrawnRegion));
       if (!regions) return undo(ERROR_NOT_ENOUGH_MEMORY);
       device.regions = regions.release();
       device.regionCount = entries;

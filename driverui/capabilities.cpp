@@ -160,7 +160,7 @@ DWORD answer(const DriverSettings& settings, WORD cap, void* output) {
 }  // namespace
 
 DWORD DeviceCapability(HANDLE printer, LPCWSTR deviceName, WORD cap, void* output, const DEVMODEW* dm) {
-  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  support::HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
   if (!settings) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return GDI_ERROR;

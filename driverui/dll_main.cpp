@@ -8,7 +8,7 @@
 using namespace driver;
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  return dllEntry(
+  return support::dllEntry(
       reason, reserved,
       [&] {
         SetResourceModule(instance);

@@ -115,7 +115,7 @@ LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header) {
   const DEVMODEW* in = (header->fMode & DM_IN_BUFFER) ? header->pdmIn : nullptr;
   const DWORD inBytes = DevModeClaimedBytes(in);
   if ((header->fMode & DM_IN_BUFFER) && in && inBytes == 0) return failWith(ERROR_INVALID_PARAMETER);
-  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  support::HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
   if (!settings) return failWith(ERROR_NOT_ENOUGH_MEMORY);
   DocumentSettings(header->hPrinter, header->pszPrinterName, in, inBytes, settings.get());
   if (header->fMode & DM_OUT_BUFFER) {
@@ -146,7 +146,7 @@ BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG
   const DWORD needed = DWORD(target.size) + target.driverExtra;
   *cbNeeded = LONG(needed);
   if (!out || room < LONG(needed)) return failBool(ERROR_INSUFFICIENT_BUFFER);
-  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  support::HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
   if (!settings) return failBool(ERROR_NOT_ENOUGH_MEMORY);
   if (mode == CDM_DRIVER_DEFAULT) {
     // The driver's own defaults, whatever the queue has stored.
@@ -182,7 +182,7 @@ BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
   // Level 8 stores only the queue's global default device mode ("the
   // global defaults are set by the administrator of a printer"); level 2
   // would write every other field of the queue back as well.
-  HeapBlock<DEVMODEW> dm(kDevModeBytes);
+  support::HeapBlock<DEVMODEW> dm(kDevModeBytes);
   if (!dm) return failBool(ERROR_NOT_ENOUGH_MEMORY);
   CopyMemory(dm.get(), &settings, kDevModeBytes);
   PRINTER_INFO_8W info{};
@@ -202,7 +202,7 @@ BOOL InitializeQueue(LPCWSTR printerName) {
   HANDLE printer = nullptr;
   if (!OpenPrinterW(const_cast<LPWSTR>(printerName), &printer, &access)) return FALSE;
   BOOL stored = FALSE;
-  HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
+  support::HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
   if (!settings) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   } else {

@@ -15,7 +15,7 @@ extern "C" {
 
 DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pDeviceName, WORD iDevCap, PVOID pvOutput,
                                    PDEVMODEW pDevMode) {
-  return guardedCall<DWORD>(GDI_ERROR, [&] {
+  return support::guardedCall<DWORD>(GDI_ERROR, [&] {
     if (!hPrinter && !pDeviceName) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return DWORD(GDI_ERROR);
@@ -25,14 +25,14 @@ DWORD WINAPI DrvDeviceCapabilities(HANDLE hPrinter, PWSTR pDeviceName, WORD iDev
 }
 
 LONG WINAPI DrvDocumentPropertySheets(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam) {
-  return guardedCall<LONG>(ERR_CPSUI_GETLASTERROR, [&] {
+  return support::guardedCall<LONG>(ERR_CPSUI_GETLASTERROR, [&] {
     if (!pPSUIInfo) return DocumentPropertiesDirect(reinterpret_cast<DOCUMENTPROPERTYHEADER*>(lParam));
     return DocumentPropertySheet(pPSUIInfo, lParam);
   });
 }
 
 LONG WINAPI DrvDevicePropertySheets(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam) {
-  return guardedCall<LONG>(ERR_CPSUI_GETLASTERROR, [&] {
+  return support::guardedCall<LONG>(ERR_CPSUI_GETLASTERROR, [&] {
     // The device settings exist only as a page: without a sheet there is
     // nothing to do.
     if (!pPSUIInfo) {
@@ -45,15 +45,16 @@ LONG WINAPI DrvDevicePropertySheets(PPROPSHEETUI_INFO pPSUIInfo, LPARAM lParam) 
 
 BOOL WINAPI DrvConvertDevMode(LPWSTR pPrinterName, PDEVMODEW pdmIn, PDEVMODEW pdmOut, PLONG pcbNeeded,
                               DWORD fMode) {
-  return guardedCall<BOOL>(FALSE, [&] { return ConvertDevMode(pPrinterName, pdmIn, pdmOut, pcbNeeded, fMode); });
+  return support::guardedCall<BOOL>(FALSE,
+                                    [&] { return ConvertDevMode(pPrinterName, pdmIn, pdmOut, pcbNeeded, fMode); });
 }
 
 BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO pDQPInfo) {
-  return guardedCall<BOOL>(FALSE, [&] { return QueryPrint(pDQPInfo); });
+  return support::guardedCall<BOOL>(FALSE, [&] { return QueryPrint(pDQPInfo); });
 }
 
 BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD, LPARAM) {
-  return guardedCall<BOOL>(FALSE, [&] {
+  return support::guardedCall<BOOL>(FALSE, [&] {
     // Only a new queue needs anything: its defaults and the label file.
     // PRINTER_EVENT_INITIALIZE: "the spooler has just finished processing a
     // call to its AddPrinter function ... or its SetPrinter function"; the
@@ -64,7 +65,7 @@ BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD, LPARAM)
 }
 
 BOOL WINAPI DrvUpgradePrinter(DWORD Level, LPBYTE pDriverUpgradeInfo) {
-  return guardedCall<BOOL>(FALSE, [&] {
+  return support::guardedCall<BOOL>(FALSE, [&] {
     if (Level != 1 || !pDriverUpgradeInfo) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;

@@ -121,7 +121,7 @@ struct DeviceSheet {
 // Page procedure shared by both sheets; Sheet has `view` and `page`.
 template <class Sheet>
 INT_PTR CALLBACK pageProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedCall<INT_PTR>(FALSE, [&]() -> INT_PTR {
+  return support::guardedCall<INT_PTR>(FALSE, [&]() -> INT_PTR {
     Sheet* sheet = reinterpret_cast<Sheet*>(GetWindowLongPtrW(dialog, DWLP_USER));
     switch (message) {
       case WM_INITDIALOG:

@@ -14,7 +14,7 @@ namespace trmon {
 namespace {
 
 BOOL WINAPI OpenPortEx(LPSTR pPortName, LPSTR pPrinterName, PHANDLE pHandle, LPPORTFUNCTIONTABLE pMonitor) {
-  return guardedCall(FALSE, [&] { return openPortEx(pPortName, pPrinterName, pHandle, pMonitor); });
+  return support::guardedCall(FALSE, [&] { return openPortEx(pPortName, pPrinterName, pHandle, pMonitor); });
 }
 
 BOOL WINAPI StartDocPort(HANDLE hPort, LPSTR pPrinterName, DWORD JobId, DWORD Level, LPBYTE pDocInfo) {
@@ -70,7 +70,7 @@ extern "C" {
 BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved) {
   // TRUE for every reason; only an exception the shared entry catches
   // makes it FALSE.
-  return dllEntry(
+  return support::dllEntry(
       dwReason, lpReserved,
       [&] {
         // The instance handle is needed only here: the monitor loads no
@@ -83,7 +83,7 @@ BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved
 }
 
 BOOL WINAPI InitializeMonitorEx(LPSTR pRegistryRoot, LPPORTFUNCTIONTABLE pMonitor) {
-  return guardedCall(FALSE, [&] {
+  return support::guardedCall(FALSE, [&] {
     if (!pMonitor || !pRegistryRoot) return trmon::fail(ERROR_INVALID_PARAMETER);
     if (!trmon::keepRegistryRoot(pRegistryRoot)) return FALSE;
     // The port list starts empty when the library loads; ports that are

@@ -43,7 +43,7 @@ MonitorInstance* validInstance(HANDLE handle) {
 // structure returned by a port monitor's InitializePrintMonitor2".
 BOOL WINAPI OpenPortExW(HANDLE hMonitor, HANDLE hMonitorPort, LPWSTR pPortName, LPWSTR pPrinterName,
                         PHANDLE pHandle, MONITOR2* pMonitor2) {
-  return guardedCall(FALSE, [&] {
+  return support::guardedCall(FALSE, [&] {
     if (!pPortName || !pHandle) return fail(ERROR_INVALID_PARAMETER);
     *pHandle = nullptr;
     MonitorInstance* instance = validInstance(hMonitor);
@@ -118,7 +118,7 @@ DWORD WINAPI SendRecvBidiDataFromPort(HANDLE hPort, DWORD dwAccessBit, LPCWSTR p
 // It also closes the ports this instance still holds; it must return
 // quickly, and does no more than that.
 VOID WINAPI Shutdown(HANDLE hMonitor) {
-  guardedVoid([&] {
+  support::guardedVoid([&] {
     MonitorInstance* instance = validInstance(hMonitor);
     if (!instance) return;
     {
@@ -131,7 +131,7 @@ VOID WINAPI Shutdown(HANDLE hMonitor) {
     }
     closePortsOf(instance);
     instance->signature = 0;
-    heapFree(instance);
+    support::heapFree(instance);
   });
 }
 
@@ -157,13 +157,13 @@ MONITOR2 makeTable() {
 }  // namespace trmon
 
 extern "C" LPMONITOR2 WINAPI InitializePrintMonitor2(PMONITORINIT pMonitorInit, PHANDLE phMonitor) {
-  return guardedCall(static_cast<LPMONITOR2>(nullptr), [&]() -> LPMONITOR2 {
+  return support::guardedCall(static_cast<LPMONITOR2>(nullptr), [&]() -> LPMONITOR2 {
     if (!pMonitorInit || !phMonitor || pMonitorInit->cbSize < sizeof(MONITORINIT)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return nullptr;
     }
     *phMonitor = nullptr;
-    HeapBlock<trmon::MonitorInstance> block(sizeof(trmon::MonitorInstance));
+    support::HeapBlock<trmon::MonitorInstance> block(sizeof(trmon::MonitorInstance));
     if (!block) {
       SetLastError(ERROR_NOT_ENOUGH_MEMORY);
       return nullptr;

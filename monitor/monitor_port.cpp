@@ -49,7 +49,7 @@ void unlink(MonitorPort* port) {
 void freeRecord(MonitorPort* port) {
   LastErrorKeeper keep;
   port->signature = 0;
-  heapFree(port);
+  support::heapFree(port);
 }
 
 // Closes the job's printer handle, if the record holds one, keeping the
@@ -115,10 +115,10 @@ bool keepRegistryRoot(LPCSTR root) {
     return false;
   }
   ListLock lock;
-  HeapBlock<CHAR> copy(SIZE_T(n) + 1);
+  support::HeapBlock<CHAR> copy(SIZE_T(n) + 1);
   if (!copy) return false;
   CopyMemory(copy.get(), root, n);
-  heapFree(g_registryRoot);
+  support::heapFree(g_registryRoot);
   g_registryRoot = copy.release();
   return true;
 }
@@ -167,7 +167,7 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
   if (nameLength == 0) return fail(ERROR_INVALID_PARAMETER);
 
   DWORD size = DWORD(sizeof(MonitorPort) + nameLength + 1);
-  HeapBlock<MonitorPort> record(size);
+  support::HeapBlock<MonitorPort> record(size);
   if (!record) return FALSE;
   MonitorPort* port = record.get();
   port->signature = kPortSignature;

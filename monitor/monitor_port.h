@@ -67,14 +67,14 @@ bool keepRegistryRoot(LPCSTR root);
 MonitorPort* validPort(HANDLE handle);
 
 // The shape of every entry point that takes a port handle (both tables):
-// no exception leaves (guardedCall), a handle that is not a listed port
+// no exception leaves (support::guardedCall), a handle that is not a listed port
 // gives `failure`, and otherwise `body` runs on the port's record. The BOOL
 // entries report a bad handle through the last error
 // (ERROR_INVALID_PARAMETER) as every port function does; an entry that
 // returns an error code (SendRecvBidiDataFromPort) reports it as `failure`.
 template <class Result, class Body>
 Result withPort(HANDLE handle, Result failure, Body&& body) noexcept {
-  return guardedCall(failure, [&]() -> Result {
+  return support::guardedCall(failure, [&]() -> Result {
     MonitorPort* port = validPort(handle);
     if (port) return body(*port);
     if constexpr (std::is_same_v<Result, BOOL>) SetLastError(ERROR_INVALID_PARAMETER);

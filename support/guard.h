@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+namespace support {
+
 // Runs body(); if it throws, sets the last error (ERROR_NOT_ENOUGH_MEMORY
 // for allocation failures, ERROR_INVALID_PARAMETER otherwise) and returns
 // `failure`.
@@ -44,3 +46,5 @@ BOOL dllEntry(DWORD reason, LPVOID reserved, Attach&& attach, Detach&& detach) n
     return TRUE;
   });
 }
+
+}  // namespace support

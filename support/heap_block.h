@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+namespace support {
+
 // A zero-filled block from the process heap, freed when the owner goes.
 // Allocation failure leaves it empty (test with operator bool).
 template <class T>
@@ -43,3 +45,5 @@ void heapFree(T*& p) {
   if (p) HeapFree(GetProcessHeap(), 0, p);
   p = nullptr;
 }
+
+}  // namespace support

@@ -5,6 +5,6 @@
 #include "link.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
-  return dllEntry(
+  return support::dllEntry(
       reason, reserved, [&] { return hidlink::attach(instance); }, [] { hidlink::detach(); });
 }

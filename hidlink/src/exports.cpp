@@ -26,27 +26,27 @@ int WINAPI hidusbGetVersion(char* buffer, int size) {
 }
 
 int WINAPI hidusbOpen(void) {
-  return guardedCall(0, [] { return hidlink::open(); });
+  return support::guardedCall(0, [] { return hidlink::open(); });
 }
 
 int WINAPI hidusbClose(int token) {
-  return guardedCall(0, [&] { return hidlink::close(token); });
+  return support::guardedCall(0, [&] { return hidlink::close(token); });
 }
 
 int WINAPI hidusbIsOpened(int token) {
-  return guardedCall(0, [&] { return hidlink::isOpened(token) ? 1 : 0; });
+  return support::guardedCall(0, [&] { return hidlink::isOpened(token) ? 1 : 0; });
 }
 
 int WINAPI hidusbReadData(int token, unsigned char* buffer, int length) {
-  return guardedCall(0, [&] { return hidlink::read(token, buffer, length); });
+  return support::guardedCall(0, [&] { return hidlink::read(token, buffer, length); });
 }
 
 int WINAPI hidusbWriteData(int token, const unsigned char* data, int length) {
-  return guardedCall(0, [&] { return hidlink::write(token, data, length); });
+  return support::guardedCall(0, [&] { return hidlink::write(token, data, length); });
 }
 
 void* WINAPI hidusbGetHandle(int which) {
-  return guardedCall(static_cast<void*>(nullptr), [&] { return hidlink::generalHandle(which); });
+  return support::guardedCall(static_cast<void*>(nullptr), [&] { return hidlink::generalHandle(which); });
 }
 
 }  // extern "C"

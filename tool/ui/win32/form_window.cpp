@@ -109,7 +109,7 @@ INT_PTR FormWindow::handle(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 INT_PTR CALLBACK FormWindow::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  return guardedCall<INT_PTR>(FALSE, [&]() -> INT_PTR {
+  return support::guardedCall<INT_PTR>(FALSE, [&]() -> INT_PTR {
     if (message == WM_INITDIALOG) {
       auto* host = reinterpret_cast<FormWindow*>(lParam);
       SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
