@@ -55,7 +55,7 @@ struct Fixture {
     out.writer = [](void* ctx, const BYTE*, DWORD n, DWORD* done) {
       *static_cast<size_t*>(ctx) += n;
       *done = n;
-      return TRUE;
+      return true;
     };
     job.surface = {depth, bits.data(), allocW, allocH, stride};
     job.band = {0, 0, allocW, allocH, w, h, stride, kBandEncode};

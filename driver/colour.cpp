@@ -25,21 +25,21 @@ BrushLevel BrushGrey(const PrinterDevice& device, BRUSHOBJ* brush) {
   return {true, realized->grey, realized->color};
 }
 
-BOOL realizeDitherBrush(BRUSHOBJ* brush, ULONG hatch) {
+bool realizeDitherBrush(BRUSHOBJ* brush, ULONG hatch) {
   if (!(hatch & kDitherColorFlag) || hatch == 0xFFFFFFFF) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+    return false;
   }
   DeviceBrush* realized = static_cast<DeviceBrush*>(BRUSHOBJ_pvAllocRbrush(brush, sizeof(DeviceBrush)));
   if (!realized) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
+    return false;
   }
   ZeroMemory(realized, sizeof *realized);
   realized->color = hatch;
   realized->grey = WORD(GreyLevel(hatch));
   realized->valid = 1;
-  return TRUE;
+  return true;
 }
 
 ULONG ditherColor(PrinterDevice& device, ULONG color, ULONG* out) {

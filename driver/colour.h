@@ -39,9 +39,9 @@ struct BrushLevel {
 // realized when their index is a colour of the device's palette.
 BrushLevel BrushGrey(const PrinterDevice& device, BRUSHOBJ* brush);
 
-// DrvRealizeBrush's work for hatch argument `hatch`: TRUE when a solid
-// dither colour was realized; FALSE with the last error set otherwise.
-BOOL realizeDitherBrush(BRUSHOBJ* brush, ULONG hatch);
+// DrvRealizeBrush's work for hatch argument `hatch`: true when a solid
+// dither colour was realized; false with the last error set otherwise.
+bool realizeDitherBrush(BRUSHOBJ* brush, ULONG hatch);
 
 // DrvDitherColor's work: the dither of `color` into `out` (16 ULONGs).
 ULONG ditherColor(PrinterDevice& device, ULONG color, ULONG* out);

@@ -68,7 +68,7 @@ bool fillOnBand(PrinterDevice& device, SURFOBJ* pso, const RECTL& rect, ULONG gr
   const DitherTable* table = ditherTable(device, kFillDitherTable);
   const BandEntry& band = currentBand(device);
   SurfaceDescription surface{1, static_cast<BYTE*>(pso->pvScan0), pso->sizlBitmap.cx, pso->sizlBitmap.cy, pso->lDelta};
-  return fillGreyRect(surface, rect, int(grey), &(*table)[0][0], band.exactWidth, band.exactHeight) != FALSE;
+  return fillGreyRect(surface, rect, int(grey), &(*table)[0][0], band.exactWidth, band.exactHeight);
 }
 
 RECTL intersection(const RECTL& a, const RECTL& b) {
@@ -101,15 +101,15 @@ bool fillClipped(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, const RECTL&
 // one-bit bitmap of the destination's size first, then transferred with the
 // caller's rop. Both steps keep the temporary rectangle well-ordered, so a
 // mirrored destination is mirrored once, by the second step.
-BOOL stretchRopThroughOneBit(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
+bool stretchRopThroughOneBit(SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco, XLATEOBJ* pxlo,
                              COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc,
                              POINTL* pptlMask, BRUSHOBJ* pbo, DWORD rop4) {
-  if (!prclDest) return FALSE;
+  if (!prclDest) return false;
   const LONG w = prclDest->right >= prclDest->left ? prclDest->right - prclDest->left : prclDest->left - prclDest->right;
   const LONG h = prclDest->bottom >= prclDest->top ? prclDest->bottom - prclDest->top : prclDest->top - prclDest->bottom;
   HSURF temp = reinterpret_cast<HSURF>(EngCreateBitmap(SIZEL{w, h}, (w + 7) / 8, BMF_1BPP, BMF_TOPDOWN, nullptr));
-  if (!temp) return FALSE;
-  BOOL result = FALSE;
+  if (!temp) return false;
+  bool result = false;
   if (EngAssociateSurface(temp, psoDest->hdev, 0)) {
     if (SURFOBJ* tempSo = EngLockSurface(temp)) {
       RECTL whole{0, 0, w, h};
@@ -153,7 +153,7 @@ void recordDrawn(PrinterDevice& device, CLIPOBJ* clip, RECTL* target) {
 
 // DrvPaint paints the clip region itself, so its target is the clip's
 // bounds.
-BOOL paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* origin, MIX mix) {
+bool paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* origin, MIX mix) {
   recordDrawn(device, pco ? &pco->rclBounds : nullptr);
   if (greyMode(device)) {
     BRUSHOBJ brush;
@@ -162,12 +162,12 @@ BOOL paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo,
   }
   if (driverFills(device) && mix == kCopyPen && pbo && pco && pco->iDComplexity != DC_TRIVIAL) {
     BrushLevel level = BrushGrey(device, pbo);
-    if (level.found && fillClipped(device, pso, pco, pco->rclBounds, level.grey)) return TRUE;
+    if (level.found && fillClipped(device, pso, pco, pco->rclBounds, level.grey)) return true;
   }
   return EngPaint(pso, pco, pbo, origin, mix);
 }
 
-BOOL bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+bool bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                 XLATEOBJ* pxlo, RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush,
                 ROP4 rop4) {
   recordDrawn(device, pco, prclTrg);
@@ -181,13 +181,13 @@ BOOL bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ
   if (driverFills(device) && rop4 == kPatCopy && pbo && pco && prclTrg) {
     if (pco->iDComplexity == DC_TRIVIAL) {
       BrushLevel level = BrushGrey(device, pbo);
-      if (level.found && fillOnBand(device, psoTrg, *prclTrg, level.grey)) return TRUE;
+      if (level.found && fillOnBand(device, psoTrg, *prclTrg, level.grey)) return true;
     } else if (pbo->iSolidColor != 0xFFFFFFFF) {
       // The copy-pen paint of the clip, kept inside the target; where the
       // driver cannot fill, the engine's blit (not its paint, which would
       // cover the whole clip region) draws.
       BrushLevel level = BrushGrey(device, pbo);
-      if (level.found && fillClipped(device, psoTrg, pco, *prclTrg, level.grey)) return TRUE;
+      if (level.found && fillClipped(device, psoTrg, pco, *prclTrg, level.grey)) return true;
     }
   }
   return EngBitBlt(psoTrg, psoSrc, psoMask, pco, pxlo, prclTrg, pptlSrc, pptlMask, pbo, pptlBrush, rop4);
@@ -195,7 +195,7 @@ BOOL bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ
 
 // DrvCopyBits with a destination rectangle and a source point: a halftoned
 // stretch of the same size, the source rectangle cut to the source bitmap.
-BOOL copyBitsHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+bool copyBitsHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
                   RECTL* prclDest, POINTL* pptlSrc) {
   recordDrawn(device, pco, prclDest);
   if (!prclDest || !pptlSrc || !psoSrc) return EngCopyBits(psoDest, psoSrc, pco, pxlo, prclDest, pptlSrc);
@@ -215,7 +215,7 @@ BOOL copyBitsHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIP
                        HALFTONE);
 }
 
-BOOL stretchBltHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+bool stretchBltHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                     XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc,
                     POINTL* pptlMask) {
   recordDrawn(device, pco, prclDest);
@@ -223,7 +223,7 @@ BOOL stretchBltHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SU
                        prclDest, prclSrc, pptlMask, HALFTONE);
 }
 
-BOOL plgBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco,
+bool plgBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco,
                 XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlBrushOrg, POINTFIX* pptfx, RECTL* prcl,
                 POINTL* pptl) {
   recordDrawn(device, pco, prcl);
@@ -231,7 +231,7 @@ BOOL plgBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ
                    prcl, pptl, HALFTONE);
 }
 
-BOOL stretchBltRopHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+bool stretchBltRopHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                        XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc,
                        POINTL* pptlMask, ULONG iMode, BRUSHOBJ* pbo, DWORD rop4) {
   recordDrawn(device, pco, prclDest);
@@ -246,7 +246,7 @@ BOOL stretchBltRopHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc,
                           rop4);
 }
 
-BOOL textOutHook(PrinterDevice& device, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
+bool textOutHook(PrinterDevice& device, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
                  RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix) {
   if (pstro && pstro->cGlyphs > 0) recordDrawn(device, pco ? &pco->rclBounds : &pstro->rclBkGround);
   if (!greyMode(device))
@@ -258,7 +258,7 @@ BOOL textOutHook(PrinterDevice& device, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pf
                     shiftedOrigin(device, pptlOrg, shifted), mix);
 }
 
-BOOL fillPathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo,
+bool fillPathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo,
                   POINTL* pptlBrushOrg, MIX mix, FLONG flOptions) {
   recordDrawn(device, pco ? &pco->rclBounds : nullptr);
   if (!greyMode(device)) return EngFillPath(pso, ppo, pco, pbo, pptlBrushOrg, mix, flOptions);
@@ -268,7 +268,7 @@ BOOL fillPathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pc
                      flOptions);
 }
 
-BOOL lineToHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2,
+bool lineToHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2,
                 RECTL* prclBounds, MIX mix) {
   RECTL span{x1 < x2 ? x1 : x2, y1 < y2 ? y1 : y2, (x1 < x2 ? x2 : x1) + 1, (y1 < y2 ? y2 : y1) + 1};
   recordDrawn(device, pco ? &pco->rclBounds : &span);
@@ -277,7 +277,7 @@ BOOL lineToHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo
   return EngLineTo(pso, pco, used, x1, y1, x2, y2, prclBounds, mix);
 }
 
-BOOL strokePathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
+bool strokePathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
                     POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix) {
   recordDrawn(device, pco ? &pco->rclBounds : nullptr);
   if (!greyMode(device)) return EngStrokePath(pso, ppo, pco, pxo, pbo, pptlBrushOrg, plineattrs, mix);

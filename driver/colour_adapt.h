@@ -18,28 +18,28 @@ void recordDrawn(PrinterDevice& device, const RECTL* rect);
 void recordDrawn(PrinterDevice& device, CLIPOBJ* clip, RECTL* target);
 
 // Each hook's work, with the hook's own arguments after the device.
-BOOL bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+bool bitBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                 XLATEOBJ* pxlo, RECTL* prclTrg, POINTL* pptlSrc, POINTL* pptlMask, BRUSHOBJ* pbo, POINTL* pptlBrush,
                 ROP4 rop4);
-BOOL stretchBltHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+bool stretchBltHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                     XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc,
                     POINTL* pptlMask);
-BOOL copyBitsHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
+bool copyBitsHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, CLIPOBJ* pco, XLATEOBJ* pxlo,
                   RECTL* prclDest, POINTL* pptlSrc);
-BOOL plgBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco,
+bool plgBltHook(PrinterDevice& device, SURFOBJ* psoTrg, SURFOBJ* psoSrc, SURFOBJ* psoMsk, CLIPOBJ* pco,
                 XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlBrushOrg, POINTFIX* pptfx, RECTL* prcl,
                 POINTL* pptl);
-BOOL stretchBltRopHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
+bool stretchBltRopHook(PrinterDevice& device, SURFOBJ* psoDest, SURFOBJ* psoSrc, SURFOBJ* psoMask, CLIPOBJ* pco,
                        XLATEOBJ* pxlo, COLORADJUSTMENT* pca, POINTL* pptlHTOrg, RECTL* prclDest, RECTL* prclSrc,
                        POINTL* pptlMask, ULONG iMode, BRUSHOBJ* pbo, DWORD rop4);
-BOOL textOutHook(PrinterDevice& device, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
+bool textOutHook(PrinterDevice& device, SURFOBJ* pso, STROBJ* pstro, FONTOBJ* pfo, CLIPOBJ* pco, RECTL* prclExtra,
                  RECTL* prclOpaque, BRUSHOBJ* pboFore, BRUSHOBJ* pboOpaque, POINTL* pptlOrg, MIX mix);
-BOOL paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* origin, MIX mix);
-BOOL fillPathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo,
+bool paintHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, POINTL* origin, MIX mix);
+bool fillPathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, BRUSHOBJ* pbo,
                   POINTL* pptlBrushOrg, MIX mix, FLONG flOptions);
-BOOL lineToHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2,
+bool lineToHook(PrinterDevice& device, SURFOBJ* pso, CLIPOBJ* pco, BRUSHOBJ* pbo, LONG x1, LONG y1, LONG x2, LONG y2,
                 RECTL* prclBounds, MIX mix);
-BOOL strokePathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
+bool strokePathHook(PrinterDevice& device, SURFOBJ* pso, PATHOBJ* ppo, CLIPOBJ* pco, XFORMOBJ* pxo, BRUSHOBJ* pbo,
                     POINTL* pptlBrushOrg, LINEATTRS* plineattrs, MIX mix);
 
 }  // namespace driver

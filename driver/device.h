@@ -123,7 +123,7 @@ struct PrinterDevice {
 
   // Surface and band layout.
   HSURF surface;
-  BOOL bandingMode;
+  bool bandingMode;
   LONG bandCount;
   BandEntry bandSize;  // allocated size of the band bitmap
   BandEntry wholePage;
@@ -139,7 +139,7 @@ struct PrinterDevice {
   LONG pageCounter;
   OutputStage output;  // staging fill, job-state flags (HeaderSent, PageOpen, WriteFailed)
   LONG copyCount;
-  BOOL OutputSuppressed;
+  bool OutputSuppressed;
 
   WORD signatureEnd;  // kModel.signature
 };

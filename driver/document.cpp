@@ -48,7 +48,7 @@ BOOL APIENTRY DrvSendPage(SURFOBJ* pso) {
 BOOL APIENTRY DrvEndDoc(SURFOBJ* pso, FLONG) {
   return withDevice(pso, FALSE, [&](PrinterDevice& device) -> BOOL {
     bindOutput(device);
-    BOOL ok = finishDocument(device.output);
+    const bool ok = finishDocument(device.output);
     device.pageCounter = 0;
     if (!ok) SetLastError(device.output.writeError);
     return ok;

@@ -12,10 +12,10 @@ void OutputStage::writeAll(const BYTE* data, DWORD n) {
   while (n > 0 && !failed()) {
     DWORD done = 0;
     SetLastError(ERROR_SUCCESS);
-    BOOL ok = writer ? writer(context, data, n, &done) : FALSE;
+    bool ok = writer ? writer(context, data, n, &done) : false;
     if (ok && done == 0) {
       // A write that succeeds without taking anything would spin forever.
-      ok = FALSE;
+      ok = false;
       SetLastError(ERROR_WRITE_FAULT);
     }
     if (!ok || done > n) {
@@ -29,7 +29,7 @@ void OutputStage::writeAll(const BYTE* data, DWORD n) {
   }
 }
 
-BOOL OutputStage::put(const void* bytes, DWORD n) {
+bool OutputStage::put(const void* bytes, DWORD n) {
   if (n == 0) return !failed();
   if (suppressed || !bytes) return !failed();
   const BYTE* src = static_cast<const BYTE*>(bytes);
@@ -44,7 +44,7 @@ BOOL OutputStage::put(const void* bytes, DWORD n) {
   return !failed();
 }
 
-BOOL OutputStage::flush() {
+bool OutputStage::flush() {
   if (fill == 0) return !failed();
   DWORD n = fill;
   fill = 0;
@@ -170,10 +170,10 @@ void writeJobEnd(OutputStage& out) {
   out.state &= ~DWORD(HeaderSent);
 }
 
-BOOL finishDocument(OutputStage& out) {
+bool finishDocument(OutputStage& out) {
   if (out.state & HeaderSent) writeJobEnd(out);
   out.flush();
-  BOOL ok = !out.failed();
+  const bool ok = !out.failed();
   out.state = 0;
   return ok;
 }

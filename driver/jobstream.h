@@ -37,9 +37,9 @@ constexpr DWORD kStagingCapacity = 0xF800;
 
 // Where staged bytes go: WritePrinter on the device's printer handle in the
 // driver (spooler_output.h), the device connection in the printer
-// application, a capture buffer in tests. Returns FALSE on failure (with the
+// application, a capture buffer in tests. Returns false on failure (with the
 // last error set) and the count actually taken in *written.
-typedef BOOL (*ByteWriter)(void* context, const BYTE* data, DWORD size, DWORD* written);
+typedef bool (*ByteWriter)(void* context, const BYTE* data, DWORD size, DWORD* written);
 
 // Output stage of one device record. All fields are plain so the record can
 // live zero-filled inside the device; `staging` must hold `capacity` bytes.
@@ -49,18 +49,18 @@ struct OutputStage {
   DWORD fill;
   DWORD state;       // JobStateFlags
   DWORD writeError;  // last error of the first failed write of the document
-  BOOL suppressed;   // OutputSuppressed: every byte is dropped, nothing is written
+  bool suppressed;   // OutputSuppressed: every byte is dropped, nothing is written
   ByteWriter writer;
   void* context;
 
   // Stages `n` bytes, flushing first when they would fill the staging area;
   // data longer than the capacity is written directly after a flush.
-  // Returns TRUE unless WriteFailed is set afterwards.
-  BOOL put(const void* bytes, DWORD n);
+  // Returns true unless WriteFailed is set afterwards.
+  bool put(const void* bytes, DWORD n);
   // Writes the staged bytes (dropping them without a write while
-  // WriteFailed is set). Returns TRUE unless WriteFailed is set afterwards.
-  BOOL flush();
-  BOOL failed() const { return (state & WriteFailed) != 0; }
+  // WriteFailed is set). Returns true unless WriteFailed is set afterwards.
+  bool flush();
+  bool failed() const { return (state & WriteFailed) != 0; }
 
  private:
   void writeAll(const BYTE* data, DWORD n);
@@ -110,8 +110,8 @@ void writePageEnd(OutputStage& out);                                        // E
 void writeJobEnd(OutputStage& out);                                         // JOBE; clears HeaderSent
 // End of a document: JOBE when the header was sent, flush, then every
 // job-state flag is cleared (WriteFailed too) so the next document writes
-// again. Returns FALSE when a write of this document failed; writeError
+// again. Returns false when a write of this document failed; writeError
 // then holds that failure's error code.
-BOOL finishDocument(OutputStage& out);
+bool finishDocument(OutputStage& out);
 
 }  // namespace driver

@@ -49,16 +49,16 @@ void bindOutput(PrinterDevice& device) {
   out.suppressed = device.OutputSuppressed;
 }
 
-BOOL outputResult(const PrinterDevice& device) {
-  if (!device.output.failed()) return TRUE;
+bool outputResult(const PrinterDevice& device) {
+  if (!device.output.failed()) return true;
   SetLastError(device.output.writeError);
-  return FALSE;
+  return false;
 }
 
-BOOL outputResult(const PrinterDevice& device, DWORD bandError) {
+bool outputResult(const PrinterDevice& device, DWORD bandError) {
   if (device.output.failed() || bandError == 0) return outputResult(device);
   SetLastError(bandError);
-  return FALSE;
+  return false;
 }
 
 void openPage(PrinterDevice& device) {

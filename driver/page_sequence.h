@@ -16,10 +16,10 @@ void bindOutput(PrinterDevice& device);
 
 // The entry point's result: a failed write of this document is reported
 // with WritePrinter's error.
-BOOL outputResult(const PrinterDevice& device);
+bool outputResult(const PrinterDevice& device);
 // The same after encoding a band: a failed write first, then the band's
 // own error (0 when it was encoded).
-BOOL outputResult(const PrinterDevice& device, DWORD bandError);
+bool outputResult(const PrinterDevice& device, DWORD bandError);
 
 // START and QTY, preceded on the document's first page by DEF and JOB;
 // DEF carries the selected label's definition from the label file (or the

@@ -243,7 +243,7 @@ PrinterDevice* createDevice(const DEVMODEW* pdm, ULONG cPat, HSURF* patterns, UL
   computeBandParameters(*device);
   buildDefaultFonts(*device);
   if (!createPalette(*device)) return fail(ERROR_NOT_ENOUGH_MEMORY);
-  device->OutputSuppressed = FALSE;
+  device->OutputSuppressed = false;
 
   if (caps && cjCaps) {
     GDIINFO info;

@@ -152,9 +152,9 @@ DWORD hexRow(char* dst, const BYTE* src, DWORD n) {
   return 2 * n;
 }
 
-BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
+bool fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
                   LONG exactHeight) {
-  if (surface.bitDepth != 1 || !surface.bits || !table || surface.bytesPerScanline <= 0) return FALSE;
+  if (surface.bitDepth != 1 || !surface.bits || !table || surface.bytesPerScanline <= 0) return false;
   if (level < 0) level = 0;
   if (level > 255) level = 255;
   LONG left = rect.left < 0 ? 0 : rect.left;
@@ -166,7 +166,7 @@ BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int leve
   LONG bottom = rect.bottom - 1;
   if (bottom > exactHeight - 1) bottom = exactHeight - 1;
   if (bottom > surface.height - 1) bottom = surface.height - 1;
-  if (last < left || bottom < top) return TRUE;
+  if (last < left || bottom < top) return true;
 
   const WORD* levelRows = table + level * kDitherRows;
   const LONG firstByte = left >> 3;
@@ -184,7 +184,7 @@ BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int leve
       row[k] = static_cast<BYTE>((row[k] & ~mask) | (pattern & mask));
     }
   }
-  return TRUE;
+  return true;
 }
 
 namespace {

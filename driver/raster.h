@@ -125,9 +125,9 @@ DWORD hexRow(char* dst, const BYTE* src, DWORD n);
 
 // Fills `rect` (left/top included, right/bottom excluded) on a 1-bit band
 // bitmap with grey `level` from dither table `table` (the device's kFillDitherTable), clipped to
-// the band's exact size and to the surface. Returns FALSE, touching
+// the band's exact size and to the surface. Returns false, touching
 // nothing, for a surface that is not 1-bit or a null table.
-BOOL fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
+bool fillGreyRect(const SurfaceDescription& surface, const RECTL& rect, int level, const WORD* table, LONG exactWidth,
                   LONG exactHeight);
 
 }  // namespace driver

@@ -6,8 +6,8 @@
 
 namespace driver {
 
-BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written) {
-  return WritePrinter(static_cast<HANDLE>(context), const_cast<BYTE*>(data), size, written);
+bool writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written) {
+  return WritePrinter(static_cast<HANDLE>(context), const_cast<BYTE*>(data), size, written) != FALSE;
 }
 
 }  // namespace driver

@@ -6,6 +6,6 @@
 namespace driver {
 
 // WritePrinter on the printer handle `context` (a ByteWriter).
-BOOL writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written);
+bool writeToPrinter(void* context, const BYTE* data, DWORD size, DWORD* written);
 
 }  // namespace driver

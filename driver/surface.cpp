@@ -68,7 +68,7 @@ void freeRegions(PrinterDevice& device) {
 void deleteSurface(PrinterDevice& device) {
   if (device.surface) EngDeleteSurface(device.surface);
   device.surface = nullptr;
-  device.bandingMode = FALSE;
+  device.bandingMode = false;
 }
 
 // Tries band counts from the minimum up; the first bitmap that can be
@@ -99,7 +99,7 @@ void checkPrintProcessor(PrinterDevice& device) {
   const bool nupByProcessor = featureValue(s, kFeatureNup) == kByPrintProcessor;
   const bool orderByProcessor = featureValue(s, kFeaturePageOrder) == kByPrintProcessor;
   const bool copiesByProcessor = featureValue(s, kFeatureCopies) == kByPrintProcessor;
-  device.OutputSuppressed = FALSE;
+  device.OutputSuppressed = false;
   if (!nupByProcessor && !orderByProcessor && !copiesByProcessor) return;
 
   PRINTPROCESSOR_CAPS_1 caps{};
@@ -128,7 +128,7 @@ void checkPrintProcessor(PrinterDevice& device) {
     }
   }
   if (copiesByProcessor && p.Copies != 0 && (long long)caps.dwNumberOfCopies < (long long)p.Copies) suppress = true;
-  device.OutputSuppressed = suppress ? TRUE : FALSE;
+  device.OutputSuppressed = suppress;
 }
 
 HSURF enableSurface(PrinterDevice& device) {
@@ -157,9 +157,9 @@ HSURF enableSurface(PrinterDevice& device) {
     if (!EngAssociateSurface(surface, device.hdev, kSurfaceHooks)) return undo(ERROR_INVALID_PARAMETER);
     if (device.bandCount > 1) {
       if (!EngMarkBandingSurface(surface)) return undo(ERROR_INVALID_PARAMETER);
-      device.bandingMode = TRUE;
+      device.bandingMode = true;
     } else {
-      device.bandingMode = FALSE;
+      device.bandingMode = false;
     }
   }
   const bool hadWork = device.work.block != nullptr;

@@ -31,7 +31,7 @@ void fail(const char* what, long x = -1, long y = -1) {
   std::abort();
 }
 
-BOOL capture(void* context, const BYTE* data, DWORD size, DWORD* written) {
+bool capture(void* context, const BYTE* data, DWORD size, DWORD* written) {
   auto* sink = static_cast<Bytes*>(context);
   sink->insert(sink->end(), data, data + size);
   *written = size;

@@ -115,17 +115,17 @@ struct DeviceSink {
   }
 };
 
-BOOL deviceWriter(void* context, const BYTE* data, DWORD size, DWORD* written) {
+bool deviceWriter(void* context, const BYTE* data, DWORD size, DWORD* written) {
   auto* sink = static_cast<DeviceSink*>(context);
   const ssize_t n = papplDeviceWrite(sink->device, data, size);
   if (n < 0 || static_cast<size_t>(n) != size) {
     *written = 0;
     SetLastError(ERROR_WRITE_FAULT);
-    return FALSE;
+    return false;
   }
   sink->handed += size;
   *written = size;
-  return TRUE;
+  return true;
 }
 
 constexpr char kNotPrinted[] = "The printer stopped taking data; the job was not printed.";

@@ -48,7 +48,7 @@ LabelJobWriter::LabelJobWriter(driver::ByteWriter writer, void* context, const W
   context_ = context;
 }
 
-BOOL LabelJobWriter::relay(void* context, const BYTE* data, DWORD size, DWORD* written) {
+bool LabelJobWriter::relay(void* context, const BYTE* data, DWORD size, DWORD* written) {
   auto* self = static_cast<LabelJobWriter*>(context);
   self->handedAny_ = true;
   return self->writer_(self->context_, data, size, written);
@@ -103,14 +103,14 @@ bool LabelJobWriter::abandon() {
   // Suppressed output drops the staged bytes at the next flush, and every
   // byte after them.
   const bool nothingSent = !handedAny_;
-  out_.suppressed = TRUE;
+  out_.suppressed = true;
   rows_.clear();
   return nothingSent;
 }
 
 bool LabelJobWriter::endJob() {
   const bool encoded = !encodeFailed_;
-  const bool written = driver::finishDocument(out_) != FALSE;
+  const bool written = driver::finishDocument(out_);
   encodeFailed_ = false;
   return encoded && written;
 }

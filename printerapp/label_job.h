@@ -107,7 +107,7 @@ class LabelJobWriter {
   driver::ByteWriter writer_;
   void* context_;
   bool handedAny_ = false;  // some bytes of the job went to the writer
-  static BOOL relay(void* context, const BYTE* data, DWORD size, DWORD* written);
+  static bool relay(void* context, const BYTE* data, DWORD size, DWORD* written);
 };
 
 }  // namespace printerapp

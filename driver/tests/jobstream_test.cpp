@@ -21,7 +21,7 @@ struct Capture {
   DWORD error = ERROR_NOT_READY;
   DWORD chunk = 0;     // 0: take everything
 
-  static BOOL write(void* context, const BYTE* data, DWORD size, DWORD* written) {
+  static bool write(void* context, const BYTE* data, DWORD size, DWORD* written) {
     auto* self = static_cast<Capture*>(context);
     self->calls.push_back(size);
     *written = 0;
@@ -322,7 +322,7 @@ TEST_F(StageFixture, FailingLongWriteStopsTheLoop) {
 }
 
 TEST_F(StageFixture, SuppressedOutputWritesNothingButKeepsTheSequence) {
-  out.suppressed = TRUE;
+  out.suppressed = true;
   char def[] = "DEF MK=2\r\n";
   writeJobHeader(out, def, 10);
   writePageStart(out, 1);

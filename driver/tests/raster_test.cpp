@@ -216,7 +216,7 @@ struct Band {
       auto* s = static_cast<Bytes*>(ctx);
       s->insert(s->end(), d, d + n);
       *done = n;
-      return TRUE;
+      return true;
     };
     out.context = &sink;
     job.surface = {depth, bits.data(), allocWidth, allocHeight, stride};
@@ -615,7 +615,7 @@ TEST(EncodeBand, HexBufferFailureLeavesTheGraphOut) {
 TEST(EncodeBand, SuppressedOutputTouchesNothing) {
   Band b(1, 40, 8);
   Bytes before = b.bits;
-  b.out.suppressed = TRUE;
+  b.out.suppressed = true;
   EXPECT_EQ(b.encode(), EncodeResult::Suppressed);
   EXPECT_TRUE(b.sink.empty());
   EXPECT_EQ(b.bits, before);

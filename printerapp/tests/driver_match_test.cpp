@@ -37,7 +37,7 @@ class DriverMatchTest : public PrintSession, public ::testing::WithParamInterfac
 
 struct Sink {
   std::vector<BYTE> bytes;
-  static BOOL write(void* context, const BYTE* data, DWORD size, DWORD* written) {
+  static bool write(void* context, const BYTE* data, DWORD size, DWORD* written) {
     auto* self = static_cast<Sink*>(context);
     self->bytes.insert(self->bytes.end(), data, data + size);
     *written = size;

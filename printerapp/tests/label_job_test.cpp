@@ -17,7 +17,7 @@ using namespace printerapp;
 struct Sink {
   std::vector<BYTE> bytes;
   int failAfter = -1;  // calls that succeed before every call fails
-  static BOOL write(void* context, const BYTE* data, DWORD size, DWORD* written) {
+  static bool write(void* context, const BYTE* data, DWORD size, DWORD* written) {
     auto* self = static_cast<Sink*>(context);
     if (self->failAfter == 0) {
       *written = 0;
