@@ -83,7 +83,7 @@ BOOL WINAPI DllEntryPoint(HINSTANCE hInstance, DWORD dwReason, LPVOID lpReserved
 }
 
 BOOL WINAPI InitializeMonitorEx(LPSTR pRegistryRoot, LPPORTFUNCTIONTABLE pMonitor) {
-  return support::guardedCall(FALSE, [&] {
+  return support::guardedCall(FALSE, [&]() -> BOOL {
     if (!pMonitor || !pRegistryRoot) return trmon::fail(ERROR_INVALID_PARAMETER);
     if (!trmon::keepRegistryRoot(pRegistryRoot)) return FALSE;
     // The port list starts empty when the library loads; ports that are

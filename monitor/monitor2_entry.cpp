@@ -82,7 +82,7 @@ BOOL WINAPI StartDocPortW(HANDLE hPort, LPWSTR pPrinterName, DWORD JobId, DWORD 
 // monitor unchanged.
 BOOL WINAPI GetPrinterDataFromPortW(HANDLE hPort, DWORD ControlID, LPWSTR pValueName, LPWSTR lpInBuffer,
                                     DWORD cbInBuffer, LPWSTR lpOutBuffer, DWORD cbOutBuffer, LPDWORD lpcbReturned) {
-  return withPort(hPort, FALSE, [&](MonitorPort& port) {
+  return withPort(hPort, FALSE, [&](MonitorPort& port) -> BOOL {
     if (!isWidePort(port)) return fail(ERROR_INVALID_PARAMETER);
     if (ControlID != 0) {
       auto passOn = port.widePortMonitor.pfnGetPrinterDataFromPort;

@@ -152,7 +152,7 @@ bool toAnsi(LPCWSTR text, size_t maxChars, LPSTR out, int outSize) {
   return whole;
 }
 
-BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor,
+bool openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor,
                 const WidePortMonitor* wide, LPWSTR widePortName, const void* owner) {
   if (!portName || !outHandle) return fail(ERROR_INVALID_PARAMETER);
   *outHandle = nullptr;
@@ -168,7 +168,7 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
 
   DWORD size = DWORD(sizeof(MonitorPort) + nameLength + 1);
   support::HeapBlock<MonitorPort> record(size);
-  if (!record) return FALSE;
+  if (!record) return false;
   MonitorPort* port = record.get();
   port->signature = kPortSignature;
   port->allocationSize = size;
@@ -195,14 +195,14 @@ BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const Port
   if (!opened) {
     unlink(port);
     freeRecord(port);
-    return FALSE;
+    return false;
   }
   if (printerName) lstrcpynA(port->printerName, printerName, int(kPrinterNameChars));
   *outHandle = port;
-  return TRUE;
+  return true;
 }
 
-BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+bool startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
   if (isWidePort(port)) return fail(ERROR_INVALID_PARAMETER);
   // Checked before the document block is touched, so a second StartDocPort
   // cannot disturb the running job's name, id or printer handle.
@@ -216,7 +216,7 @@ BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level
   return ok;
 }
 
-BOOL startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
+bool startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo) {
   if (!isWidePort(port)) return fail(ERROR_INVALID_PARAMETER);
   if (port.flags & kDocumentOpen) return fail(ERROR_INVALID_PARAMETER);
   // Names longer than the record keeps are cut there, as on the ANSI side.
@@ -233,7 +233,7 @@ BOOL startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD lev
   return ok;
 }
 
-BOOL portMonitorStartDoc(MonitorPort& port, LPSTR documentName) {
+bool portMonitorStartDoc(MonitorPort& port, LPSTR documentName) {
   if (!isWidePort(port)) {
     CHAR datatype[] = "RAW";
     DOC_INFO_1A doc{documentName, nullptr, datatype};
@@ -250,34 +250,34 @@ BOOL portMonitorStartDoc(MonitorPort& port, LPSTR documentName) {
   return port.widePortMonitor.pfnStartDocPort(port.portMonitorHandle, printer, 0, 1, reinterpret_cast<LPBYTE>(&doc));
 }
 
-BOOL writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
+bool writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
   if (!buffer || count == 0 || !done) return fail(ERROR_INVALID_PARAMETER);
   if (!(port.flags & kDocumentOpen)) return fail(ERROR_INVALID_PARAMETER);
   return port.portMonitor.pfnWritePort(port.portMonitorHandle, buffer, count, done);
 }
 
-BOOL readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
+bool readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done) {
   if (!buffer || count == 0 || !done) return fail(ERROR_INVALID_PARAMETER);
   if (!(port.flags & kDocumentOpen)) return fail(ERROR_INVALID_PARAMETER);
   return port.portMonitor.pfnReadPort(port.portMonitorHandle, buffer, count, done);
 }
 
-BOOL endDocPort(MonitorPort& port) {
-  BOOL result;
+bool endDocPort(MonitorPort& port) {
+  bool result;
   if (!(port.flags & kDocumentOpen)) {
     result = fail(ERROR_INVALID_PARAMETER);
   } else {
     port.portMonitor.pfnEndDocPort(port.portMonitorHandle);
     port.flags &= ~kDocumentOpen;
-    result = TRUE;
+    result = true;
   }
   releasePrinter(port);
   return result;
 }
 
-BOOL closePort(MonitorPort& port) {
+bool closePort(MonitorPort& port) {
   closeRecord(port);
-  return TRUE;
+  return true;
 }
 
 void closePortsOf(const void* owner) {

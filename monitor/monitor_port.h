@@ -89,21 +89,21 @@ Result withPort(HANDLE handle, Result failure, Body&& body) noexcept {
 // 13-slot table; otherwise `portMonitor` holds its entries of 13-slot
 // signature, `wide` the others, widePortName the name its OpenPort gets
 // and `owner` the monitor instance opening the port.
-BOOL openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor,
+bool openPortEx(LPSTR portName, LPSTR printerName, PHANDLE outHandle, const PortFunctionTable* portMonitor,
                 const WidePortMonitor* wide = nullptr, LPWSTR widePortName = nullptr, const void* owner = nullptr);
 // StartDocPort of the 13-slot table (ANSI names, DOC_INFO_1A/2A) and of
 // the MONITOR2 table (wide names, DOC_INFO_1W/2W); each refuses a port the
 // other table opened.
-BOOL startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
-BOOL startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
-BOOL writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
-BOOL readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
-BOOL endDocPort(MonitorPort& port);
-BOOL closePort(MonitorPort& port);
+bool startDocPort(MonitorPort& port, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
+bool startDocPortW(MonitorPort& port, LPWSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo);
+bool writePort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
+bool readPort(MonitorPort& port, LPBYTE buffer, DWORD count, LPDWORD done);
+bool endDocPort(MonitorPort& port);
+bool closePort(MonitorPort& port);
 
 // Opens a level-1 RAW document on the port monitor, through whichever
 // table the port came from, under the record's printer name.
-BOOL portMonitorStartDoc(MonitorPort& port, LPSTR documentName);
+bool portMonitorStartDoc(MonitorPort& port, LPSTR documentName);
 
 inline bool isWidePort(const MonitorPort& port) { return port.widePortMonitor.pfnOpenPort != nullptr; }
 
@@ -119,10 +119,10 @@ size_t listedPorts();
 // a text that does not convert leaves `out` empty and gives false.
 bool toAnsi(LPCWSTR text, size_t maxChars, LPSTR out, int outSize);
 
-// Last error helper: sets `code` and returns FALSE.
-inline BOOL fail(DWORD code) {
+// Last error helper: sets `code` and returns false.
+inline bool fail(DWORD code) {
   SetLastError(code);
-  return FALSE;
+  return false;
 }
 
 // Keeps the thread's last error across cleanup calls.

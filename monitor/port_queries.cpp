@@ -9,21 +9,21 @@ namespace {
 // Writes a command on the port; a write that takes fewer bytes than the
 // command holds fails with ERROR_WRITE_FAULT, as the printer would see a
 // broken line.
-BOOL sendCommand(MonitorPort& port, std::string_view command) {
+bool sendCommand(MonitorPort& port, std::string_view command) {
   DWORD written = 0;
   auto* bytes = reinterpret_cast<LPBYTE>(const_cast<char*>(command.data()));
-  if (!port.portMonitor.pfnWritePort(port.portMonitorHandle, bytes, DWORD(command.size()), &written)) return FALSE;
+  if (!port.portMonitor.pfnWritePort(port.portMonitorHandle, bytes, DWORD(command.size()), &written)) return false;
   if (written != command.size()) return fail(ERROR_WRITE_FAULT);
-  return TRUE;
+  return true;
 }
 
-BOOL readReply(QueryCall& call) {
+bool readReply(QueryCall& call) {
   return call.port.portMonitor.pfnReadPort(call.port.portMonitorHandle, reinterpret_cast<LPBYTE>(call.out),
                                            call.outSize, call.returned);
 }
 
 // The monitor's own answer; the text and its terminator must fit.
-BOOL answerDriverId(QueryCall& call) {
+bool answerDriverId(QueryCall& call) {
   const DWORD size = sizeof kDriverId;
   if (!call.out || call.outSize < size) {
     *call.returned = size;
@@ -31,24 +31,24 @@ BOOL answerDriverId(QueryCall& call) {
   }
   CopyMemory(call.out, kDriverId, size);
   *call.returned = size - 1;
-  return TRUE;
+  return true;
 }
 
-BOOL sendAndRead(QueryCall& call) {
-  if (!sendCommand(call.port, call.query.command)) return FALSE;
+bool sendAndRead(QueryCall& call) {
+  if (!sendCommand(call.port, call.query.command)) return false;
   Sleep(call.query.waitMs);
   return readReply(call);
 }
 
-BOOL sendOnly(QueryCall& call) { return sendCommand(call.port, call.query.command); }
+bool sendOnly(QueryCall& call) { return sendCommand(call.port, call.query.command); }
 
-BOOL readOnly(QueryCall& call) { return readReply(call); }
+bool readOnly(QueryCall& call) { return readReply(call); }
 
 // Names the printer has no command for: they fail without an error code.
-BOOL notAvailable(QueryCall&) { return FALSE; }
+bool notAvailable(QueryCall&) { return false; }
 
 // Reaching the handler means a document is open on the port.
-BOOL documentOpened(QueryCall&) { return TRUE; }
+bool documentOpened(QueryCall&) { return true; }
 
 const Query kQueries[] = {
     {"GetDriverID", answerDriverId, {}, 0, false, false},
@@ -96,7 +96,7 @@ COMMTIMEOUTS queryTimeouts() {
   return t;
 }
 
-BOOL getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName, LPSTR inBuffer, DWORD inSize,
+bool getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName, LPSTR inBuffer, DWORD inSize,
                             LPSTR outBuffer, DWORD outSize, LPDWORD returned) {
   const PortFunctionTable& pm = port.portMonitor;
   if (controlId != 0) {
@@ -118,7 +118,7 @@ BOOL getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName,
   if (!(port.flags & kDocumentOpen)) {
     CHAR documentName[sizeof kQueryDocumentName];
     lstrcpynA(documentName, kQueryDocumentName, int(sizeof documentName));
-    if (!portMonitorStartDoc(port, documentName)) return FALSE;
+    if (!portMonitorStartDoc(port, documentName)) return false;
     openedDocument = true;
   }
   // Timeouts matter only to a query that writes or reads; the names without
@@ -127,7 +127,7 @@ BOOL getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName,
     COMMTIMEOUTS timeouts = queryTimeouts();
     pm.pfnSetPortTimeOuts(port.portMonitorHandle, &timeouts, 0);  // the query goes on either way
   }
-  BOOL result = query->handler(call);
+  const bool result = query->handler(call);
   if (openedDocument) {
     LastErrorKeeper keep;  // the query's own error stands
     pm.pfnEndDocPort(port.portMonitorHandle);

@@ -24,7 +24,7 @@ struct QueryCall {
   DWORD outSize;
   LPDWORD returned;  // never null here
 };
-using QueryHandler = BOOL (*)(QueryCall& call);
+using QueryHandler = bool (*)(QueryCall& call);
 
 // One row of the query table: the name (compared exactly), its handler,
 // the command it sends, the wait before reading and whether it reads a
@@ -50,7 +50,7 @@ COMMTIMEOUTS queryTimeouts();
 // GetPrinterDataFromPort on a validated port: a control id other than 0
 // goes to the port monitor unchanged; otherwise the named query runs, in a
 // temporary document when no print job has the port open.
-BOOL getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName, LPSTR inBuffer, DWORD inSize,
+bool getPrinterDataFromPort(MonitorPort& port, DWORD controlId, LPSTR valueName, LPSTR inBuffer, DWORD inSize,
                             LPSTR outBuffer, DWORD outSize, LPDWORD returned);
 
 }  // namespace trmon
