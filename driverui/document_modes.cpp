@@ -19,9 +19,9 @@ LONG failWith(DWORD error) {
   return ERR_CPSUI_GETLASTERROR;
 }
 
-BOOL failBool(DWORD error) {
+bool failBool(DWORD error) {
   SetLastError(error);
-  return FALSE;
+  return false;
 }
 
 // The queue's stored or built-in defaults; opens the queue by name when
@@ -125,7 +125,7 @@ LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header) {
   return CPSUI_OK;
 }
 
-BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode) {
+bool ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode) {
   if (!cbNeeded) return failBool(ERROR_INVALID_PARAMETER);
   if (mode != CDM_DRIVER_DEFAULT && mode != CDM_CONVERT && mode != CDM_CONVERT351)
     return failBool(ERROR_INVALID_PARAMETER);
@@ -156,29 +156,29 @@ BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG
     DocumentSettings(nullptr, printerName, in, inBytes, settings.get());
   }
   writeDevModeVersion(*settings, target, out);
-  return TRUE;
+  return true;
 }
 
-BOOL QueryPrint(DEVQUERYPRINT_INFO* info) {
+bool QueryPrint(DEVQUERYPRINT_INFO* info) {
   if (!info || info->cbSize < sizeof(DEVQUERYPRINT_INFO)) return failBool(ERROR_INVALID_PARAMETER);
   info->cchNeeded = 0;
   const DEVMODEW* dm = info->pDevMode;
-  if (!dm) return TRUE;
+  if (!dm) return true;
   const DWORD bytes = DevModeClaimedBytes(dm);
-  if (bytes < kDevModeBytes) return TRUE;  // another driver's or a public-only record: defaults apply
+  if (bytes < kDevModeBytes) return true;  // another driver's or a public-only record: defaults apply
   DriverSettings record;
   ZeroMemory(&record, sizeof record);
   CopyMemory(&record, dm, kDevModeBytes);
-  if (!SettingsValid(record, nullptr)) return TRUE;
+  if (!SettingsValid(record, nullptr)) return true;
   BuildLabelList();
-  if (FindLabel(record.Private.LabelIndex) >= 0) return TRUE;
+  if (FindLabel(record.Private.LabelIndex) >= 0) return true;
   static const WCHAR kReason[] = WTEXT("The selected label is not defined for this printer.");
   info->cchNeeded = DWORD(lstrlenW(kReason) + 1);
   if (info->pszErrorStr && info->cchErrorStr > 0) lstrcpynW(info->pszErrorStr, kReason, int(info->cchErrorStr));
-  return FALSE;
+  return false;
 }
 
-BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
+bool StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
   // Level 8 stores only the queue's global default device mode ("the
   // global defaults are set by the administrator of a printer"); level 2
   // would write every other field of the queue back as well.
@@ -187,21 +187,21 @@ BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings) {
   CopyMemory(dm.get(), &settings, kDevModeBytes);
   PRINTER_INFO_8W info{};
   info.pDevMode = dm.get();
-  if (!SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&info), 0)) return FALSE;
+  if (!SetPrinterW(printer, 8, reinterpret_cast<LPBYTE>(&info), 0)) return false;
   const DWORD rc = storePrinterDataBlock(printer, settings.PrinterData);
   if (rc != ERROR_SUCCESS) return failBool(rc);
-  return TRUE;
+  return true;
 }
 
-BOOL InitializeQueue(LPCWSTR printerName) {
+bool InitializeQueue(LPCWSTR printerName) {
   if (!printerName) return failBool(ERROR_INVALID_PARAMETER);
   // SetPrinter and SetPrinterData need a handle opened with
   // PRINTER_ACCESS_ADMINISTER ("to perform administrative tasks, such as
   // those provided by SetPrinter").
   PRINTER_DEFAULTSW access{nullptr, nullptr, PRINTER_ACCESS_ADMINISTER};
   HANDLE printer = nullptr;
-  if (!OpenPrinterW(const_cast<LPWSTR>(printerName), &printer, &access)) return FALSE;
-  BOOL stored = FALSE;
+  if (!OpenPrinterW(const_cast<LPWSTR>(printerName), &printer, &access)) return false;
+  bool stored = false;
   support::HeapBlock<DriverSettings> settings(sizeof(DriverSettings));
   if (!settings) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);

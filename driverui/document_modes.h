@@ -50,25 +50,25 @@ LONG DocumentPropertiesDirect(DOCUMENTPROPERTYHEADER* header);
 // CDM_CONVERT351 writes it in this driver's own layout. *cbNeeded holds the
 // output buffer's size and receives the bytes written or needed; a short
 // buffer fails with ERROR_INSUFFICIENT_BUFFER.
-BOOL ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode);
+bool ConvertDevMode(LPCWSTR printerName, const DEVMODEW* in, DEVMODEW* out, LONG* cbNeeded, DWORD mode);
 
-// DevQueryPrintEx: TRUE when a job with info->pDevMode can print on the
+// DevQueryPrintEx: true when a job with info->pDevMode can print on the
 // queue. A device mode of this driver that names a label the queue does
 // not know fails, with the reason in pszErrorStr (cchNeeded set).
-BOOL QueryPrint(DEVQUERYPRINT_INFO* info);
+bool QueryPrint(DEVQUERYPRINT_INFO* info);
 
 // Stores settings as the queue's defaults: the device mode as the queue's
 // global default (SetPrinterW level 8) and the printer data value "Private
-// DevMode". `printer` needs PRINTER_ACCESS_ADMINISTER. FALSE (last error
+// DevMode". `printer` needs PRINTER_ACCESS_ADMINISTER. False (last error
 // set) when either store fails.
-BOOL StoreQueueSettings(HANDLE printer, const DriverSettings& settings);
+bool StoreQueueSettings(HANDLE printer, const DriverSettings& settings);
 
 // Initialises a queue (DrvPrinterEvent PRINTER_EVENT_INITIALIZE,
 // DrvUpgradePrinter): opens it with PRINTER_ACCESS_ADMINISTER, seeds the
 // label file and stores the queue's current valid settings, or the
-// built-in defaults, range-checked. FALSE with the last error when the
+// built-in defaults, range-checked. False with the last error when the
 // queue cannot be opened or a store fails; a queue left without both
 // stores runs on the built-in defaults.
-BOOL InitializeQueue(LPCWSTR printerName);
+bool InitializeQueue(LPCWSTR printerName);
 
 }  // namespace driver

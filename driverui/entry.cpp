@@ -54,7 +54,7 @@ BOOL WINAPI DevQueryPrintEx(PDEVQUERYPRINT_INFO pDQPInfo) {
 }
 
 BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD, LPARAM) {
-  return support::guardedCall<BOOL>(FALSE, [&] {
+  return support::guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     // Only a new queue needs anything: its defaults and the label file.
     // PRINTER_EVENT_INITIALIZE: "the spooler has just finished processing a
     // call to its AddPrinter function ... or its SetPrinter function"; the
@@ -65,7 +65,7 @@ BOOL WINAPI DrvPrinterEvent(LPWSTR pPrinterName, INT DriverEvent, DWORD, LPARAM)
 }
 
 BOOL WINAPI DrvUpgradePrinter(DWORD Level, LPBYTE pDriverUpgradeInfo) {
-  return support::guardedCall<BOOL>(FALSE, [&] {
+  return support::guardedCall<BOOL>(FALSE, [&]() -> BOOL {
     if (Level != 1 || !pDriverUpgradeInfo) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return FALSE;

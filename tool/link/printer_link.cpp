@@ -352,7 +352,7 @@ void writeEmbeddedLibrary(const std::string& path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
-  BOOL ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
+  bool ok = WriteFile(file, bytes, size, &written, nullptr) && written == size;
   ok = CloseHandle(file) && ok;
   if (!ok) DeleteFileA(path.c_str());
 }
