@@ -143,12 +143,15 @@ class Browser:
         (Polling an element of the old page for staleness races the navigation:
         Chromium may answer that the node no longer belongs to the document
         instead of calling it stale.)"""
+        self.press(self.element(element_id), element_id)
+
+    def press(self, target, what):
+        """Clicks an element found by other means and waits as click does."""
         self.driver.execute_script("window.__vlpOldPage = true")
-        target = self.element(element_id)
         # Into the middle of the window, clear of the page's footer.
         self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", target)
         target.click()
-        h.wait_until(self._new_page_loaded, PAGE_TIMEOUT, step=0.2, what=f"page after clicking {element_id}")
+        h.wait_until(self._new_page_loaded, PAGE_TIMEOUT, step=0.2, what=f"page after clicking {what}")
 
     def _new_page_loaded(self):
         from selenium.common.exceptions import WebDriverException
@@ -237,6 +240,44 @@ class TheBrowserHarness(WithBrowser):
             self.assertIn(model, text)
 
 
+class PrinterPageActions(WithBrowser):
+    """PAPPL's own buttons on the printer's page: Identify Printer prints the
+    identification label, Print Test Page a label the application draws."""
+
+    def press_action(self, model, action):
+        """Opens the printer's PAPPL page and presses the button of the form
+        whose hidden `action` is the given one."""
+        from selenium.webdriver.common.by import By
+        self.browser.open(self.a.url(model))
+        buttons = self.browser.driver.find_elements(
+            By.XPATH, f"//form[input[@name='action' and @value='{action}']]//input[@type='submit']")
+        self.assertEqual(len(buttons), 1, f"no single {action} button on {model}'s page")
+        self.browser.press(buttons[0], action)
+
+    def test_identify_prints_the_identification_label_as_one_job(self):
+        for model in MODELS:
+            with self.subTest(model=model):
+                emulator = self.a.emulators[model]
+                since = len(emulator.connections())
+                self.press_action(model, "identify-printer")
+                self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET CSET=8\r\n"])
+                time.sleep(1)
+                self.assertEqual(emulator.settings_sent(since), [b"FSET CSET=8\r\n"], "sent more than once")
+
+    def test_test_page_is_a_label_whose_codes_name_the_printer(self):
+        zbarimg = tool("zbarimg")
+        for model in MODELS:
+            with self.subTest(model=model):
+                emulator = self.a.emulators[model]
+                before = emulator.job_count()
+                self.press_action(model, "print-test-page")
+                job = emulator.wait_for_job(before + 1, timeout=120)
+                self.assertTrue(job["decoded"], job)
+                scanned = h.scan_barcodes(zbarimg, emulator.label_png(before + 1))
+                self.assertIn(f"CODE-128:{model}", scanned)
+                self.assertIn(f"QR-Code:{model}", scanned)
+
+
 class SettingsPage(WithBrowser):
     def test_buzzer_change_reaches_the_printer_as_one_job_of_exactly_its_bytes(self):
         for model in MODELS:
@@ -319,6 +360,34 @@ class SettingsPage(WithBrowser):
                 self.assertTrue(shown, b.text("print-distance"))
                 self.assertAlmostEqual(float(shown.group(0)), int(m["distance"]) / 1000, places=6)
                 self.assertEqual(b.driver.find_elements("id", "resolution-warning"), [])
+
+    # The replies shown as received, not interpreted and not taken for
+    # markup: (element, the query's line, the reply as the emulator's
+    # control line escapes it, the text the page shows)
+    RAW_REPLIES = [
+        ("maint-reply", "MAINT", "1,2,<script>window.__vlpInjected=1</script>\\r\\n",
+         r"1,2,<script>window.__vlpInjected=1</script>\r\n"),
+        ("status-reply", "\\eSTATUS", "\\x06&amp;\\x15<b>OK</b>\\r\\n", r"\x06&amp;\x15<b>OK</b>\r\n"),
+        ("getpg-reply", "\\eGETPG", "12 & 34\\r\\n", r"12 & 34\r\n"),
+    ]
+
+    def test_raw_replies_show_as_received_and_as_text(self):
+        from selenium.webdriver.common.by import By
+        model = "KV830"
+        emulator = self.a.emulators[model]
+        try:
+            emulator.script(*[f"reply {line}={reply}" for _, line, reply, _ in self.RAW_REPLIES])
+            self.open_settings(model)
+            self.browser.click("read-printer")
+            for element, _, _, shown in self.RAW_REPLIES:
+                with self.subTest(element=element):
+                    e = self.browser.element(element)
+                    self.assertEqual(e.text.strip(), shown)
+                    self.assertEqual(e.find_elements(By.XPATH, ".//*"), [], "a reply became markup")
+            self.assertIsNone(self.browser.driver.execute_script("return window.__vlpInjected"),
+                              "a reply ran as a script")
+        finally:
+            emulator.script("replies none", *replies(model))
 
     def test_a_printer_of_the_other_resolution_is_warned_about(self):
         """The 203 dpi driver's printer answers that it has 12 dots/mm."""
