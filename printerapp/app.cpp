@@ -637,6 +637,7 @@ pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
   // PAPPL's page footer looks its text up unchecked: pages of its own and
   // ours end with it.
   papplSystemSetFooterHTML(system, "Varodyn label printers");
+  addWebStrings(system);
   if (!cupsGetOption("private-server", numOptions, options))
     papplSystemAddListeners(system, cupsGetOption("listen-hostname", numOptions, options));
   DriverTable& t = driverTable();

@@ -35,6 +35,9 @@ MODELS = {
     "KV830": {"firmware": "KV830 V8.17", "ipl": "IPL 4.56", "distance": "9876", "dpmm": "12"},
 }
 LANGUAGES = {"en": "en-US,en", "zh": "zh-CN,zh"}
+# PAPPL's navigation and footer around the settings page, in each language.
+NAVIGATION = {"en": ["Media", "Printer settings", "Printing Defaults", "Varodyn label printers"],
+              "zh": ["标签纸", "打印机设置", "打印默认设置", "Varodyn 标签打印机"]}
 # How long a page may take: a read of a printer that does not answer waits
 # out each query's timeout.
 PAGE_TIMEOUT = 180
@@ -440,6 +443,9 @@ class Screenshots(WithApplication):
                             self.assertGreater(han, 20, "the page is not in Chinese")
                         else:
                             self.assertEqual(han, 0, "Chinese text on the English page")
+                        for other, texts in NAVIGATION.items():
+                            for text in texts:
+                                (self.assertIn if other == lang else self.assertNotIn)(text, body)
                         self.assertIn(MODELS[model]["firmware"], body)
             finally:
                 browser.quit()
