@@ -391,9 +391,10 @@ class Ipptool:
 
 class PrinterApp:
     """The printer application on a loopback port with a private state
-    directory and spool."""
+    directory and spool (or on every address, `listen_hostname` None; more
+    server options in `options`)."""
 
-    def __init__(self, binary, work_dir):
+    def __init__(self, binary, work_dir, listen_hostname="localhost", options=()):
         self.binary = binary
         self.work_dir = work_dir
         self.state = os.path.join(work_dir, "app-state")
@@ -401,8 +402,9 @@ class PrinterApp:
         self.env = dict(os.environ, SNAP_COMMON=self.state)
         self.port = free_port()
         self.clients = 0
-        self.server = Process([binary, "server", "-o", "listen-hostname=localhost",
-                               "-o", f"server-port={self.port}", "-o", "log-level=debug",
+        listen = ["-o", f"listen-hostname={listen_hostname}"] if listen_hostname else []
+        self.server = Process([binary, "server"] + listen + list(options) +
+                              ["-o", f"server-port={self.port}", "-o", "log-level=debug",
                                "-o", f"log-file={os.path.join(work_dir, 'app.log')}"],
                               work_dir, "app-server", env=self.env)
 

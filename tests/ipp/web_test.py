@@ -554,6 +554,72 @@ class RefusedRequests(WithApplication):
         self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET SG=100\r\n"])
 
 
+def non_loopback_address():
+    """The machine's first global IPv4 address, or an assertion that it has none."""
+    import json
+    import subprocess
+    out = subprocess.run([tool("ip"), "-j", "-4", "addr", "show", "scope", "global"], capture_output=True,
+                         text=True, timeout=30).stdout
+    for interface in json.loads(out or "[]"):
+        for a in interface.get("addr_info", []):
+            if a.get("local"):
+                return a["local"]
+    raise AssertionError("the machine has no non-loopback IPv4 address to be a remote client from")
+
+
+class RemoteClient(unittest.TestCase):
+    """A change needs the administrator authentication PAPPL is configured
+    with when the client is not on loopback: an application listening on
+    every address gets the same form with a valid token from loopback and
+    from the machine's other address; only an authorised one is sent."""
+
+    # (server options, the POST's status from loopback, from the other
+    # address): no authentication service lets loopback change and refuses
+    # everyone else; with one, loopback must authenticate too, and a remote
+    # client must first use TLS.
+    CASES = [
+        ((), 200, 403),
+        (("-o", "auth-service=other"), 401, 426),
+    ]
+
+    def test_a_change_is_sent_only_when_authorised(self):
+        address = non_loopback_address()
+        for number, (options, *statuses) in enumerate(self.CASES):
+            with self.subTest(options=options):
+                work = os.path.join(CONFIG["work"], f"remote-{number}")
+                os.makedirs(work, exist_ok=True)
+                emulator = h.Emulator(CONFIG["emulator-net"], "TR7208", work)
+                app = None
+                try:
+                    app = h.PrinterApp(CONFIG["app"], work, listen_hostname=None, options=options)
+                    app.add_printer("R", "TR7208", emulator.uri)
+                    for host, status in zip((h.LOOPBACK, address), statuses):
+                        since = len(emulator.connections())
+                        got, page = Form(SettingsAt(host, app.port), "R").post({"action": "buzzer", "buzzer": "1"})
+                        self.assertEqual(got, status, f"{host}: {page[-2000:]}")
+                        if status == 200:
+                            sent = h.wait_until(lambda: emulator.settings_sent(since), 30, step=0.2,
+                                                what="a setting at the printer")
+                            self.assertEqual(sent, [b"DEF BZ=1\r\n"])
+                        else:
+                            time.sleep(1)
+                            self.assertEqual(emulator.settings_sent(since), [], f"an unauthorised change from {host}")
+                finally:
+                    if app:
+                        app.stop()
+                    emulator.stop()
+
+
+class SettingsAt:
+    """Where Form finds a printer's settings page: one host and port."""
+
+    def __init__(self, host, port):
+        self.host, self.port = host, port
+
+    def settings_url(self, printer):
+        return f"http://{self.host}:{self.port}/{urllib.parse.quote(printer)}/settings"
+
+
 class FailingPrinter(WithBrowser):
     """A printer that answers nothing, answers garbage or drops every
     connection: the page says the read failed, and the application goes
