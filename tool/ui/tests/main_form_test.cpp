@@ -339,6 +339,9 @@ std::vector<ButtonCase> mainWindowCases() {
   using printercmd::cases::Choice;
   const UINT labelStopRadios[] = {IDC_AUTOSTOPPOS_OFF_RADIOBUTTON, IDC_AUTOSTOPPOS_ON_RADIOBUTTON,
                                   IDC_AUTOSTOPPOS_FEED_RADIOBUTTON};
+  const std::pair<Choice, UINT> printButtons[] = {{Choice::PrintSettings, IDC_MAIN_BUTTON8},
+                                                  {Choice::PrintIdentification, IDC_MAIN_BUTTON10},
+                                                  {Choice::PrintTestLabel, IDC_MAIN_BUTTON11}};
   std::vector<ButtonCase> out;
   for (const printercmd::cases::ChoiceCase& c : printercmd::cases::kChoiceCases) {
     ButtonCase b{c.label, {}, {}, 0, c.bytes, kSettingSent};
@@ -361,15 +364,10 @@ std::vector<ButtonCase> mainWindowCases() {
         b.button = IDC_MAIN_BUTTON3;
         break;
       case Choice::PrintSettings:
-        b.button = IDC_MAIN_BUTTON8;
-        b.success = kPrintSent;
-        break;
       case Choice::PrintIdentification:
-        b.button = IDC_MAIN_BUTTON10;
-        b.success = kPrintSent;
-        break;
       case Choice::PrintTestLabel:
-        b.button = IDC_MAIN_BUTTON11;
+        for (const auto& p : printButtons)
+          if (p.first == c.choice) b.button = p.second;
         b.success = kPrintSent;
         break;
       case Choice::GapLevel:
