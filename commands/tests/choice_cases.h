@@ -2,7 +2,9 @@
 // own values, and the bytes that choice sends as one job. The
 // configuration tool's window tests and the printer application's
 // settings tests both run this one table, each through its own controls,
-// so the two cannot send different bytes for the same choice.
+// so the two cannot send different bytes for the same choice. The
+// settings page's browser test (tests/ipp/web_test.py) reads the rows as
+// text and makes each choice in Chromium: keep one row per line.
 #pragma once
 
 namespace printercmd::cases {

@@ -15,6 +15,7 @@ English and in Chinese in the build tree.
 Ends with a line "N passed, N failed". Nothing is skipped: a missing
 program, browser or page is a failure."""
 
+import codecs
 import http.cookiejar
 import os
 import re
@@ -44,6 +45,22 @@ PAGE_TIMEOUT = 180
 
 CONFIG = {}
 STATE = {}
+
+
+def shared_choices():
+    """The choices and the bytes each sends that the configuration tool's
+    and the settings page's unit tests run (commands/tests/choice_cases.h):
+    (label, choice, value, second value, bytes)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "commands", "tests",
+                        "choice_cases.h")
+    with open(path, encoding="utf-8") as f:
+        table = f.read().split("kChoiceCases[] = {", 1)[1].split("\n};", 1)[0]
+    rows = re.findall(r'^\s*\{"(\w+)", Choice::(\w+), (\d+), (\d+), "((?:[^"\\]|\\.)*)"\},$', table, re.M)
+    cases = [line for line in table.splitlines() if line.strip().startswith("{")]
+    if not rows or len(rows) != len(cases):
+        raise AssertionError(f"{path}: rows not read here: {cases}")
+    return [(label, choice, int(value), int(second), codecs.decode(text, "unicode_escape").encode("latin-1"))
+            for label, choice, value, second, text in rows]
 
 
 def tool(name, *extra_dirs):
@@ -297,27 +314,32 @@ class SettingsPage(WithBrowser):
                 time.sleep(1)
                 self.assertEqual(emulator.settings_sent(since), [b"DEF BZ=1\r\n"], "sent more than once")
 
-    # (what the user does: ("click", id) or ("type", id, text), ..., the bytes
-    # the printer must get in one connection)
-    CHANGES = [
-        ([("click", "head-check-0"), ("click", "set-head-check")], b"DEF HC=0\r\n"),
-        ([("click", "label-stop-0"), ("click", "set-label-stop")], b"DEF AP=0\r\n"),
-        ([("click", "label-stop-1"), ("click", "set-label-stop")], b"DEF AP=1\r\nFSET CSET=16,ADD=1\r\n"),
-        ([("click", "label-stop-2"), ("click", "set-label-stop")], b"DEF AP=2\r\nFSET CSET=16,ADD=1\r\n"),
-        ([("check", "feed-power-on", True), ("check", "feed-head-close", False), ("click", "set-feed")],
-         b"DEF AF=1,CH=0\r\n"),
-        ([("type", "gap-level", "1"), ("click", "set-gap-level")], b"FSET SG=1\r\n"),
-        ([("type", "mark-level", "100"), ("click", "set-mark-level")], b"FSET SM=100\r\n"),
-        ([("click", "print-settings")], b"FSET CSET=6\r\n"),
-        ([("click", "print-identification")], b"FSET CSET=8\r\n"),
-        ([("click", "print-test")], b"FSET CSET=11\r\n"),
-    ]
+    # What the user does on the page for a choice of the shared table:
+    # ("click", id), ("type", id, text) or ("check", id, checked), in order.
+    RADIOS = {"Buzzer": "buzzer", "HeadCheck": "head-check", "LabelStop": "label-stop"}
+    LEVELS = {"GapLevel": "gap-level", "MarkLevel": "mark-level"}
+    BUTTONS = {"PrintSettings": ["print-settings"], "PrintIdentification": ["print-identification"],
+               "PrintTestLabel": ["print-test"],
+               "FactoryReset": ["factory-reset", "factory-reset-yes1", "factory-reset-yes2"]}
+
+    def steps_of(self, choice, value, second):
+        if choice in self.RADIOS:
+            name = self.RADIOS[choice]
+            return [("click", f"{name}-{value}"), ("click", f"set-{name}")]
+        if choice in self.LEVELS:
+            name = self.LEVELS[choice]
+            return [("type", name, str(value)), ("click", f"set-{name}")]
+        if choice == "Feed":
+            return [("check", "feed-power-on", bool(value)), ("check", "feed-head-close", bool(second)),
+                    ("click", "set-feed")]
+        return [("click", button) for button in self.BUTTONS[choice]]
 
     def test_every_setting_and_button_sends_its_bytes_as_one_job(self):
         model = "KV830"
         emulator = self.a.emulators[model]
-        for steps, expected in self.CHANGES:
-            with self.subTest(expected=expected):
+        for label, choice, value, second, expected in shared_choices():
+            steps = self.steps_of(choice, value, second)
+            with self.subTest(label):
                 self.open_settings(model)
                 since = len(emulator.connections())
                 for step in steps:
