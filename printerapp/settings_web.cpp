@@ -354,6 +354,7 @@ const char kChineseWebStrings[] = R"("Media" = "标签纸";
 "Identify Printer" = "识别打印机";
 "Print Test Page" = "打印测试页";
 "Pause Printing" = "暂停打印";
+"Set as Default" = "设为默认打印机";
 "Resume Printing" = "恢复打印";
 "printer-state.3" = "空闲";
 "printer-state.4" = "打印中";

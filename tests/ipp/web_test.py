@@ -473,6 +473,25 @@ class Screenshots(WithApplication):
                 browser.quit()
 
 
+class PapplPagesInChinese(WithApplication):
+    """PAPPL's own pages in Chinese: the printer's state is named (PAPPL
+    alone shows a bare number for a language it has no texts for), and the
+    buttons are Chinese."""
+
+    def test_the_printers_state_is_named_not_numbered_and_the_buttons_are_chinese(self):
+        for path in ("", "KV830"):
+            with self.subTest(page="/" + path):
+                request = urllib.request.Request(self.a.url(path), headers={"Accept-Language": LANGUAGES["zh"]})
+                with urllib.request.urlopen(request, timeout=30) as r:
+                    page = r.read().decode("utf-8", "replace")
+                self.assertRegex(page, "(空闲|打印中|已停止), ")
+                self.assertNotRegex(page, r">\s*[345], ")
+                buttons = re.findall(r'type="submit" value="([^"]*)"', page)
+                self.assertTrue(buttons, "no buttons on the page")
+                for label in buttons:
+                    self.assertRegex(label, r"[\u4e00-\u9fff]", "a button in English")
+
+
 class Form:
     """The settings page through urllib, with its cookies and form token."""
 
