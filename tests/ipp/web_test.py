@@ -595,17 +595,30 @@ class RefusedRequests(WithApplication):
         self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET SG=100\r\n"])
 
 
+# Lent to loopback when the machine has no other address (a sandbox with no
+# network): a documentation address, so it can clash with nothing real.
+LENT_ADDRESS = "192.0.2.77"
+
+
 def non_loopback_address():
-    """The machine's first global IPv4 address, or an assertion that it has none."""
+    """The machine's first global IPv4 address and None; on a machine that has
+    none, LENT_ADDRESS added to the loopback interface and the command that
+    takes it away again. A connection from it to it is not from loopback."""
     import json
     import subprocess
-    out = subprocess.run([tool("ip"), "-j", "-4", "addr", "show", "scope", "global"], capture_output=True,
+    ip = tool("ip")
+    out = subprocess.run([ip, "-j", "-4", "addr", "show", "scope", "global"], capture_output=True,
                          text=True, timeout=30).stdout
     for interface in json.loads(out or "[]"):
         for a in interface.get("addr_info", []):
             if a.get("local"):
-                return a["local"]
-    raise AssertionError("the machine has no non-loopback IPv4 address to be a remote client from")
+                return a["local"], None
+    lend = subprocess.run([ip, "addr", "add", LENT_ADDRESS + "/32", "dev", "lo"], capture_output=True,
+                          text=True, timeout=30)
+    if lend.returncode != 0:
+        raise AssertionError("the machine has no non-loopback IPv4 address to be a remote client from, "
+                             f"and {LENT_ADDRESS} could not be added to loopback: {lend.stderr.strip()}")
+    return LENT_ADDRESS, [ip, "addr", "del", LENT_ADDRESS + "/32", "dev", "lo"]
 
 
 class RemoteClient(unittest.TestCase):
@@ -624,7 +637,10 @@ class RemoteClient(unittest.TestCase):
     ]
 
     def test_a_change_is_sent_only_when_authorised(self):
-        address = non_loopback_address()
+        import subprocess
+        address, give_back = non_loopback_address()
+        if give_back:
+            self.addCleanup(subprocess.run, give_back, timeout=30)
         for number, (options, *statuses) in enumerate(self.CASES):
             with self.subTest(options=options):
                 work = os.path.join(CONFIG["work"], f"remote-{number}")
