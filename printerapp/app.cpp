@@ -571,6 +571,7 @@ pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
   DriverTable& t = driverTable();
   papplSystemSetPrinterDrivers(system, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd,
                                addSettingsPage, driverCallback, nullptr);
+  watchUnreachablePrinters(system);
   papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr);
   papplSystemAddMIMEFilter(system, "image/jpeg", kRawFormat, printJpeg, nullptr);
   return system;

@@ -1,6 +1,7 @@
 #include "job_delivery.h"
 
 #include <algorithm>
+#include <set>
 #include <string_view>
 #include <thread>
 
@@ -195,6 +196,61 @@ bool JobDelivery::finish() {
     papplLogJob(job_, PAPPL_LOGLEVEL_INFO, "%s", papplJobGetMessage(job_));
   }
   return true;
+}
+
+namespace {
+
+// Printers marked offline by the check (by id): only the timer's thread
+// touches it.
+std::set<int>& markedUnreachable() {
+  static std::set<int> ids;
+  return ids;
+}
+
+pappl_job_t* processingJob(pappl_printer_t* printer) {
+  pappl_job_t* found = nullptr;
+  papplPrinterIterateActiveJobs(
+      printer,
+      [](pappl_job_t* job, void* data) {
+        if (papplJobGetState(job) == IPP_JSTATE_PROCESSING) *static_cast<pappl_job_t**>(data) = job;
+      },
+      &found, 1, papplPrinterGetNumberOfActiveJobs(printer));
+  return found;
+}
+
+void checkReachable(pappl_printer_t* printer, void*) {
+  std::set<int>& marked = markedUnreachable();
+  const int id = papplPrinterGetID(printer);
+  pappl_job_t* job = papplPrinterGetState(printer) == IPP_PSTATE_STOPPED ? processingJob(printer) : nullptr;
+  if (job) {
+    if (!(papplPrinterGetReasons(printer) & PAPPL_PREASON_OFFLINE))
+      papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
+    if (marked.insert(id).second) {
+      papplJobSetReasons(job, PAPPL_JREASON_PRINTER_STOPPED, PAPPL_JREASON_NONE);
+      papplJobSetMessage(job, "The printer cannot be reached at %s; the job waits and is sent once it answers.",
+                         papplPrinterGetDeviceURI(printer));
+      papplLogPrinter(printer, PAPPL_LOGLEVEL_WARN, "%s", papplJobGetMessage(job));
+    }
+  } else if (marked.erase(id)) {
+    // Going on: the job that waited now prints, and its delivery says how
+    // it went.
+    papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
+    if (pappl_job_t* started = processingJob(printer)) {
+      papplJobSetReasons(started, PAPPL_JREASON_NONE, PAPPL_JREASON_PRINTER_STOPPED);
+      papplJobSetMessage(started, "The printer can be reached again; the job is being sent.");
+    }
+  }
+}
+
+bool checkPrinters(pappl_system_t* system, void*) {
+  papplSystemIteratePrinters(system, checkReachable, nullptr);
+  return true;  // keep the timer
+}
+
+}  // namespace
+
+void watchUnreachablePrinters(pappl_system_t* system) {
+  papplSystemAddTimerCallback(system, 0, 1, checkPrinters, nullptr);
 }
 
 }  // namespace printerapp

@@ -80,4 +80,11 @@ class JobDelivery {
   std::string bytes_;       // the whole job, to send again
 };
 
+// PAPPL keeps a job whose printer's device does not open processing, tries
+// the device again every few seconds and stops the printer meanwhile, with
+// no reason or message that says so. A once-a-second check of the system's
+// printers marks such a printer `offline`, says why in the waiting job's
+// message, and lifts the mark when the printer goes on.
+void watchUnreachablePrinters(pappl_system_t* system);
+
 }  // namespace printerapp

@@ -540,6 +540,40 @@ class BadInput(WithApplication):
                     self.next_job_prints(model)
 
 
+    def test_printer_that_cannot_be_reached_shows_offline_and_prints_once_it_listens(self):
+        # A printer added on a port where nothing listens yet.
+        model, m = "TR7208", MODELS["TR7208"]
+        port = h.free_port()
+        self.a.printers["Unreachable"] = self.a.app.add_printer("Unreachable", model, f"socket://127.0.0.1:{port}")
+        width, height = 30 * m["dpmm"], 20 * m["dpmm"]
+        document = os.path.join(self.a.work, "unreachable.png")
+        h.write_png(document, label_pattern(width, height, margin=8), m["dpi"])
+        status, job_id, out = self.a.submit("Unreachable", document, "image/png",
+                                            ONE_TO_ONE + media_col(width, height, m["dpmm"]))
+        self.assertEqual(status, "successful-ok", out)
+
+        def offline():
+            state = self.a.job_state("Unreachable", job_id)
+            if state.get("job-state") in TERMINAL:
+                raise AssertionError(f"job {job_id} ended while its printer could not be reached: {state}")
+            return "offline" in self.printer_reasons("Unreachable") and state
+
+        state = h.wait_until(offline, 60, step=0.5, what="the unreachable printer offline")
+        self.assertNotEqual(state.get("job-state"), "completed", state)
+        printer = self.a.attributes("Unreachable", ["printer-state-message"])
+        self.assertTrue(printer.get("printer-state-message") or state.get("job-state-message"), (printer, state))
+        emulator = h.Emulator(built("emulator-net"), model, self.a.work, port=port, name="late")
+        try:
+            state = self.a.wait_job("Unreachable", job_id, timeout=120, settle=set())
+            self.assertEqual(state.get("job-state"), "completed", state)
+            job = emulator.wait_for_job(1)
+            self.assertTrue(job["decoded"] and job["labels"], job)
+            self.assertNotIn("offline", self.printer_reasons("Unreachable"))
+        finally:
+            emulator.stop()
+        self.next_job_prints(model)
+
+
 class LabelModes(WithApplication):
     """The peel-off and cutter settings reach the printer's DEF line as the
     printer's defaults or the job's own values, each only in its mode."""
