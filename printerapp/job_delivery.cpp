@@ -1,6 +1,7 @@
 #include "job_delivery.h"
 
 #include <algorithm>
+#include <mutex>
 #include <set>
 #include <string_view>
 #include <thread>
@@ -63,12 +64,46 @@ Answer awaitAnswer(pappl_device_t* device, milliseconds wait) {
                                                                                  : Answer::silent;
 }
 
+namespace {
+
+// The jobs whose device is open and whose bytes go through a delivery: a
+// stopped printer with one of them is not waiting for its device.
+struct Delivering {
+  std::mutex lock;
+  std::set<pappl_job_t*> jobs;
+};
+Delivering& delivering() {
+  static Delivering d;
+  return d;
+}
+
+bool isDelivering(pappl_job_t* job) {
+  Delivering& d = delivering();
+  std::lock_guard<std::mutex> hold(d.lock);
+  return d.jobs.count(job) != 0;
+}
+
+}  // namespace
+
 JobDelivery::JobDelivery(pappl_job_t* job, pappl_device_t* device, DeliveryTiming timing)
     : job_(job), printer_(papplJobGetPrinter(job)), timing_(timing), device_(device) {
   if (device_) baseline_ = bytesWritten(device_);
+  // A job that waited for its device to open goes on.
+  if (papplJobGetReasons(job_) & PAPPL_JREASON_PRINTER_STOPPED) {
+    papplJobSetReasons(job_, PAPPL_JREASON_NONE, PAPPL_JREASON_PRINTER_STOPPED);
+    papplJobSetMessage(job_, "The printer can be reached again; the job is being sent.");
+  }
+  Delivering& d = delivering();
+  std::lock_guard<std::mutex> hold(d.lock);
+  d.jobs.insert(job_);
 }
 
-JobDelivery::~JobDelivery() { dropConnection(); }
+JobDelivery::~JobDelivery() {
+  dropConnection();
+  Delivering& d = delivering();
+  std::lock_guard<std::mutex> hold(d.lock);
+  d.jobs.erase(job_);
+}
 
 BOOL JobDelivery::write(void* context, const BYTE* data, DWORD size, DWORD* written) {
   auto* self = static_cast<JobDelivery*>(context);
@@ -207,12 +242,14 @@ std::set<int>& markedUnreachable() {
   return ids;
 }
 
+// The printer's processing job that has not reached a delivery yet.
 pappl_job_t* processingJob(pappl_printer_t* printer) {
   pappl_job_t* found = nullptr;
   papplPrinterIterateActiveJobs(
       printer,
       [](pappl_job_t* job, void* data) {
-        if (papplJobGetState(job) == IPP_JSTATE_PROCESSING) *static_cast<pappl_job_t**>(data) = job;
+        if (papplJobGetState(job) == IPP_JSTATE_PROCESSING && !isDelivering(job))
+          *static_cast<pappl_job_t**>(data) = job;
       },
       &found, 1, papplPrinterGetNumberOfActiveJobs(printer));
   return found;
@@ -235,10 +272,6 @@ void checkReachable(pappl_printer_t* printer, void*) {
     // Going on: the job that waited now prints, and its delivery says how
     // it went.
     papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
-    if (pappl_job_t* started = processingJob(printer)) {
-      papplJobSetReasons(started, PAPPL_JREASON_NONE, PAPPL_JREASON_PRINTER_STOPPED);
-      papplJobSetMessage(started, "The printer can be reached again; the job is being sent.");
-    }
   }
 }
 

@@ -566,6 +566,7 @@ class BadInput(WithApplication):
         try:
             state = self.a.wait_job("Unreachable", job_id, timeout=120, settle=set())
             self.assertEqual(state.get("job-state"), "completed", state)
+            self.assertNotIn("printer-stopped", state.get("job-state-reasons", ""), state)
             job = emulator.wait_for_job(1)
             self.assertTrue(job["decoded"] and job["labels"], job)
             self.assertNotIn("offline", self.printer_reasons("Unreachable"))
