@@ -505,7 +505,7 @@ class BadInput(WithApplication):
         # the job sent again whole; a silent printer is waited for until it
         # closes the connection (the emulator's idle time) and then gets the
         # job again.
-        faults = [("drop:300", "heal", "dropped"), ("silentx1", None, "idle")]
+        faults = [("drop:300", "heal", "dropped"), ("silentx1", None, "idle"), ("stall:300x1", None, "stalled")]
         for model, m in MODELS.items():
             for fault, heal, end in faults:
                 with self.subTest(model=model, fault=fault):
