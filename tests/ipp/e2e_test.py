@@ -540,6 +540,29 @@ class BadInput(WithApplication):
                     self.next_job_prints(model)
 
 
+    def test_job_canceled_while_waiting_for_its_printer_ends_canceled(self):
+        model, m = "KV830", MODELS["KV830"]
+        emulator = self.a.emulators[model]
+        width, height = 30 * m["dpmm"], 20 * m["dpmm"]
+        document = os.path.join(self.a.work, "canceled.png")
+        h.write_png(document, label_pattern(width, height, margin=8), m["dpi"])
+        emulator.set_fault("drop:300")
+        try:
+            status, job_id, out = self.a.submit(model, document, "image/png",
+                                                ONE_TO_ONE + media_col(width, height, m["dpmm"]))
+            self.assertEqual(status, "successful-ok", out)
+            h.wait_until(lambda: self.job_waiting(model, job_id), 90, step=0.5,
+                         what=f"job {job_id} waiting for {model}")
+            path = h.ipp_test_file(os.path.join(self.a.work, "cancel.test"), "cancel", "Cancel-Job",
+                                   f"\tATTR integer job-id {job_id}\n")
+            status, out = self.a.ipptool.run(self.a.printers[model], [path])
+            self.assertRegex(out, r"status-code = successful-ok", out[-2000:])
+            state = self.a.wait_job(model, job_id, timeout=60, settle=set())
+            self.assertEqual(state.get("job-state"), "canceled", state)
+        finally:
+            emulator.set_fault("none")
+        self.next_job_prints(model)
+
     def test_printer_that_cannot_be_reached_shows_offline_and_prints_once_it_listens(self):
         # A printer added on a port where nothing listens yet.
         model, m = "TR7208", MODELS["TR7208"]
