@@ -502,9 +502,9 @@ class BadInput(WithApplication):
         # (fault, when it is over: "heal" once the job waits, or a count of
         # struck connections the emulator works through by itself, how the
         # emulator saw the struck connection end). A dropped connection gets
-        # the job sent again whole; a silent printer is waited for until it
-        # closes the connection (the emulator's idle time) and then gets the
-        # job again.
+        # the job sent again whole; a silent printer, or one that stopped
+        # reading, is waited for until it closes the connection (the
+        # emulator's idle or stall time) and then gets the job again.
         faults = [("drop:300", "heal", "dropped"), ("silentx1", None, "idle"), ("stall:300x1", None, "stalled")]
         for model, m in MODELS.items():
             for fault, heal, end in faults:
