@@ -206,10 +206,12 @@ bool JobDelivery::finish() {
     troubled = true;
     noteTrouble(stage, delay, attempt);
     if (!pause(delay)) {
-      papplJobSetMessage(job_, "%s", papplJobIsCanceled(job_)
-                                         ? "Canceled while waiting for the printer."
-                                         : "The application stopped before the printer took the job; it was not "
-                                           "printed.");
+      const char* why = papplJobIsCanceled(job_)         ? "Canceled while waiting for the printer."
+                        : papplPrinterIsDeleted(printer_) ? "The printer was deleted before it took the job; it was "
+                                                            "not printed."
+                                                          : "The application stopped before the printer took the "
+                                                            "job; it was not printed.";
+      papplJobSetMessage(job_, "%s", why);
       papplLogJob(job_, PAPPL_LOGLEVEL_ERROR, "%s", papplJobGetMessage(job_));
       return false;
     }
