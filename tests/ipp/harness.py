@@ -100,15 +100,15 @@ def run(argv, log_dir, name, env=None, timeout=60):
 class Emulator:
     """emulator-net: one emulated printer on a loopback port of its own."""
 
-    def __init__(self, binary, model, work_dir, fault="none", lifetime=1800):
+    def __init__(self, binary, model, work_dir, fault="none", lifetime=1800, port=0, name=None):
         self.model = model
-        self.out_dir = os.path.join(work_dir, "emulator-" + model)
+        self.out_dir = os.path.join(work_dir, "emulator-" + (name or model))
         os.makedirs(self.out_dir, exist_ok=True)
         self.control = os.path.join(self.out_dir, "fault")
-        self.process = Process([binary, "--model", model, "--port", "0", "--out", self.out_dir,
+        self.process = Process([binary, "--model", model, "--port", str(port), "--out", self.out_dir,
                                 "--fail", fault, "--control", self.control, "--lifetime", str(lifetime),
                                 "--idle", "20", "--stall", "20", "--receive-buffer", "8192"],
-                               work_dir, "emulator-" + model)
+                               work_dir, "emulator-" + (name or model))
 
         def announced():
             m = re.search(r"listening on 127\.0\.0\.1:(\d+)", self.process.output())
