@@ -48,7 +48,11 @@ wine_checks() {
   # once in each language of the interface DLL. A wineserver still running
   # from a run without a screen would give it no desktop to draw on.
   timeout 30 wineserver -k || true
-  for model in TR722 KV830; do
+  # The models' build names (TR722, ...) come from the one list in cmake/.
+  local models
+  models=$(cmake -P cmake/Models.cmake | cut -d' ' -f1)
+  [ -n "$models" ] || { echo "cmake/Models.cmake printed no models" >&2; return 1; }
+  for model in $models; do
     for lang in en_US.UTF-8 zh_CN.UTF-8; do
       LANG=$lang LC_ALL=$lang timeout 300 xvfb-run -a -s "-screen 0 1024x768x24" \
         "$loader" "build/$build/tests/windows/ui_client_$model.exe" "$dir"

@@ -12,3 +12,12 @@ foreach(model IN LISTS VLP_MODELS)
   endif()
   set(VLP_MODEL_DEFINE_${model} VLP_MODEL_${VLP_MODEL_NAME_${model}})
 endforeach()
+
+# Run as a script (cmake -P cmake/Models.cmake), it prints one line per
+# model, the build name and the model's name, for the shell scripts that
+# run or check what each model's build made.
+if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
+  foreach(model IN LISTS VLP_MODELS)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E echo "${model} ${VLP_MODEL_NAME_${model}}")
+  endforeach()
+endif()

@@ -19,12 +19,17 @@ case "$format" in
 esac
 
 # deliverable file : .def listing its exports : words its FileDescription
-# holds
-binaries=(
-  "driver/TR722.dll:driver/driver.def:TR7208 graphics driver"
-  "driver/KV830.dll:driver/driver.def:KV830 graphics driver"
-  "driverui/TR722UI.dll:driverui/driverui.def:TR7208 interface"
-  "driverui/KV830UI.dll:driverui/driverui.def:KV830 interface"
+# holds; each model's graphics driver and interface DLL come from the one
+# model list (cmake/Models.cmake: build name, model name).
+models=$(cmake -P "$here/cmake/Models.cmake")
+binaries=()
+while read -r build model; do
+  binaries+=("driver/$build.dll:driver/driver.def:$model graphics driver")
+done <<<"$models"
+while read -r build model; do
+  binaries+=("driverui/${build}UI.dll:driverui/driverui.def:$model interface")
+done <<<"$models"
+binaries+=(
   "monitor/TRMON.dll:monitor/TRMON.def:language monitor"
   "hidlink/VRDUSBHid.dll:hidlink/VRDUSBHid.def:HID link"
 )

@@ -17,7 +17,7 @@ packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmar
           binutils-mingw-w64-x86-64 wine wine64 clang libclang-rt-14-dev
           xvfb xauth locales imagemagick libpappl-dev libjpeg-dev
           python3 cups cups-ipp-utils cups-filters ghostscript zbar-tools libtiff-dev
-          chromium chromium-driver python3-selenium)
+          chromium chromium-driver python3-selenium iproute2)
 # 32-bit Wine, from the i386 architecture.
 wine32_packages=(wine32:i386 wine32-preloader:i386)
 # The i386 user-mode emulator, for kernels that run no 32-bit programs.

@@ -13,13 +13,16 @@ targets=("$@")
 if ((${#targets[@]} == 0)); then
   for exe in "$build"/fuzz/fuzz_*; do targets+=("$(basename "$exe" | sed 's/^fuzz_//')"); done
 fi
+# The models' build names, from the one list in cmake/.
+models=$(cmake -P "$here/../cmake/Models.cmake" | cut -d' ' -f1)
+[ -n "$models" ] || { echo "cmake/Models.cmake printed no models" >&2; exit 1; }
 status=0
 for name in "${targets[@]}"; do
   work="$build/fuzz/corpus/$name"
   mkdir -p "$work"
   # One model's build of a driver target shares the seeds and dictionary.
-  base=${name%_TR722}
-  base=${base%_KV830}
+  base=$name
+  for model in $models; do base=${base%_"$model"}; done
   dict=()
   [ -f "$here/dict/$base.dict" ] && dict=(-dict="$here/dict/$base.dict")
   log="$build/fuzz/$name.log"

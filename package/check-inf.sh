@@ -119,12 +119,20 @@ for arch in $archs; do
     *) echo "unknown architecture $arch" >&2; exit 2 ;;
   esac
   folder=$(value_of "SourceDisksNames.$arch" 1 | awk -F, '{ print $4 }')
-  [ -n "$folder" ] || problem "no [SourceDisksNames.$arch] folder"
+  [ -n "$folder" ] || { problem "no [SourceDisksNames.$arch] folder"; continue; }
   for f in $(printf '%s\n' "${installed_files[@]}" | sort -u); do
     file="$stage/$folder/$f"
     if [ ! -f "$file" ]; then problem "$f missing from the package's $folder folder"; continue; fi
-    got=$($objdump -f "$file" | sed -n 's/.*file format \(.*\)/\1/p')
-    [ "$got" = "$want" ] || problem "$folder/$f is $got, not $want"
+    got=$($objdump -f "$file" 2>/dev/null | sed -n 's/.*file format \(.*\)/\1/p') || true
+    [ "$got" = "$want" ] || problem "$folder/$f is ${got:-not a PE file}, not $want"
+  done
+  # Every DLL the build staged (each model's of cmake/Models.cmake, the
+  # monitor) is one the INF installs: a model built without its INF
+  # sections is refused, not shipped uninstallable.
+  for file in "$stage/$folder"/*; do
+    f=$(basename "$file")
+    [[ ${f,,} == *.dll ]] || continue
+    printf '%s\n' "${installed_files[@]}" | grep -qixF -- "$f" || problem "$folder/$f is staged but the INF does not install it"
   done
 done
 

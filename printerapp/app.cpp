@@ -15,6 +15,7 @@
 
 #include "image_page.h"
 #include "jpeg_image.h"
+#include "job_delivery.h"
 #include "label_job.h"
 #include "models.h"
 #include "printer_commands.h"
@@ -93,84 +94,8 @@ const ModelInfo* modelOf(pappl_printer_t* printer) {
   return name ? modelByDriver(name) : nullptr;
 }
 
-// Every byte of the job goes through PAPPL's device connection. PAPPL
-// buffers writes and its flush reports nothing, so what reached the device
-// is read back from the connection's byte count.
-struct DeviceSink {
-  explicit DeviceSink(pappl_device_t* d) : device(d) {
-    pappl_devmetrics_t m{};
-    papplDeviceGetMetrics(device, &m);
-    baseline = m.write_bytes;
-  }
-  pappl_device_t* device;
-  size_t baseline = 0;  // bytes the connection had written before the job
-  size_t handed = 0;    // bytes of the job handed to it
-
-  // Flushes; true when every byte handed over was written to the device.
-  bool allWritten() {
-    papplDeviceFlush(device);
-    pappl_devmetrics_t m{};
-    papplDeviceGetMetrics(device, &m);
-    return m.write_bytes - baseline == handed;
-  }
-};
-
-bool deviceWriter(void* context, const BYTE* data, DWORD size, DWORD* written) {
-  auto* sink = static_cast<DeviceSink*>(context);
-  const ssize_t n = papplDeviceWrite(sink->device, data, size);
-  if (n < 0 || static_cast<size_t>(n) != size) {
-    *written = 0;
-    SetLastError(ERROR_WRITE_FAULT);
-    return false;
-  }
-  sink->handed += size;
-  *written = size;
-  return true;
-}
-
-constexpr char kNotPrinted[] = "The printer stopped taking data; the job was not printed.";
-constexpr char kNoAnswer[] = "The printer did not answer after the job; it is not known to have printed.";
-
-// The printer's answer to the resolution query, asked after the job on the
-// same connection: the printer takes its input in order, so an answer
-// means it has read every byte of the job. PAPPL's reads wait 100 ms each;
-// the printer gets 5 s.
-bool printerAnswers(DeviceSink& sink) {
-  const std::string_view query = printercmd::kResolution;
-  DWORD written = 0;
-  if (!deviceWriter(&sink, reinterpret_cast<const BYTE*>(query.data()), static_cast<DWORD>(query.size()), &written) ||
-      !sink.allWritten())
-    return false;
-  std::string reply;
-  for (int attempt = 0; attempt < 50; ++attempt) {
-    char buffer[64];
-    const ssize_t n = papplDeviceRead(sink.device, buffer, sizeof buffer);
-    if (n == 0) return false;  // the printer closed the connection
-    if (n > 0) reply.append(buffer, static_cast<size_t>(n));
-    if (reply.find("\r\n") != std::string::npos) break;
-  }
-  return printercmd::classifyResolution(reply) != printercmd::Resolution::Unknown;
-}
-
-// The end of every job: all bytes written and the printer still there. The
-// printer is marked offline when it is not, and the job is not reported as
-// printed.
-bool finishJob(pappl_job_t* job, DeviceSink& sink) {
-  pappl_printer_t* printer = papplJobGetPrinter(job);
-  if (!sink.allWritten()) {
-    papplJobSetMessage(job, kNotPrinted);
-    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
-    return false;
-  }
-  if (!printerAnswers(sink)) {
-    papplJobSetMessage(job, kNoAnswer);
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", kNoAnswer);
-    papplPrinterSetReasons(printer, PAPPL_PREASON_OFFLINE, PAPPL_PREASON_NONE);
-    return false;
-  }
-  papplPrinterSetReasons(printer, PAPPL_PREASON_NONE, PAPPL_PREASON_OFFLINE);
-  return true;
-}
+// A page the encoder could not code: nothing more of the job is sent.
+constexpr char kNotEncoded[] = "The label could not be coded for the printer; the job was not printed.";
 
 pappl_label_mode_t labelModeOf(int printMode) {
   switch (printMode) {
@@ -199,12 +124,12 @@ int printModeOf(pappl_label_mode_t mode) {
 }
 
 struct JobState {
-  JobState(const ModelInfo* m, const LabelSpec& l, int c, pappl_device_t* device)
-      : model(m), label(l), copies(c), sink(device), writer(&deviceWriter, &sink) {}
+  JobState(pappl_job_t* job, const ModelInfo* m, const LabelSpec& l, int c, pappl_device_t* device)
+      : model(m), label(l), copies(c), delivery(job, device), writer(&JobDelivery::write, &delivery) {}
   const ModelInfo* model;
   LabelSpec label;
   int copies;
-  DeviceSink sink;
+  JobDelivery delivery;
   LabelJobWriter writer;
   bool greyRows = false;           // the page comes as sgray_8
   LONG rowWidth = 0;               // dots of each row PAPPL hands over
@@ -233,8 +158,8 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   pappl_printer_t* printer = papplJobGetPrinter(job);
   const ModelInfo* model = modelOf(printer);
   if (!model) return false;
-  auto* state = new JobState(model, labelOfJob(*model, printer, options), options->copies > 0 ? options->copies : 1,
-                             device);
+  auto* state = new JobState(job, model, labelOfJob(*model, printer, options),
+                             options->copies > 0 ? options->copies : 1, device);
   // The printer prints the copies (QTY): every page goes out once.
   options->copies = 1;
   papplJobSetData(job, state);
@@ -242,7 +167,7 @@ bool rstartjob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* de
   settings.speed = speedCodeOf(printer, *model->profile, options);
   const DefSource def = defValuesFor(*model->profile, state->label, settings);
   if (!state->writer.startJob(def, driver::defRulesOf(*model->profile), settings.graphicsMode)) {
-    papplJobSetMessage(job, kNotPrinted);
+    papplJobSetMessage(job, kNotEncoded);
     return false;
   }
   return true;
@@ -292,7 +217,7 @@ bool rendpage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) 
     return false;
   }
   if (!state->writer.endPage()) {
-    papplJobSetMessage(job, kNotPrinted);
+    papplJobSetMessage(job, kNotEncoded);
     return false;
   }
   return true;
@@ -303,8 +228,11 @@ bool rendjob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
   papplJobSetData(job, nullptr);
   if (!state) return false;
   if (state->abandoned) return false;
-  const bool encoded = state->writer.endJob();
-  return finishJob(job, state->sink) && encoded;
+  if (!state->writer.endJob()) {
+    papplJobSetMessage(job, kNotEncoded);
+    return false;
+  }
+  return state->delivery.finish();
 }
 
 // A raw job: checked whole before a byte is sent.
@@ -326,13 +254,10 @@ bool printfile(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t* device) {
     papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "Raw file refused: %s", check.describe().c_str());
     return false;
   }
-  DeviceSink sink(device);
+  JobDelivery delivery(job, device);
   DWORD written = 0;
-  if (!deviceWriter(&sink, data.data(), static_cast<DWORD>(data.size()), &written)) {
-    papplJobSetMessage(job, kNotPrinted);
-    return false;
-  }
-  return finishJob(job, sink);
+  JobDelivery::write(&delivery, data.data(), static_cast<DWORD>(data.size()), &written);
+  return delivery.finish();
 }
 
 Scaling scalingOf(pappl_scaling_t s) {
@@ -409,8 +334,8 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image
   papplJobDeletePrintOptions(options);
   papplJobSetImpressions(job, 1);
 
-  DeviceSink sink(device);
-  LabelJobWriter writer(&deviceWriter, &sink);
+  JobDelivery delivery(job, device);
+  LabelJobWriter writer(&JobDelivery::write, &delivery);
   bool ok = writer.startJob(defValuesFor(*model->profile, label, settings), driver::defRulesOf(*model->profile),
                             settings.graphicsMode);
   ok = writer.startPage(page, 1, page.width, copies) && ok;
@@ -418,7 +343,11 @@ bool printImage(pappl_job_t* job, pappl_device_t* device, const GreyImage& image
   for (LONG y = 0; y < page.height && ok; ++y) ok = writer.writeRow(y, rows.data() + size_t(y) * bytesPerRow);
   ok = writer.endPage() && ok;
   ok = writer.endJob() && ok;
-  if (!finishJob(job, sink) || !ok) return false;
+  if (!ok) {
+    papplJobSetMessage(job, kNotEncoded);
+    return false;
+  }
+  if (!delivery.finish()) return false;
   papplJobSetImpressionsCompleted(job, 1);
   return true;
 }
@@ -637,11 +566,13 @@ pappl_system_t* makeSystem(int numOptions, cups_option_t* options, void*) {
   // PAPPL's page footer looks its text up unchecked: pages of its own and
   // ours end with it.
   papplSystemSetFooterHTML(system, "Varodyn label printers");
+  addWebStrings(system);
   if (!cupsGetOption("private-server", numOptions, options))
     papplSystemAddListeners(system, cupsGetOption("listen-hostname", numOptions, options));
   DriverTable& t = driverTable();
   papplSystemSetPrinterDrivers(system, static_cast<int>(t.drivers.size()), t.drivers.data(), autoadd,
                                addSettingsPage, driverCallback, nullptr);
+  watchUnreachablePrinters(system);
   papplSystemAddMIMEFilter(system, "image/png", kRawFormat, printPng, nullptr);
   papplSystemAddMIMEFilter(system, "image/jpeg", kRawFormat, printJpeg, nullptr);
   return system;

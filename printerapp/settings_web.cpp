@@ -325,6 +325,46 @@ void addSettingsPage(pappl_printer_t* printer, void*) {
   papplPrinterAddLink(printer, "Printer settings", path, pappl_loptions_t(PAPPL_LOPTIONS_NAVIGATION | PAPPL_LOPTIONS_STATUS));
 }
 
+// PAPPL 1.3.1 keeps no Chinese texts of its own; a strings resource added
+// for a language is used for every page of a client that prefers it. Keys
+// are PAPPL's English texts (values "printer-state.N" for the state).
+const char kChineseWebStrings[] = R"("Media" = "标签纸";
+"Printing Defaults" = "打印默认设置";
+"Printer settings" = "打印机设置";
+"Varodyn label printers" = "Varodyn 标签打印机";
+"Status" = "状态";
+"Jobs" = "作业";
+"Configuration" = "配置";
+"Change" = "更改";
+"Name" = "名称";
+"Location" = "位置";
+"Organization" = "组织";
+"Contact" = "联系人";
+"%d jobs" = "%d 个作业";
+"Version %s" = "版本 %s";
+"Printers" = "打印机";
+"Add Printer" = "添加打印机";
+"Delete" = "删除";
+"default printer" = "默认打印机";
+"Not set" = "未设置";
+"No jobs in history." = "无历史作业。";
+"Delete Printer" = "删除打印机";
+"Hold New Jobs" = "暂缓新作业";
+"Release Held New Jobs" = "释放暂缓的新作业";
+"Identify Printer" = "识别打印机";
+"Print Test Page" = "打印测试页";
+"Pause Printing" = "暂停打印";
+"Set as Default" = "设为默认打印机";
+"Resume Printing" = "恢复打印";
+"printer-state.3" = "空闲";
+"printer-state.4" = "打印中";
+"printer-state.5" = "已停止";
+)";
+
+void addWebStrings(pappl_system_t* system) {
+  papplSystemAddStringsData(system, "/zh.strings", "zh", kChineseWebStrings);
+}
+
 bool DeviceChannel::write(std::string_view bytes) {
   const ssize_t n = papplDeviceWrite(device_, bytes.data(), bytes.size());
   papplDeviceFlush(device_);

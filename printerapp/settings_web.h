@@ -14,6 +14,10 @@ namespace printerapp {
 // callback).
 void addSettingsPage(pappl_printer_t* printer, void* data);
 
+// Chinese ("zh") texts for PAPPL's own navigation, buttons and page texts
+// around the settings page, as a strings resource of the system.
+void addWebStrings(pappl_system_t* system);
+
 // The query channel over a PAPPL device connection.
 class DeviceChannel : public Channel {
  public:

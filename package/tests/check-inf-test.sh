@@ -37,4 +37,17 @@ for c in "${cases[@]}"; do
   if cmp -s "$inf" "$work/broken.inf"; then echo "FAIL: case '$name' changes nothing"; failed=1; continue; fi
   if bash "$check" "$work/broken.inf" >/dev/null; then echo "FAIL: $name passes"; failed=1; else echo "ok   $name refused"; fi
 done
+
+# A staged folder: a DLL there that the INF does not install (a model built
+# without its INF sections) is refused by name, the ones it installs are not.
+stage="$work/stage"
+mkdir -p "$stage/x86"
+for f in TR722.dll TR722UI.dll KV830.dll KV830UI.dll TRMON.dll kvtool.exe TR999.dll; do : > "$stage/x86/$f"; done
+out=$(bash "$check" "$inf" "$stage" x86 || true)
+unlisted=$(grep 'is staged but the INF does not install it' <<<"$out" || true)
+if [ "$unlisted" = "INF: x86/TR999.dll is staged but the INF does not install it" ]; then
+  echo "ok   staged DLL the INF does not install refused"
+else
+  echo "FAIL: staged DLLs the INF does not install, reported: '$unlisted'"; failed=1
+fi
 exit $failed

@@ -10,49 +10,67 @@
 #include <map>
 #include <sstream>
 
+#include "choice_cases.h"
+
 namespace {
 
 using namespace printerapp;
 
-// One choice on the page and the bytes the configuration tool sends for the
-// same choice (its radio buttons and check boxes map onto the same values).
-struct SendCase {
+// The page's form for a choice of the table the configuration tool's tests
+// run too, and the values the page then shows.
+struct PageForm {
   FormFields form;
-  std::string bytes;
   FormFields shown;
 };
 
-TEST(SettingRequest, SendsTheToolsBytesForEachChoice) {
-  const SendCase cases[] = {
-      {{{"action", "buzzer"}, {"buzzer", "0"}}, "DEF BZ=0\r\n", {{"buzzer", "0"}}},  // "sounds"
-      {{{"action", "buzzer"}, {"buzzer", "1"}}, "DEF BZ=1\r\n", {{"buzzer", "1"}}},  // "silent"
-      {{{"action", "head-check"}, {"head-check", "1"}}, "DEF HC=1\r\n", {{"head-check", "1"}}},
-      {{{"action", "head-check"}, {"head-check", "0"}}, "DEF HC=0\r\n", {{"head-check", "0"}}},
-      {{{"action", "label-stop"}, {"label-stop", "0"}}, "DEF AP=0\r\n", {{"label-stop", "0"}}},
-      {{{"action", "label-stop"}, {"label-stop", "1"}}, "DEF AP=1\r\nFSET CSET=16,ADD=1\r\n", {{"label-stop", "1"}}},
-      {{{"action", "label-stop"}, {"label-stop", "2"}}, "DEF AP=2\r\nFSET CSET=16,ADD=1\r\n", {{"label-stop", "2"}}},
-      // Unchecked boxes are not in a browser's form at all.
-      {{{"action", "feed"}}, "DEF AF=0,CH=0\r\n", {{"feed-power-on", "0"}, {"feed-head-close", "0"}}},
-      {{{"action", "feed"}, {"feed-power-on", "1"}}, "DEF AF=1,CH=0\r\n", {{"feed-power-on", "1"}, {"feed-head-close", "0"}}},
-      {{{"action", "feed"}, {"feed-head-close", "on"}}, "DEF AF=0,CH=1\r\n",
-       {{"feed-power-on", "0"}, {"feed-head-close", "1"}}},
-      {{{"action", "feed"}, {"feed-power-on", "1"}, {"feed-head-close", "1"}}, "DEF AF=1,CH=1\r\n",
-       {{"feed-power-on", "1"}, {"feed-head-close", "1"}}},
-      {{{"action", "gap-level"}, {"gap-level", "1"}}, "FSET SG=1\r\n", {{"gap-level", "1"}}},
-      {{{"action", "gap-level"}, {"gap-level", "27"}}, "FSET SG=27\r\n", {{"gap-level", "27"}}},
-      {{{"action", "mark-level"}, {"mark-level", "100"}}, "FSET SM=100\r\n", {{"mark-level", "100"}}},
-      {{{"action", "print-settings"}}, "FSET CSET=6\r\n", {}},
-      {{{"action", "print-identification"}}, "FSET CSET=8\r\n", {}},
-      {{{"action", "print-test"}}, "FSET CSET=11\r\n", {}},
-      {{{"action", "factory-reset"}, {"confirm", "2"}}, "FSET CSET=12\r\n", {}},
+PageForm pageFormOf(const printercmd::cases::ChoiceCase& c) {
+  using printercmd::cases::Choice;
+  auto number = [&](const char* action) {
+    return PageForm{{{"action", action}, {action, std::to_string(c.value)}}, {{action, std::to_string(c.value)}}};
   };
-  for (const SendCase& c : cases) {
-    const Request r = requestOf(c.form);
-    const std::string label = c.form[0].second + " -> " + visibleBytes(c.bytes);
-    ASSERT_EQ(r.kind, Request::Kind::Send) << label;
-    EXPECT_EQ(r.bytes, c.bytes) << label;
-    EXPECT_EQ(r.shown, c.shown) << label;
+  switch (c.choice) {
+    case Choice::Buzzer:
+      return number("buzzer");
+    case Choice::HeadCheck:
+      return number("head-check");
+    case Choice::LabelStop:
+      return number("label-stop");
+    case Choice::GapLevel:
+      return number("gap-level");
+    case Choice::MarkLevel:
+      return number("mark-level");
+    case Choice::Feed: {
+      // Unchecked boxes are not in a browser's form at all.
+      PageForm f{{{"action", "feed"}},
+                 {{"feed-power-on", std::to_string(c.value)}, {"feed-head-close", std::to_string(c.second)}}};
+      if (c.value) f.form.emplace_back("feed-power-on", "1");
+      if (c.second) f.form.emplace_back("feed-head-close", "1");
+      return f;
+    }
+    case Choice::PrintSettings:
+      return {{{"action", "print-settings"}}, {}};
+    case Choice::PrintIdentification:
+      return {{{"action", "print-identification"}}, {}};
+    case Choice::PrintTestLabel:
+      return {{{"action", "print-test"}}, {}};
+    case Choice::FactoryReset:
+      return {{{"action", "factory-reset"}, {"confirm", "2"}}, {}};
   }
+  return {};
+}
+
+TEST(SettingRequest, SendsTheToolsBytesForEachChoice) {
+  for (const printercmd::cases::ChoiceCase& c : printercmd::cases::kChoiceCases) {
+    const PageForm page = pageFormOf(c);
+    const Request r = requestOf(page.form);
+    ASSERT_EQ(r.kind, Request::Kind::Send) << c.label;
+    EXPECT_EQ(r.bytes, c.bytes) << c.label;
+    EXPECT_EQ(r.shown, page.shown) << c.label;
+  }
+  // A browser may send a checked box as "on".
+  const Request on = requestOf({{"action", "feed"}, {"feed-head-close", "on"}});
+  EXPECT_EQ(on.bytes, requestOf(pageFormOf({"", printercmd::cases::Choice::Feed, 0, 1, ""}).form).bytes);
+  EXPECT_EQ(on.shown, (FormFields{{"feed-power-on", "0"}, {"feed-head-close", "1"}}));
 }
 
 struct RefusedCase {

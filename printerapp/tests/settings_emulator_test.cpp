@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "appsocket_listener.h"
+#include "job_delivery.h"
 #include "printer_settings.h"
 #include "settings_web.h"
 
@@ -141,6 +142,31 @@ TEST(SettingsOnTheEmulator, SilenceAndHangUpsEndTheReadingAtTheFirstMissingAnswe
     EXPECT_FALSE(r.haveDistance) << c.fault;
     for (const QueryStep& step : querySteps())
       EXPECT_EQ(r.written[size_t(step.query)], step.query <= c.lastAsked) << c.fault << " " << int(step.query);
+  }
+}
+
+// The answer that confirms a job: the query after the job on the same
+// connection, read as the job's delivery reads it.
+TEST(AnswerAfterAJob, ConfirmedOnlyByAnAnswerAndAClosedOrResetConnectionIsGone) {
+  struct Case {
+    const char* fault;
+    Answer answer;
+  } const cases[] = {
+      {"none", Answer::confirmed},
+      // Reset within the query: its write or the read fails.
+      {"drop:3", Answer::gone},
+      // The emulator closes a connection that brings nothing for 2 s.
+      {"silent", Answer::gone},
+  };
+  for (const Case& c : cases) {
+    emu::net::FaultPlan plan;
+    std::string error;
+    ASSERT_TRUE(emu::net::parseFaultPlan(c.fault, &plan, &error)) << error;
+    Emulator printer(plan);
+    pappl_device_t* device = papplDeviceOpen(printer.uri().c_str(), "test", noError, nullptr);
+    ASSERT_NE(device, nullptr) << c.fault;
+    EXPECT_EQ(askPrinter(device, 500ms), c.answer) << c.fault;
+    papplDeviceClose(device);
   }
 }
 

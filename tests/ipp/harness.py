@@ -100,15 +100,15 @@ def run(argv, log_dir, name, env=None, timeout=60):
 class Emulator:
     """emulator-net: one emulated printer on a loopback port of its own."""
 
-    def __init__(self, binary, model, work_dir, fault="none", lifetime=1800):
+    def __init__(self, binary, model, work_dir, fault="none", lifetime=1800, port=0, name=None):
         self.model = model
-        self.out_dir = os.path.join(work_dir, "emulator-" + model)
+        self.out_dir = os.path.join(work_dir, "emulator-" + (name or model))
         os.makedirs(self.out_dir, exist_ok=True)
         self.control = os.path.join(self.out_dir, "fault")
-        self.process = Process([binary, "--model", model, "--port", "0", "--out", self.out_dir,
+        self.process = Process([binary, "--model", model, "--port", str(port), "--out", self.out_dir,
                                 "--fail", fault, "--control", self.control, "--lifetime", str(lifetime),
                                 "--idle", "20", "--stall", "20", "--receive-buffer", "8192"],
-                               work_dir, "emulator-" + model)
+                               work_dir, "emulator-" + (name or model))
 
         def announced():
             m = re.search(r"listening on 127\.0\.0\.1:(\d+)", self.process.output())
@@ -391,9 +391,10 @@ class Ipptool:
 
 class PrinterApp:
     """The printer application on a loopback port with a private state
-    directory and spool."""
+    directory and spool (or on every address, `listen_hostname` None; more
+    server options in `options`)."""
 
-    def __init__(self, binary, work_dir):
+    def __init__(self, binary, work_dir, listen_hostname="localhost", options=()):
         self.binary = binary
         self.work_dir = work_dir
         self.state = os.path.join(work_dir, "app-state")
@@ -401,8 +402,9 @@ class PrinterApp:
         self.env = dict(os.environ, SNAP_COMMON=self.state)
         self.port = free_port()
         self.clients = 0
-        self.server = Process([binary, "server", "-o", "listen-hostname=localhost",
-                               "-o", f"server-port={self.port}", "-o", "log-level=debug",
+        listen = ["-o", f"listen-hostname={listen_hostname}"] if listen_hostname else []
+        self.server = Process([binary, "server"] + listen + list(options) +
+                              ["-o", f"server-port={self.port}", "-o", "log-level=debug",
                                "-o", f"log-file={os.path.join(work_dir, 'app.log')}"],
                               work_dir, "app-server", env=self.env)
 

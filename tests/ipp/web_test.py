@@ -15,6 +15,7 @@ English and in Chinese in the build tree.
 Ends with a line "N passed, N failed". Nothing is skipped: a missing
 program, browser or page is a failure."""
 
+import codecs
 import http.cookiejar
 import os
 import re
@@ -35,12 +36,31 @@ MODELS = {
     "KV830": {"firmware": "KV830 V8.17", "ipl": "IPL 4.56", "distance": "9876", "dpmm": "12"},
 }
 LANGUAGES = {"en": "en-US,en", "zh": "zh-CN,zh"}
+# PAPPL's navigation and footer around the settings page, in each language.
+NAVIGATION = {"en": ["Media", "Printer settings", "Printing Defaults", "Varodyn label printers"],
+              "zh": ["标签纸", "打印机设置", "打印默认设置", "Varodyn 标签打印机"]}
 # How long a page may take: a read of a printer that does not answer waits
 # out each query's timeout.
 PAGE_TIMEOUT = 180
 
 CONFIG = {}
 STATE = {}
+
+
+def shared_choices():
+    """The choices and the bytes each sends that the configuration tool's
+    and the settings page's unit tests run (commands/tests/choice_cases.h):
+    (label, choice, value, second value, bytes)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "commands", "tests",
+                        "choice_cases.h")
+    with open(path, encoding="utf-8") as f:
+        table = f.read().split("kChoiceCases[] = {", 1)[1].split("\n};", 1)[0]
+    rows = re.findall(r'^\s*\{"(\w+)", Choice::(\w+), (\d+), (\d+), "((?:[^"\\]|\\.)*)"\},$', table, re.M)
+    cases = [line for line in table.splitlines() if line.strip().startswith("{")]
+    if not rows or len(rows) != len(cases):
+        raise AssertionError(f"{path}: rows not read here: {cases}")
+    return [(label, choice, int(value), int(second), codecs.decode(text, "unicode_escape").encode("latin-1"))
+            for label, choice, value, second, text in rows]
 
 
 def tool(name, *extra_dirs):
@@ -143,12 +163,15 @@ class Browser:
         (Polling an element of the old page for staleness races the navigation:
         Chromium may answer that the node no longer belongs to the document
         instead of calling it stale.)"""
+        self.press(self.element(element_id), element_id)
+
+    def press(self, target, what):
+        """Clicks an element found by other means and waits as click does."""
         self.driver.execute_script("window.__vlpOldPage = true")
-        target = self.element(element_id)
         # Into the middle of the window, clear of the page's footer.
         self.driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", target)
         target.click()
-        h.wait_until(self._new_page_loaded, PAGE_TIMEOUT, step=0.2, what=f"page after clicking {element_id}")
+        h.wait_until(self._new_page_loaded, PAGE_TIMEOUT, step=0.2, what=f"page after clicking {what}")
 
     def _new_page_loaded(self):
         from selenium.common.exceptions import WebDriverException
@@ -237,6 +260,44 @@ class TheBrowserHarness(WithBrowser):
             self.assertIn(model, text)
 
 
+class PrinterPageActions(WithBrowser):
+    """PAPPL's own buttons on the printer's page: Identify Printer prints the
+    identification label, Print Test Page a label the application draws."""
+
+    def press_action(self, model, action):
+        """Opens the printer's PAPPL page and presses the button of the form
+        whose hidden `action` is the given one."""
+        from selenium.webdriver.common.by import By
+        self.browser.open(self.a.url(model))
+        buttons = self.browser.driver.find_elements(
+            By.XPATH, f"//form[input[@name='action' and @value='{action}']]//input[@type='submit']")
+        self.assertEqual(len(buttons), 1, f"no single {action} button on {model}'s page")
+        self.browser.press(buttons[0], action)
+
+    def test_identify_prints_the_identification_label_as_one_job(self):
+        for model in MODELS:
+            with self.subTest(model=model):
+                emulator = self.a.emulators[model]
+                since = len(emulator.connections())
+                self.press_action(model, "identify-printer")
+                self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET CSET=8\r\n"])
+                time.sleep(1)
+                self.assertEqual(emulator.settings_sent(since), [b"FSET CSET=8\r\n"], "sent more than once")
+
+    def test_test_page_is_a_label_whose_codes_name_the_printer(self):
+        zbarimg = tool("zbarimg")
+        for model in MODELS:
+            with self.subTest(model=model):
+                emulator = self.a.emulators[model]
+                before = emulator.job_count()
+                self.press_action(model, "print-test-page")
+                job = emulator.wait_for_job(before + 1, timeout=120)
+                self.assertTrue(job["decoded"], job)
+                scanned = h.scan_barcodes(zbarimg, emulator.label_png(before + 1))
+                self.assertIn(f"CODE-128:{model}", scanned)
+                self.assertIn(f"QR-Code:{model}", scanned)
+
+
 class SettingsPage(WithBrowser):
     def test_buzzer_change_reaches_the_printer_as_one_job_of_exactly_its_bytes(self):
         for model in MODELS:
@@ -253,27 +314,32 @@ class SettingsPage(WithBrowser):
                 time.sleep(1)
                 self.assertEqual(emulator.settings_sent(since), [b"DEF BZ=1\r\n"], "sent more than once")
 
-    # (what the user does: ("click", id) or ("type", id, text), ..., the bytes
-    # the printer must get in one connection)
-    CHANGES = [
-        ([("click", "head-check-0"), ("click", "set-head-check")], b"DEF HC=0\r\n"),
-        ([("click", "label-stop-0"), ("click", "set-label-stop")], b"DEF AP=0\r\n"),
-        ([("click", "label-stop-1"), ("click", "set-label-stop")], b"DEF AP=1\r\nFSET CSET=16,ADD=1\r\n"),
-        ([("click", "label-stop-2"), ("click", "set-label-stop")], b"DEF AP=2\r\nFSET CSET=16,ADD=1\r\n"),
-        ([("check", "feed-power-on", True), ("check", "feed-head-close", False), ("click", "set-feed")],
-         b"DEF AF=1,CH=0\r\n"),
-        ([("type", "gap-level", "1"), ("click", "set-gap-level")], b"FSET SG=1\r\n"),
-        ([("type", "mark-level", "100"), ("click", "set-mark-level")], b"FSET SM=100\r\n"),
-        ([("click", "print-settings")], b"FSET CSET=6\r\n"),
-        ([("click", "print-identification")], b"FSET CSET=8\r\n"),
-        ([("click", "print-test")], b"FSET CSET=11\r\n"),
-    ]
+    # What the user does on the page for a choice of the shared table:
+    # ("click", id), ("type", id, text) or ("check", id, checked), in order.
+    RADIOS = {"Buzzer": "buzzer", "HeadCheck": "head-check", "LabelStop": "label-stop"}
+    LEVELS = {"GapLevel": "gap-level", "MarkLevel": "mark-level"}
+    BUTTONS = {"PrintSettings": ["print-settings"], "PrintIdentification": ["print-identification"],
+               "PrintTestLabel": ["print-test"],
+               "FactoryReset": ["factory-reset", "factory-reset-yes1", "factory-reset-yes2"]}
+
+    def steps_of(self, choice, value, second):
+        if choice in self.RADIOS:
+            name = self.RADIOS[choice]
+            return [("click", f"{name}-{value}"), ("click", f"set-{name}")]
+        if choice in self.LEVELS:
+            name = self.LEVELS[choice]
+            return [("type", name, str(value)), ("click", f"set-{name}")]
+        if choice == "Feed":
+            return [("check", "feed-power-on", bool(value)), ("check", "feed-head-close", bool(second)),
+                    ("click", "set-feed")]
+        return [("click", button) for button in self.BUTTONS[choice]]
 
     def test_every_setting_and_button_sends_its_bytes_as_one_job(self):
         model = "KV830"
         emulator = self.a.emulators[model]
-        for steps, expected in self.CHANGES:
-            with self.subTest(expected=expected):
+        for label, choice, value, second, expected in shared_choices():
+            steps = self.steps_of(choice, value, second)
+            with self.subTest(label):
                 self.open_settings(model)
                 since = len(emulator.connections())
                 for step in steps:
@@ -319,6 +385,34 @@ class SettingsPage(WithBrowser):
                 self.assertTrue(shown, b.text("print-distance"))
                 self.assertAlmostEqual(float(shown.group(0)), int(m["distance"]) / 1000, places=6)
                 self.assertEqual(b.driver.find_elements("id", "resolution-warning"), [])
+
+    # The replies shown as received, not interpreted and not taken for
+    # markup: (element, the query's line, the reply as the emulator's
+    # control line escapes it, the text the page shows)
+    RAW_REPLIES = [
+        ("maint-reply", "MAINT", "1,2,<script>window.__vlpInjected=1</script>\\r\\n",
+         r"1,2,<script>window.__vlpInjected=1</script>\r\n"),
+        ("status-reply", "\\eSTATUS", "\\x06&amp;\\x15<b>OK</b>\\r\\n", r"\x06&amp;\x15<b>OK</b>\r\n"),
+        ("getpg-reply", "\\eGETPG", "12 & 34\\r\\n", r"12 & 34\r\n"),
+    ]
+
+    def test_raw_replies_show_as_received_and_as_text(self):
+        from selenium.webdriver.common.by import By
+        model = "KV830"
+        emulator = self.a.emulators[model]
+        try:
+            emulator.script(*[f"reply {line}={reply}" for _, line, reply, _ in self.RAW_REPLIES])
+            self.open_settings(model)
+            self.browser.click("read-printer")
+            for element, _, _, shown in self.RAW_REPLIES:
+                with self.subTest(element=element):
+                    e = self.browser.element(element)
+                    self.assertEqual(e.text.strip(), shown)
+                    self.assertEqual(e.find_elements(By.XPATH, ".//*"), [], "a reply became markup")
+            self.assertIsNone(self.browser.driver.execute_script("return window.__vlpInjected"),
+                              "a reply ran as a script")
+        finally:
+            emulator.script("replies none", *replies(model))
 
     def test_a_printer_of_the_other_resolution_is_warned_about(self):
         """The 203 dpi driver's printer answers that it has 12 dots/mm."""
@@ -371,9 +465,31 @@ class Screenshots(WithApplication):
                             self.assertGreater(han, 20, "the page is not in Chinese")
                         else:
                             self.assertEqual(han, 0, "Chinese text on the English page")
+                        for other, texts in NAVIGATION.items():
+                            for text in texts:
+                                (self.assertIn if other == lang else self.assertNotIn)(text, body)
                         self.assertIn(MODELS[model]["firmware"], body)
             finally:
                 browser.quit()
+
+
+class PapplPagesInChinese(WithApplication):
+    """PAPPL's own pages in Chinese: the printer's state is named (PAPPL
+    alone shows a bare number for a language it has no texts for), and the
+    buttons are Chinese."""
+
+    def test_the_printers_state_is_named_not_numbered_and_the_buttons_are_chinese(self):
+        for path in ("", "KV830"):
+            with self.subTest(page="/" + path):
+                request = urllib.request.Request(self.a.url(path), headers={"Accept-Language": LANGUAGES["zh"]})
+                with urllib.request.urlopen(request, timeout=30) as r:
+                    page = r.read().decode("utf-8", "replace")
+                self.assertRegex(page, "(空闲|打印中|已停止), ")
+                self.assertNotRegex(page, r">\s*[345], ")
+                buttons = re.findall(r'type="submit" value="([^"]*)"', page)
+                self.assertTrue(buttons, "no buttons on the page")
+                for label in buttons:
+                    self.assertRegex(label, r"[\u4e00-\u9fff]", "a button in English")
 
 
 class Form:
@@ -477,6 +593,88 @@ class RefusedRequests(WithApplication):
         status, page = Form(self.a, model).post({"action": "gap-level", "gap-level": "100"})
         self.assertEqual(status, 200, page[-2000:])
         self.assertEqual(self.wait_settings(emulator, since, 1), [b"FSET SG=100\r\n"])
+
+
+# Lent to loopback when the machine has no other address (a sandbox with no
+# network): a documentation address, so it can clash with nothing real.
+LENT_ADDRESS = "192.0.2.77"
+
+
+def non_loopback_address():
+    """The machine's first global IPv4 address and None; on a machine that has
+    none, LENT_ADDRESS added to the loopback interface and the command that
+    takes it away again. A connection from it to it is not from loopback."""
+    import json
+    import subprocess
+    ip = tool("ip")
+    out = subprocess.run([ip, "-j", "-4", "addr", "show", "scope", "global"], capture_output=True,
+                         text=True, timeout=30).stdout
+    for interface in json.loads(out or "[]"):
+        for a in interface.get("addr_info", []):
+            if a.get("local"):
+                return a["local"], None
+    lend = subprocess.run([ip, "addr", "add", LENT_ADDRESS + "/32", "dev", "lo"], capture_output=True,
+                          text=True, timeout=30)
+    if lend.returncode != 0:
+        raise AssertionError("the machine has no non-loopback IPv4 address to be a remote client from, "
+                             f"and {LENT_ADDRESS} could not be added to loopback: {lend.stderr.strip()}")
+    return LENT_ADDRESS, [ip, "addr", "del", LENT_ADDRESS + "/32", "dev", "lo"]
+
+
+class RemoteClient(unittest.TestCase):
+    """A change needs the administrator authentication PAPPL is configured
+    with when the client is not on loopback: an application listening on
+    every address gets the same form with a valid token from loopback and
+    from the machine's other address; only an authorised one is sent."""
+
+    # (server options, the POST's status from loopback, from the other
+    # address): no authentication service lets loopback change and refuses
+    # everyone else; with one, loopback must authenticate too, and a remote
+    # client must first use TLS.
+    CASES = [
+        ((), 200, 403),
+        (("-o", "auth-service=other"), 401, 426),
+    ]
+
+    def test_a_change_is_sent_only_when_authorised(self):
+        import subprocess
+        address, give_back = non_loopback_address()
+        if give_back:
+            self.addCleanup(subprocess.run, give_back, timeout=30)
+        for number, (options, *statuses) in enumerate(self.CASES):
+            with self.subTest(options=options):
+                work = os.path.join(CONFIG["work"], f"remote-{number}")
+                os.makedirs(work, exist_ok=True)
+                emulator = h.Emulator(CONFIG["emulator-net"], "TR7208", work)
+                app = None
+                try:
+                    app = h.PrinterApp(CONFIG["app"], work, listen_hostname=None, options=options)
+                    app.add_printer("R", "TR7208", emulator.uri)
+                    for host, status in zip((h.LOOPBACK, address), statuses):
+                        since = len(emulator.connections())
+                        got, page = Form(SettingsAt(host, app.port), "R").post({"action": "buzzer", "buzzer": "1"})
+                        self.assertEqual(got, status, f"{host}: {page[-2000:]}")
+                        if status == 200:
+                            sent = h.wait_until(lambda: emulator.settings_sent(since), 30, step=0.2,
+                                                what="a setting at the printer")
+                            self.assertEqual(sent, [b"DEF BZ=1\r\n"])
+                        else:
+                            time.sleep(1)
+                            self.assertEqual(emulator.settings_sent(since), [], f"an unauthorised change from {host}")
+                finally:
+                    if app:
+                        app.stop()
+                    emulator.stop()
+
+
+class SettingsAt:
+    """Where Form finds a printer's settings page: one host and port."""
+
+    def __init__(self, host, port):
+        self.host, self.port = host, port
+
+    def settings_url(self, printer):
+        return f"http://{self.host}:{self.port}/{urllib.parse.quote(printer)}/settings"
 
 
 class FailingPrinter(WithBrowser):

@@ -7,6 +7,8 @@
 
 #include <filesystem>
 
+#include "choice_cases.h"
+
 #include "fake_ui.h"
 #include "read_printer_form.h"
 #include "resource.h"
@@ -330,29 +332,56 @@ TEST_P(MainButtons, SendOneJobWithTheCommandAndReportDelivery) {
   EXPECT_TRUE(sim::queuedJobs(u"KV").empty());
 }
 
+// The shared table's choices the main window sends, each made with the
+// window's own radios and boxes; the sensor levels and the reset are the
+// sensor window's and the two questions' below.
+std::vector<ButtonCase> mainWindowCases() {
+  using printercmd::cases::Choice;
+  const UINT labelStopRadios[] = {IDC_AUTOSTOPPOS_OFF_RADIOBUTTON, IDC_AUTOSTOPPOS_ON_RADIOBUTTON,
+                                  IDC_AUTOSTOPPOS_FEED_RADIOBUTTON};
+  const std::pair<Choice, UINT> printButtons[] = {{Choice::PrintSettings, IDC_MAIN_BUTTON8},
+                                                  {Choice::PrintIdentification, IDC_MAIN_BUTTON10},
+                                                  {Choice::PrintTestLabel, IDC_MAIN_BUTTON11}};
+  std::vector<ButtonCase> out;
+  for (const printercmd::cases::ChoiceCase& c : printercmd::cases::kChoiceCases) {
+    ButtonCase b{c.label, {}, {}, 0, c.bytes, kSettingSent};
+    switch (c.choice) {
+      case Choice::Buzzer:
+        b.checked = {UINT(c.value ? IDC_NOBUZZER_RADIOBUTTON : IDC_BUZZER_RADIOBUTTON)};
+        b.button = IDC_MAIN_BUTTON1;
+        break;
+      case Choice::HeadCheck:
+        b.checked = {UINT(c.value ? IDC_AUTOHEADCHECK_ON_RADIOBUTTON : IDC_AUTOHEADCHECK_OFF_RADIOBUTTON)};
+        b.button = IDC_MAIN_BUTTON4;
+        break;
+      case Choice::LabelStop:
+        b.checked = {labelStopRadios[c.value]};
+        b.button = IDC_MAIN_BUTTON2;
+        break;
+      case Choice::Feed:
+        (c.value ? b.checked : b.unchecked).push_back(IDC_AUTOFEED_CHECKBOX);
+        (c.second ? b.checked : b.unchecked).push_back(IDC_CLOSEACTION_CHECKBOX);
+        b.button = IDC_MAIN_BUTTON3;
+        break;
+      case Choice::PrintSettings:
+      case Choice::PrintIdentification:
+      case Choice::PrintTestLabel:
+        for (const auto& p : printButtons)
+          if (p.first == c.choice) b.button = p.second;
+        b.success = kPrintSent;
+        break;
+      case Choice::GapLevel:
+      case Choice::MarkLevel:
+      case Choice::FactoryReset:
+        continue;
+    }
+    out.push_back(b);
+  }
+  return out;
+}
+
 INSTANTIATE_TEST_SUITE_P(
-    Commands, MainButtons,
-    testing::Values(
-        ButtonCase{"BuzzerOn", {IDC_BUZZER_RADIOBUTTON}, {}, IDC_MAIN_BUTTON1, "DEF BZ=0\r\n", kSettingSent},
-        ButtonCase{"BuzzerOff", {IDC_NOBUZZER_RADIOBUTTON}, {}, IDC_MAIN_BUTTON1, "DEF BZ=1\r\n", kSettingSent},
-        ButtonCase{"HeadCheckOn", {IDC_AUTOHEADCHECK_ON_RADIOBUTTON}, {}, IDC_MAIN_BUTTON4, "DEF HC=1\r\n", kSettingSent},
-        ButtonCase{"HeadCheckOff", {IDC_AUTOHEADCHECK_OFF_RADIOBUTTON}, {}, IDC_MAIN_BUTTON4, "DEF HC=0\r\n",
-                   kSettingSent},
-        ButtonCase{"LabelStopOffGoesAlone", {IDC_AUTOSTOPPOS_OFF_RADIOBUTTON}, {}, IDC_MAIN_BUTTON2, "DEF AP=0\r\n",
-                   kSettingSent},
-        ButtonCase{"LabelStopAutomatic", {IDC_AUTOSTOPPOS_ON_RADIOBUTTON}, {}, IDC_MAIN_BUTTON2,
-                   "DEF AP=1\r\nFSET CSET=16,ADD=1\r\n", kSettingSent},
-        ButtonCase{"LabelStopManual", {IDC_AUTOSTOPPOS_FEED_RADIOBUTTON}, {}, IDC_MAIN_BUTTON2,
-                   "DEF AP=2\r\nFSET CSET=16,ADD=1\r\n", kSettingSent},
-        ButtonCase{"FeedBoth", {IDC_AUTOFEED_CHECKBOX, IDC_CLOSEACTION_CHECKBOX}, {}, IDC_MAIN_BUTTON3,
-                   "DEF AF=1,CH=1\r\n", kSettingSent},
-        ButtonCase{"FeedAtPowerOnOnly", {IDC_AUTOFEED_CHECKBOX}, {IDC_CLOSEACTION_CHECKBOX}, IDC_MAIN_BUTTON3,
-                   "DEF AF=1,CH=0\r\n", kSettingSent},
-        ButtonCase{"FeedOnHeadCloseOnly", {IDC_CLOSEACTION_CHECKBOX}, {IDC_AUTOFEED_CHECKBOX}, IDC_MAIN_BUTTON3,
-                   "DEF AF=0,CH=1\r\n", kSettingSent},
-        ButtonCase{"PrintSettings", {}, {}, IDC_MAIN_BUTTON8, "FSET CSET=6\r\n", kPrintSent},
-        ButtonCase{"PrintIdentification", {}, {}, IDC_MAIN_BUTTON10, "FSET CSET=8\r\n", kPrintSent},
-        ButtonCase{"PrintTestLabel", {}, {}, IDC_MAIN_BUTTON11, "FSET CSET=11\r\n", kPrintSent}),
+    SharedChoices, MainButtons, testing::ValuesIn(mainWindowCases()),
     [](const testing::TestParamInfo<ButtonCase>& info) { return std::string(info.param.label); });
 
 TEST_F(MainButtons, AQueueThatDoesNotDrainIsReportedAndEmptied) {
@@ -430,7 +459,8 @@ TEST_F(MainFactoryReset, NeedsTwoYesAnswers) {
     auto writes = sim::writeCalls(u"KV");
     if (c.sent) {
       ASSERT_EQ(writes.size(), 1u);
-      EXPECT_EQ(std::string(writes[0].begin(), writes[0].end()), "FSET CSET=12\r\n");
+      EXPECT_EQ(std::string(writes[0].begin(), writes[0].end()),
+                printercmd::cases::bytesOf(printercmd::cases::Choice::FactoryReset));
       EXPECT_EQ(boxTexts().back(), "系统提示|设置发送成功!  ");
     } else {
       EXPECT_TRUE(writes.empty());

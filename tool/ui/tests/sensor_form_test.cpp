@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+#include <string>
+
+#include "choice_cases.h"
 #include "fake_ui.h"
 #include "resource.h"
 #include "sim/spool_client.h"
@@ -173,8 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct ManualCase {
   const char* label;
   UINT button;
-  const char* gapText;
-  const char* markText;
+  std::string gapText;
+  std::string markText;
   std::vector<int> answers;
   std::string job;                  // empty: nothing sent
   std::vector<std::string> boxes;   // after the question
@@ -215,27 +219,36 @@ const char kSent[] = "系统提示|设置发送成功!  ";
 const char kGapInvalid[] = "错误|透光传感器的值无效!\r\n请输入 1 - 100 之间的整数。";
 const char kMarkInvalid[] = "错误|黑标传感器的值无效!\r\n请输入 1 - 100 之间的整数。";
 
-INSTANTIATE_TEST_SUITE_P(
-    Answers, SensorManual,
-    testing::Values(ManualCase{"GapYes", IDC_SENSOR_BUTTON1, "64", "45", {IDYES}, "FSET SG=64\r\n", {kSent}},
-                    ManualCase{"MarkYes", IDC_SENSOR_BUTTON2, "27", "71", {IDYES}, "FSET SM=71\r\n", {kSent}},
-                    // Exactly the levels the error box asks for, 1 to 100.
-                    ManualCase{"GapLowest", IDC_SENSOR_BUTTON1, "1", "45", {IDYES}, "FSET SG=1\r\n", {kSent}},
-                    ManualCase{"MarkHighest", IDC_SENSOR_BUTTON2, "27", "100", {IDYES}, "FSET SM=100\r\n", {kSent}},
-                    ManualCase{"GapZero", IDC_SENSOR_BUTTON1, "0", "45", {IDYES}, "", {kGapInvalid, kGapInvalid}},
-                    ManualCase{"GapAboveTheRange", IDC_SENSOR_BUTTON1, "101", "45", {IDYES}, "",
-                               {kGapInvalid, kGapInvalid}},
-                    ManualCase{"MarkLargestInteger", IDC_SENSOR_BUTTON2, "27", "2147483647", {IDYES}, "",
-                               {kMarkInvalid, kMarkInvalid}},
-                    ManualCase{"GapNo", IDC_SENSOR_BUTTON1, "64", "45", {IDNO}, "", {}},
-                    ManualCase{"MarkCancel", IDC_SENSOR_BUTTON2, "27", "71", {IDCANCEL}, "", {}},
-                    ManualCase{"Enter", IDC_SENSOR_BUTTON2, "27", "71", {}, "", {}},
-                    ManualCase{"GapNotAnInteger", IDC_SENSOR_BUTTON1, "6x", "45", {IDYES}, "",
-                               {kGapInvalid, kGapInvalid}},
-                    ManualCase{"MarkEmpty", IDC_SENSOR_BUTTON2, "27", "", {IDYES}, "", {kMarkInvalid, kMarkInvalid}},
-                    ManualCase{"MarkNegative", IDC_SENSOR_BUTTON2, "27", "-5", {IDYES}, "",
-                               {kMarkInvalid, kMarkInvalid}}),
-    [](const testing::TestParamInfo<ManualCase>& info) { return std::string(info.param.label); });
+// The shared table's levels, typed into their box (the other box holds a
+// valid level) and sent with a yes.
+std::vector<ManualCase> manualCases() {
+  using printercmd::cases::Choice;
+  std::vector<ManualCase> out;
+  for (const printercmd::cases::ChoiceCase& c : printercmd::cases::kChoiceCases) {
+    if (c.choice == Choice::GapLevel)
+      out.push_back({c.label, IDC_SENSOR_BUTTON1, std::to_string(c.value), "45", {IDYES}, c.bytes, {kSent}});
+    else if (c.choice == Choice::MarkLevel)
+      out.push_back({c.label, IDC_SENSOR_BUTTON2, "27", std::to_string(c.value), {IDYES}, c.bytes, {kSent}});
+  }
+  // What sends nothing: a level outside 1..100 or not a number, and any
+  // answer but yes.
+  const ManualCase unsent[] = {
+      {"GapZero", IDC_SENSOR_BUTTON1, "0", "45", {IDYES}, "", {kGapInvalid, kGapInvalid}},
+      {"GapAboveTheRange", IDC_SENSOR_BUTTON1, "101", "45", {IDYES}, "", {kGapInvalid, kGapInvalid}},
+      {"MarkLargestInteger", IDC_SENSOR_BUTTON2, "27", "2147483647", {IDYES}, "", {kMarkInvalid, kMarkInvalid}},
+      {"GapNo", IDC_SENSOR_BUTTON1, "64", "45", {IDNO}, "", {}},
+      {"MarkCancel", IDC_SENSOR_BUTTON2, "27", "71", {IDCANCEL}, "", {}},
+      {"Enter", IDC_SENSOR_BUTTON2, "27", "71", {}, "", {}},
+      {"GapNotAnInteger", IDC_SENSOR_BUTTON1, "6x", "45", {IDYES}, "", {kGapInvalid, kGapInvalid}},
+      {"MarkEmpty", IDC_SENSOR_BUTTON2, "27", "", {IDYES}, "", {kMarkInvalid, kMarkInvalid}},
+      {"MarkNegative", IDC_SENSOR_BUTTON2, "27", "-5", {IDYES}, "", {kMarkInvalid, kMarkInvalid}},
+  };
+  out.insert(out.end(), std::begin(unsent), std::end(unsent));
+  return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, SensorManual, testing::ValuesIn(manualCases()),
+                         [](const testing::TestParamInfo<ManualCase>& info) { return std::string(info.param.label); });
 
 // A printer left in HID mode would hold the setting job in its queue: the
 // manual set switches it back first, and the setting is delivered.
