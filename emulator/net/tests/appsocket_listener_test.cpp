@@ -308,12 +308,20 @@ TEST_F(Listening, ClosesAConnectionThatBringsNothing) {
   EXPECT_EQ(sendUntilClosed(kDef, 3s).end, "idle");
 }
 
+// Written beside it and renamed into place, as the end-to-end harness does:
+// the listener may look between the file's creation and its text.
+void writeControlFile(const std::string& path, const std::string& text) {
+  std::string written = path + ".tmp";
+  std::ofstream(written) << text;
+  std::filesystem::rename(written, path);
+}
+
 TEST_F(Listening, TheControlFileChangesTheFaultPlan) {
   std::filesystem::path dir = freshDir("control");
   ListenerOptions options;
   options.controlFile = (dir / "fault").string();
   start(options);
-  std::ofstream(options.controlFile) << "drop:10x1\n";
+  writeControlFile(options.controlFile, "drop:10x1\n");
   Clock::time_point giveUp = Clock::now() + 2s;
   while (std::filesystem::exists(options.controlFile) && Clock::now() < giveUp) std::this_thread::sleep_for(10ms);
   EXPECT_FALSE(std::filesystem::exists(options.controlFile));
@@ -498,7 +506,7 @@ TEST_F(Listening, TheControlFileChangesTheReplies) {
   ASSERT_TRUE(parseReply("VER=old\\r\\n", &options.replies, nullptr));
   start(options);
   auto control = [&](const std::string& text) {
-    std::ofstream(options.controlFile) << text;
+    writeControlFile(options.controlFile, text);
     Clock::time_point giveUp = Clock::now() + 2s;
     while (std::filesystem::exists(options.controlFile) && Clock::now() < giveUp)
       std::this_thread::sleep_for(10ms);
