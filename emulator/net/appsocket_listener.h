@@ -67,7 +67,8 @@ struct ListenerOptions {
   // replies while the listener runs: read (and removed) before each
   // connection and while waiting for one. Each line is a fault plan,
   // "reply COMMAND=REPLY" (adds a chosen reply) or "replies none" (drops
-  // them all). Empty: not watched.
+  // them all). Empty: not watched. The file is taken whenever it exists, so
+  // a writer puts it in place whole, by renaming it there.
   std::string controlFile;
   // A connection that brings nothing for this long is closed.
   std::chrono::milliseconds idleTimeout{30000};

@@ -20,7 +20,7 @@ const char kUsage[] =
     "  --fail FAULT  none, drop:BYTES, stall:BYTES, silent or garbage, optionally xCOUNT (connections struck)\n"
     "  --reply C=R   answer the query line C with R instead (escapes \\r \\n \\e \\\\ \\xHH; R empty: no answer)\n"
     "  --control F   a file of lines, each a FAULT, 'reply C=R' or 'replies none', read and removed\n"
-    "                before each connection\n"
+    "                before each connection (write it elsewhere and rename it into place)\n"
     "Every connection is logged in DIR/connections.jsonl with the bytes it brought.";
 
 struct ModelName {
